@@ -1,0 +1,41 @@
+#pragma once
+// The interface of an association store implementation, and the factory that picks one.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "assoc/link_extention.h"
+#include "assoc/windows_version.h"
+
+// One implementation of the store. It holds no state: everything lives in the registry.
+class TLinkExtentionBase {
+ public:
+  virtual ~TLinkExtentionBase() = default;
+
+  // Writes the association; raises Exception / ERegistryException (see TLinkExtention::Link).
+  virtual void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile,
+                    int IconIndex, const std::wstring& FileType) = 0;
+  // Removes the association; raises Exception for a refused extension.
+  virtual void Unlink(const std::wstring& Extention) = 0;
+  // The open command of the extension's file type, or empty. Never raises.
+  virtual std::wstring GetCommand(const std::wstring& Extention) = 0;
+  // The executable named at the start of the open command, or empty. Never raises.
+  virtual std::wstring GetAppFile(const std::wstring& Extention) = 0;
+  // The file type key name that the extension key names, or empty. Never raises.
+  virtual std::wstring GetFileTypeKey(const std::wstring& Extention) = 0;
+  // The shell's small icon for the extension, owned by the caller; null on failure.
+  virtual HICON GetSmallIcon(const std::wstring& Extention) = 0;
+  // The file type description, or empty. Never raises.
+  virtual std::wstring GetFileType(const std::wstring& Extention) = 0;
+  // The default icon of the file type; empty file and 0 when none. Never raises.
+  virtual TLinkExtention::TIconInfo GetIconInfo(const std::wstring& Extention) = 0;
+};
+
+// A new implementation for Windows version v: the one with the per-user clean-up for 6.0
+// and later, the classic one otherwise.
+std::unique_ptr<TLinkExtentionBase> CreateLinkExtention(assoc::WindowsVersion v);
+
+// A new implementation for the running Windows.
+std::unique_ptr<TLinkExtentionBase> CreateLinkExtention();

@@ -1,0 +1,96 @@
+#pragma once
+// Owners for Win32 handles: one template, one type per handle kind. Copy is deleted,
+// move is allowed, and the handle is released on every way out of the owner's scope.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <utility>
+
+namespace common {
+
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() noexcept = default;
+  // Takes ownership of h (which may be the invalid value).
+  explicit UniqueHandle(Handle h) noexcept : handle_(h) {}
+  ~UniqueHandle() { reset(); }
+
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+
+  // The held handle, still owned here.
+  Handle get() const noexcept { return handle_; }
+  // True when a valid handle is held.
+  explicit operator bool() const noexcept { return handle_ != Traits::Invalid(); }
+  // Gives up ownership and returns the handle.
+  Handle release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
+  // Releases the held handle, then takes h.
+  void reset(Handle h = Traits::Invalid()) noexcept {
+    Handle old = std::exchange(handle_, h);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+  // Releases the held handle and returns the slot for an API out-parameter.
+  Handle* put() noexcept {
+    reset();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_ = Traits::Invalid();
+};
+
+template <typename H, auto CloseFn>
+struct NullTraits {
+  using Handle = H;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { CloseFn(h); }
+};
+
+// The predefined roots (HKEY_CLASSES_ROOT, ...) are never closed: closing one would drop
+// the process's cached handle or an override of it.
+struct HKeyTraits {
+  using Handle = HKEY;
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+  static bool IsPredefined(HKEY h) noexcept {
+    auto v = reinterpret_cast<ULONG_PTR>(h);
+    return v >= 0x80000000u && v <= 0x80000007u;
+  }
+  static void Close(Handle h) noexcept {
+    if (!IsPredefined(h)) RegCloseKey(h);
+  }
+};
+
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+
+inline void DeleteGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
+inline void DestroyImageList(HIMAGELIST h) noexcept { ImageList_Destroy(h); }
+
+using UniqueHKey = UniqueHandle<HKeyTraits>;
+using UniqueHIcon = UniqueHandle<NullTraits<HICON, DestroyIcon>>;
+using UniqueHImageList = UniqueHandle<NullTraits<HIMAGELIST, DestroyImageList>>;
+using UniqueHFont = UniqueHandle<NullTraits<HFONT, DeleteGdiObject>>;
+using UniqueHBitmap = UniqueHandle<NullTraits<HBITMAP, DeleteGdiObject>>;
+using UniqueHMenu = UniqueHandle<NullTraits<HMENU, DestroyMenu>>;
+using UniqueHdc = UniqueHandle<NullTraits<HDC, DeleteDC>>;
+using UniqueHModule = UniqueHandle<NullTraits<HMODULE, FreeLibrary>>;
+using UniqueHHook = UniqueHandle<NullTraits<HHOOK, UnhookWindowsHookEx>>;
+using UniqueHwnd = UniqueHandle<NullTraits<HWND, DestroyWindow>>;
+// Kernel objects whose invalid value is null (process, thread, event).
+using UniqueKernelHandle = UniqueHandle<NullTraits<HANDLE, CloseHandle>>;
+// File handles, whose invalid value is INVALID_HANDLE_VALUE.
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+
+}  // namespace common

@@ -1,0 +1,33 @@
+#pragma once
+// Small text helpers shared by the window, the store and the settings files.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace common {
+
+// The decimal form of value, with a leading "-" when negative.
+std::wstring IntToStr(int value);
+
+// Reads a whole text as a 32-bit signed integer: leading blanks, an optional sign, then
+// decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X". A decimal number
+// must lie in the 32-bit range; a hexadecimal one of up to 32 bits is taken as a bit
+// pattern ($FFFFFFFF is -1). Returns false, leaving value untouched, for anything else.
+bool TryStrToInt(std::wstring_view text, int& value);
+
+// TryStrToInt, or fallback when the text is not such a number.
+int StrToIntDef(std::wstring_view text, int fallback);
+
+// The part of a path after its last "\" or ":"; the whole path when it has neither.
+std::wstring ExtractFileName(std::wstring_view path);
+
+// The path with the extension after its file name part replaced by ext (which includes
+// its "."); ext is appended when the file name part has no ".".
+std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
+
+// The full path of a loaded module (nullptr: the running executable); empty on failure.
+std::wstring ModuleFileName(HMODULE module = nullptr);
+
+}  // namespace common

@@ -1,0 +1,99 @@
+#include "support/registry_sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace testsupport {
+
+namespace {
+std::atomic<int> g_sandboxSerial{0};
+constexpr wchar_t kSandboxParent[] = L"Software\\TavreloTestSandbox";
+}  // namespace
+
+RegistrySandbox::RegistrySandbox() {
+  path_ = std::wstring(kSandboxParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(++g_sandboxSerial);
+  RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+  auto create = [&](const wchar_t* leaf, common::UniqueHKey& out) {
+    std::wstring p = path_ + L"\\" + leaf;
+    LONG r = RegCreateKeyExW(HKEY_CURRENT_USER, p.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             out.put(), nullptr);
+    if (r != ERROR_SUCCESS) ADD_FAILURE() << "sandbox key not created: " << r;
+  };
+  create(L"classes", classes_);
+  create(L"user", user_);
+  EXPECT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, user_.get()), ERROR_SUCCESS);
+}
+
+RegistrySandbox::~RegistrySandbox() {
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  classes_.reset();
+  user_.reset();
+  RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  common::UniqueHKey key;
+  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+RegValue ReadValue(HKEY root, const std::wstring& path, const std::wstring& name) {
+  RegValue result;
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return result;
+  DWORD type = REG_NONE, size = 0;
+  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return result;
+  std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
+      ERROR_SUCCESS)
+    return result;
+  result.type = type;
+  if (type == REG_DWORD) {
+    DWORD v = 0;
+    memcpy(&v, data.data(), sizeof v);
+    result.text = std::to_wstring(v);
+  } else {
+    data.resize(got / sizeof(wchar_t));
+    size_t nul = data.find(L'\0');
+    result.text = data.substr(0, nul);
+  }
+  return result;
+}
+
+void CreateKey(HKEY root, const std::wstring& path) {
+  common::UniqueHKey key;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS)
+      << "cannot create test key";
+}
+
+void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::wstring& text) {
+  common::UniqueHKey key;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+  LONG r;
+  if (type == REG_DWORD) {
+    DWORD v = static_cast<DWORD>(std::stoul(text));
+    r = RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  } else {
+    r = RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  }
+  ASSERT_EQ(r, ERROR_SUCCESS);
+}
+
+int SubKeyCount(HKEY root, const std::wstring& path) {
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return -1;
+  DWORD n = 0;
+  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr) != ERROR_SUCCESS)
+    return -1;
+  return static_cast<int>(n);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,45 @@
+#pragma once
+// Redirects HKEY_CLASSES_ROOT and HKEY_CURRENT_USER of this process into fresh, empty keys for
+// the lifetime of the object, so a test never touches the prefix's own classes or settings.
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/handles.h"
+
+namespace testsupport {
+
+class RegistrySandbox {
+ public:
+  RegistrySandbox();
+  ~RegistrySandbox();
+  RegistrySandbox(const RegistrySandbox&) = delete;
+  RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+  // The real keys that stand in for the two roots (handy for listing what a test wrote).
+  HKEY Classes() const { return classes_.get(); }
+  HKEY User() const { return user_.get(); }
+
+ private:
+  std::wstring path_;  // below the real HKEY_CURRENT_USER
+  common::UniqueHKey classes_;
+  common::UniqueHKey user_;
+};
+
+// Registry helpers for assertions: they work through whatever the roots currently are.
+bool KeyExists(HKEY root, const std::wstring& path);
+// The default (or named) value as text, with its type; type REG_NONE when absent.
+struct RegValue {
+  DWORD type = REG_NONE;
+  std::wstring text;
+};
+RegValue ReadValue(HKEY root, const std::wstring& path, const std::wstring& name = L"");
+// Creates path (with missing parents) and sets a value of the given type (REG_SZ,
+// REG_EXPAND_SZ or REG_DWORD with the number in text).
+void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::wstring& text);
+void CreateKey(HKEY root, const std::wstring& path);
+// Number of direct sub-keys, -1 when the key is missing.
+int SubKeyCount(HKEY root, const std::wstring& path);
+
+}  // namespace testsupport
