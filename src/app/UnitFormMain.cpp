@@ -1,0 +1,276 @@
+#include "app/UnitFormMain.h"
+
+#include <commdlg.h>
+
+#include <array>
+
+#include "assoc/link_extention.h"
+#include "common/exception.h"
+#include "common/icons.h"
+#include "common/text.h"
+#include "resource.h"
+#include "ui/application.h"
+#include "ui/image_list.h"
+#include "ui/message_box.h"
+
+namespace {
+
+using ui::akBottom;
+using ui::akLeft;
+using ui::akRight;
+using ui::akTop;
+using Kind = ui::ControlKind;
+
+constexpr ui::Action kActions[] = {
+    {IDM_APP_SELECT, L"参照", L"実行するプログラムを選択します。", 0},
+    {IDM_ICON_SELECT, L"参照", L"アイコンの選択を行う「アイコン選択画面」を表示します。", 3},
+    {IDM_EXT_LINK, L"関連づけの登録", L"入力された内容で、関連づけの情報をレジストリに登録します。", 1},
+    {IDM_EXT_UNLINK, L"関連づけの削除", L"「拡張子」欄に入力された拡張子の情報をレジストリから削除します。", 2},
+    {IDM_EXT_RELOAD, L"関連づけの読み込み", L"「拡張子」欄に入力された拡張子の情報を読み込みます。", 4},
+    {IDM_HELP_SHOW, L"ヘルプ", L"ヘルプを表示します。", 5},
+    {IDM_ABOUT_VERSION, L"バージョン情報(&V)", L"バージョン情報を表示します。", -1},
+    {IDM_FILE_NEW, L"新規作成(&N)", L"新しい設定を作成します。", 6},
+    {IDM_FILE_OPEN, L"開く(&O)", L"設定をファイルから読み込みます。", 0},
+    {IDM_FILE_SAVE_AS, L"名前をつけて保存(&A)", L"設定をファイルに名前をつけて保存します。", -1},
+    {IDM_FILE_SAVE, L"上書き保存(&S)", L"設定をファイルに上書き保存します。", 1},
+    {IDM_FILE_CLOSE, L"閉じる(&X)", L"ソフトウェアを終了します。", -1},
+};
+
+// The commands this window carries out, by command id.
+struct Command {
+  int id;
+  void (TFormMain::*execute)();
+};
+constexpr Command kCommands[] = {
+    {IDM_APP_SELECT, &TFormMain::ActionAppSelectExecute},
+    {IDM_EXT_LINK, &TFormMain::ActionExtLinkExecute},
+    {IDM_EXT_UNLINK, &TFormMain::ActionExtUnlinkExecute},
+    {IDM_EXT_RELOAD, &TFormMain::ActionExtReloadExecute},
+    {IDM_HELP_SHOW, &TFormMain::ActionHelpShowExecute},
+    {IDM_FILE_NEW, &TFormMain::ActionFileNewExecute},
+    {IDM_FILE_CLOSE, &TFormMain::ActionFileCloseExecute},
+    {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
+};
+
+// The menu bar takes the design rows 0 to 23; the window's client area starts below it.
+constexpr int kMenuBand = 23;
+
+constexpr ui::FormDef kForm = {
+    kApplicationTitle,
+    426,
+    292,
+    kMenuBand,
+    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+    0,
+    IDR_MAINMENU,
+    IDR_MAINACCEL,
+    true,
+    ui::FormPosition::ScreenCenter,
+    TFormMain::IDC_EDIT_EXT,
+};
+
+// Each label stands just above its field, left-aligned with it.
+constexpr int kLabelAbove = 16;
+constexpr int kLabelHeight = 13;
+
+constexpr ui::ControlDef kControls[] = {
+    {TFormMain::IDC_LABEL_EXT, Kind::Label, {8, 48 - kLabelAbove, 0, kLabelHeight}, akLeft | akTop, L"拡張子"},
+    {TFormMain::IDC_EDIT_EXT, Kind::Edit, {8, 48, 121, 21}, akLeft | akTop, nullptr,
+     L"関連づけを行う拡張子を入力して下さい。"},
+    {TFormMain::IDC_SPEEDBUTTON3, Kind::SpeedButton, {128, 47, 129, 22}, akLeft | akTop, nullptr, nullptr,
+     IDM_EXT_RELOAD},
+    {TFormMain::IDC_LABEL_COMMAND, Kind::Label, {8, 91 - kLabelAbove, 0, kLabelHeight}, akLeft | akTop,
+     L"実行プログラム"},
+    {TFormMain::IDC_EDIT_COMMAND, Kind::Edit, {8, 91, 353, 21}, akLeft | akTop | akRight, nullptr,
+     L"実行するプログラムを入力して下さい。"},
+    {TFormMain::IDC_SPEEDBUTTON2, Kind::SpeedButton, {361, 91, 57, 22}, akTop | akRight, nullptr, nullptr,
+     IDM_APP_SELECT},
+    {TFormMain::IDC_LABEL_FILETYPE, Kind::Label, {8, 134 - kLabelAbove, 0, kLabelHeight}, akLeft | akTop,
+     L"ファイルタイプの説明"},
+    {TFormMain::IDC_EDIT_FILETYPE, Kind::Edit, {8, 134, 410, 21}, akLeft | akTop | akRight, nullptr,
+     L"ファイルタイプの説明を入力して下さい。"},
+    {TFormMain::IDC_IMAGE_ICON, Kind::Image, {8, 171, 32, 32}, akLeft | akTop},
+    {TFormMain::IDC_LABEL_ICONFILE, Kind::Label, {46, 182 - kLabelAbove, 0, kLabelHeight}, akLeft | akTop,
+     L"アイコンファイル"},
+    {TFormMain::IDC_EDIT_ICONFILE, Kind::Edit, {46, 182, 252, 21}, akLeft | akTop | akRight, nullptr,
+     L"アイコンファイルの場所を表示します。", 0, 0, ES_READONLY},
+    {TFormMain::IDC_LABEL_ICONINDEX, Kind::Label, {304, 182 - kLabelAbove, 0, kLabelHeight}, akTop | akRight,
+     L"アイコン番号"},
+    {TFormMain::IDC_EDIT_ICONINDEX, Kind::Edit, {304, 182, 57, 21}, akTop | akRight, nullptr,
+     L"アイコンファイル中のアイコンの番号を表示します。", 0, 0, ES_READONLY | ES_NUMBER},
+    {TFormMain::IDC_SPEEDBUTTON1, Kind::SpeedButton, {361, 181, 57, 22}, akTop | akRight, nullptr, nullptr,
+     IDM_ICON_SELECT},
+    {TFormMain::IDC_BTN_HELP, Kind::Button, {8, 232, 75, 25}, akLeft | akBottom, L"ヘルプ(&H)",
+     L"ヘルプを表示します。", 0, IDI_GLYPH_HELP},
+    {TFormMain::IDC_BITBTN1, Kind::Button, {105, 232, 113, 25}, akRight | akBottom, nullptr, nullptr, IDM_EXT_LINK},
+    {TFormMain::IDC_BITBTN3, Kind::Button, {224, 232, 113, 25}, akRight | akBottom, nullptr, nullptr,
+     IDM_EXT_UNLINK},
+    {TFormMain::IDC_BITBTN2, Kind::Button, {343, 232, 75, 25}, akRight | akBottom, nullptr, nullptr, IDM_FILE_CLOSE,
+     IDI_GLYPH_CLOSE},
+    {TFormMain::IDC_STATUSBAR, Kind::StatusBar, {0, 273, 426, 19}, akLeft | akRight | akBottom},
+};
+
+constexpr std::array<int, IMAGE_COUNT> kImages = {IDI_IMAGE_OPEN, IDI_IMAGE_SAVE,   IDI_IMAGE_DELETE, IDI_IMAGE_FIND,
+                                                  IDI_IMAGE_RELOAD, IDI_IMAGE_HELP, IDI_IMAGE_NEW};
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+constexpr wchar_t kIniFilter[] = L"設定ファイル(*.INI)|*.INI|すべてのファイル(*.*)|*.*";
+
+void Warn(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Warning, text); }
+
+void Inform(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Information, text); }
+
+bool Confirm(HWND owner, const std::wstring& text) {
+  return ui::ShowMessageBox(owner, ui::BoxKind::Confirmation, text, ui::BoxButtons::YesNoCancel) == ui::mrYes;
+}
+
+}  // namespace
+
+TFormMain::TFormMain(int dpi)
+    : Form(dpi),
+      OpenDialogApp(ui::FileDialog::Kind::Open, L"実行プログラム (*.exe)|*.exe|すべてのファイル(*.*)|*.*", L"exe",
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING),
+      OpenDialogIni(ui::FileDialog::Kind::Open, kIniFilter, L"INI",
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING),
+      SaveDialogIni(ui::FileDialog::Kind::Save, kIniFilter, L"INI",
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING) {
+  auto& app = ui::Application::Instance();
+  CreateForm(nullptr, kForm, kControls, kActions, ui::LoadIconList(kImages, Scale(16)));
+  Bind(IDC_EDIT_EXT, EditExt);
+  Bind(IDC_EDIT_COMMAND, EditCommand);
+  Bind(IDC_EDIT_FILETYPE, EditFileType);
+  Bind(IDC_EDIT_ICONFILE, EditIconFile);
+  Bind(IDC_EDIT_ICONINDEX, EditIconIndex);
+  SetWindowTextW(Handle(), app.Title().c_str());
+  app.SetHelpFile(common::ChangeFileExt(common::ModuleFileName(), L".chm"));
+  NewSetting();
+}
+
+void TFormMain::OnCommand(int id) {
+  for (const Command& c : kCommands)
+    if (c.id == id) return (this->*c.execute)();
+}
+
+bool TFormMain::PreTranslateMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && msg.hwnd == EditExt.Handle()) {
+    WORD key = static_cast<WORD>(msg.wParam);
+    EditExtKeyDown(key);
+    if (key == 0) return true;
+  }
+  return Form::PreTranslateMessage(msg);
+}
+
+void TFormMain::NewSetting() {
+  SetSettingFileName(L"");
+  EditExt.SetText(L"");
+  EditCommand.SetText(L"");
+  EditFileType.SetText(L"");
+  EditIconFile.SetText(L"");
+  EditIconIndex.SetText(L"0");
+  OpenDialogApp.FileName.clear();
+  OpenDialogIni.FileName.clear();
+  SaveDialogIni.FileName.clear();
+  PictureOf(IDC_IMAGE_ICON).Fill(kWhite);
+  InvalidateRect(Item(IDC_IMAGE_ICON), nullptr, FALSE);
+}
+
+void TFormMain::SetSettingFileName(const std::wstring& name) {
+  if (name == FSettingFileName) return;
+  FSettingFileName = name;
+  std::wstring caption = ui::Application::Instance().Title();
+  if (!name.empty()) caption += L" - " + common::ExtractFileName(name);
+  SetWindowTextW(Handle(), caption.c_str());
+}
+
+void TFormMain::DrawIconPreview(const std::wstring& IconFile, int IconIndex) {
+  ui::Picture& preview = PictureOf(IDC_IMAGE_ICON);
+  preview.Fill(kWhite);
+  if (auto icon = common::ExtractIconFrom(IconFile, IconIndex)) DrawIcon(preview.Canvas(), 0, 0, icon.get());
+  InvalidateRect(Item(IDC_IMAGE_ICON), nullptr, FALSE);
+}
+
+const ui::Picture& TFormMain::ImageIcon() const { return PictureOf(IDC_IMAGE_ICON); }
+
+void TFormMain::EditExtKeyDown(WORD& Key) {
+  if (Key != VK_RETURN) return;
+  ActionExtReloadExecute();
+  Key = 0;
+}
+
+std::wstring TFormMain::GetExtention() const {
+  std::wstring text = EditExt.Text();
+  if (!text.empty() && text.front() == L'.') return text;
+  return L"." + text;
+}
+
+void TFormMain::DoExtLink() {
+  const std::wstring extension = GetExtention();
+  if (extension == L".") {
+    Warn(Handle(), L"拡張子を入力して下さい。");
+    EditExt.SetFocus();
+    return;
+  }
+  if (EditCommand.Text().empty()) {
+    Warn(Handle(), L"実行プログラムを入力して下さい。");
+    EditCommand.SetFocus();
+    return;
+  }
+  int index = 0;
+  if (!common::TryStrToInt(EditIconIndex.Text(), index) || index < 0 ||
+      !common::ExtractIconFrom(EditIconFile.Text(), index)) {
+    Warn(Handle(), L"アイコンを選択して下さい。");
+    return;
+  }
+  if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを登録します。\nよろしいですか？")) return;
+  try {
+    TLinkExtention::Link(extension, EditCommand.Text(), EditIconFile.Text(),
+                         common::StrToIntDef(EditIconIndex.Text(), 0), EditFileType.Text());
+    Inform(Handle(), L"関連づけを登録しました。");
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+  }
+}
+
+void TFormMain::DoExtUnlink() {
+  const std::wstring extension = GetExtention();
+  if (extension == L".") {
+    Warn(Handle(), L"拡張子を入力して下さい。");
+    EditExt.SetFocus();
+    return;
+  }
+  if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
+  try {
+    TLinkExtention::Unlink(extension);
+    Inform(Handle(), L"関連づけを削除しました。");
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+  }
+}
+
+void TFormMain::ActionAppSelectExecute() {
+  if (!OpenDialogApp.Execute(Handle())) return;
+  EditCommand.SetText(L"\"" + OpenDialogApp.FileName + L"\" \"%1\"");
+}
+
+void TFormMain::ActionExtLinkExecute() { DoExtLink(); }
+
+void TFormMain::ActionExtUnlinkExecute() { DoExtUnlink(); }
+
+void TFormMain::ActionExtReloadExecute() {
+  const std::wstring extension = GetExtention();
+  EditCommand.SetText(TLinkExtention::GetCommand(extension));
+  EditFileType.SetText(TLinkExtention::GetFileType(extension));
+  const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(extension);
+  EditIconFile.SetText(icon.IconFile);
+  EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
+  DrawIconPreview(icon.IconFile, icon.IconIndex);
+}
+
+void TFormMain::ActionHelpShowExecute() { ui::Application::Instance().HelpContents(Handle()); }
+
+void TFormMain::ActionFileNewExecute() { NewSetting(); }
+
+void TFormMain::ActionFileCloseExecute() { Close(); }
+
+void TFormMain::BtnHelpClick() { ui::Application::Instance().HelpContext(Handle(), 3); }

@@ -1,0 +1,97 @@
+#pragma once
+// The main window: the five association fields, the icon preview, the commands that read,
+// register and delete an association, and the document state (the current settings file).
+
+#include <string>
+
+#include "ui/file_dialog.h"
+#include "ui/form.h"
+
+// The application title: the base of the main window's caption and the title of the
+// top-level error box.
+inline constexpr wchar_t kApplicationTitle[] = L"Tavrelo 関連づけ編集ソフト";
+
+class TFormMain : public ui::Form {
+ public:
+  // Layout rows that are not bound to an action (bound rows use the action's command id).
+  enum ControlId : int {
+    IDC_LABEL_EXT = 100,
+    IDC_EDIT_EXT,
+    IDC_SPEEDBUTTON3,
+    IDC_LABEL_COMMAND,
+    IDC_EDIT_COMMAND,
+    IDC_SPEEDBUTTON2,
+    IDC_LABEL_FILETYPE,
+    IDC_EDIT_FILETYPE,
+    IDC_IMAGE_ICON,
+    IDC_LABEL_ICONFILE,
+    IDC_EDIT_ICONFILE,
+    IDC_LABEL_ICONINDEX,
+    IDC_EDIT_ICONINDEX,
+    IDC_SPEEDBUTTON1,
+    IDC_BTN_HELP,
+    IDC_BITBTN1,
+    IDC_BITBTN3,
+    IDC_BITBTN2,
+    IDC_STATUSBAR,
+  };
+
+  // Builds the window for the given DPI, resets it to a new setting; the caption is the
+  // application title. The window is not shown yet.
+  explicit TFormMain(int dpi = ui::SystemDpi());
+
+  ui::Control EditExt;
+  ui::Control EditCommand;
+  ui::Control EditFileType;
+  ui::Control EditIconFile;  // read-only: only the tool writes it
+  ui::Control EditIconIndex;  // read-only, digits: the decimal form of a 32-bit integer
+
+  ui::FileDialog OpenDialogApp;
+  ui::FileDialog OpenDialogIni;
+  ui::FileDialog SaveDialogIni;
+
+  // Full path of the current settings file; empty for a new setting.
+  const std::wstring& SettingFileName() const { return FSettingFileName; }
+
+  // Resets to a new, empty setting: no settings file, empty fields, icon index "0", dialogs
+  // without remembered names, a white preview.
+  void NewSetting();
+  // Makes name the current settings file and shows its file name part in the caption after
+  // the title and " - " (the title alone for the empty name). The same name changes nothing.
+  void SetSettingFileName(const std::wstring& name);
+  // Paints the preview white, then the icon IconIndex of IconFile at its top-left corner;
+  // stays white when there is no such icon. Never reports a failure.
+  void DrawIconPreview(const std::wstring& IconFile, int IconIndex);
+  // The preview as drawn (its pixels can be read).
+  const ui::Picture& ImageIcon() const;
+
+  // A key goes down in EditExt: Enter reads the association back and is consumed (Key
+  // becomes 0), whatever Shift, Ctrl and Alt say; other keys are left alone.
+  void EditExtKeyDown(WORD& Key);
+
+  // The text of EditExt with a leading "." supplied when it has none.
+  std::wstring GetExtention() const;
+  // Registers the association of the fields after checking them and asking; reports the
+  // outcome in a box. Changes no field.
+  void DoExtLink();
+  // Deletes the association of the extension after asking; reports the outcome in a box.
+  void DoExtUnlink();
+
+  void ActionAppSelectExecute();
+  void ActionExtLinkExecute();
+  void ActionExtUnlinkExecute();
+  // Reads the association of the extension back into the fields and the preview.
+  void ActionExtReloadExecute();
+  void ActionHelpShowExecute();
+  void ActionFileNewExecute();
+  void ActionFileCloseExecute();
+  void BtnHelpClick();
+
+  bool PreTranslateMessage(MSG& msg) override;
+
+ protected:
+  void OnCommand(int id) override;
+
+ private:
+  std::wstring FSettingFileName;
+};

@@ -1,0 +1,59 @@
+#pragma once
+// The application object: title, help file, message loops, the idle handler and the display
+// of exceptions that no command catches.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace ui {
+
+class Form;
+
+class Application {
+ public:
+  // The one application object of the process.
+  static Application& Instance();
+
+  const std::wstring& Title() const { return title_; }
+  void SetTitle(std::wstring title) { title_ = std::move(title); }
+  const std::wstring& HelpFile() const { return helpFile_; }
+  void SetHelpFile(std::wstring file) { helpFile_ = std::move(file); }
+
+  // Installs (or, with an empty function, removes) the handler run each time the message
+  // queue has become empty. A handler may remove itself while it runs.
+  void SetOnIdle(std::function<void()> handler) { onIdle_ = std::move(handler); }
+  bool HasIdleHandler() const { return static_cast<bool>(onIdle_); }
+
+  // Shows mainForm and runs the message loop until that window is closed.
+  void Run(Form& mainForm);
+  // Runs a nested loop until form has a modal result or its window is gone.
+  void RunModal(Form& form);
+  // Handles one message: the form it is meant for looks at it first, then it is dispatched.
+  // An exception that escapes is shown by HandleException.
+  void Dispatch(MSG& msg);
+  // Runs the idle handler once, if one is installed.
+  void Idle();
+
+  // Shows the exception being handled in the top-level error box. Call only inside a catch.
+  void HandleException() noexcept;
+  // The top-level error box: titled with the application title, stop icon, OK.
+  void ShowException(const std::wstring& message) noexcept;
+  // The text of the top-level error box for an exception message: a "." is appended when
+  // the message is not empty and its last character's code is greater than that of ".".
+  static std::wstring ErrorBoxText(std::wstring message);
+
+  // Opens the help file at its table of contents.
+  void HelpContents(HWND owner) const;
+  // Opens the help file at the topic of help context number context.
+  void HelpContext(HWND owner, int context) const;
+
+ private:
+  Application() = default;
+  std::wstring title_;
+  std::wstring helpFile_;
+  std::function<void()> onIdle_;
+};
+
+}  // namespace ui
