@@ -8,6 +8,7 @@
 
 #include "assoc/link_extention.h"
 #include "assoc/windows_version.h"
+#include "common/seam.h"
 
 // One implementation of the store. It holds no state: everything lives in the registry.
 class TLinkExtentionBase {
@@ -39,3 +40,11 @@ std::unique_ptr<TLinkExtentionBase> CreateLinkExtention(assoc::WindowsVersion v)
 
 // A new implementation for the running Windows.
 std::unique_ptr<TLinkExtentionBase> CreateLinkExtention();
+
+namespace assoc {
+
+// Makes the implementation that each TLinkExtention call uses and destroys:
+// CreateLinkExtention(), unless a test stands in to watch the facade's ownership.
+extern common::Seam<std::unique_ptr<TLinkExtentionBase>()> CreateFacadeImplementation;
+
+}  // namespace assoc

@@ -1,0 +1,150 @@
+#include "assoc/link_extention_winxp.h"
+
+#include "assoc/registry_accessor.h"
+#include "assoc/shell_assoc.h"
+#include "common/exception.h"
+#include "common/text.h"
+
+namespace {
+
+constexpr wchar_t kWrongExtention[] = L"拡張子に間違いがあります。";
+constexpr wchar_t kCannotChangeRegistry[] = L"レジストリを変更できませんでした。";
+
+// True when name holds a "\": as a key name it would be a path reaching into other keys.
+bool IsKeyPath(const std::wstring& name) { return name.find(L'\\') != std::wstring::npos; }
+
+// True for an extension whose records the reads look up; any other has no association.
+bool IsReadableExtention(const std::wstring& extention) { return !extention.empty() && !IsKeyPath(extention); }
+
+// An accessor on HKEY_CLASSES_ROOT with full access, as every classic operation uses.
+class ClassesAccessor : public assoc::RegistryAccessor {
+ public:
+  ClassesAccessor() noexcept { SetRootKey(HKEY_CLASSES_ROOT); }
+};
+
+// Sets the default value of the key at path, creating the key when missing, and closes it.
+// Raises "レジストリを変更できませんでした。" when the key cannot be opened, or the accessor's
+// error when the value cannot be set.
+void WriteDefaultValue(assoc::RegistryAccessor& registry, const std::wstring& path, const std::wstring& text) {
+  if (!registry.OpenKey(path, true)) throw Exception(kCannotChangeRegistry);
+  registry.WriteString(L"", text);
+  registry.CloseKey();
+}
+
+}  // namespace
+
+void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring& Command,
+                               const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) {
+  if (Extention.size() < 2 || Extention[0] != L'.' || IsKeyPath(Extention)) throw Exception(kWrongExtention);
+
+  ClassesAccessor registry;
+  const std::wstring name = Extention.substr(1);
+  const std::wstring fileTypeKey = name + L"File";
+  WriteDefaultValue(registry, Extention, fileTypeKey);
+  WriteDefaultValue(registry, fileTypeKey, FileType.empty() ? name + L"ファイル" : FileType);
+  WriteDefaultValue(registry, fileTypeKey + L"\\Shell\\open\\command", Command);
+  // Without an icon file the earlier DefaultIcon stays, and the shell is not told.
+  if (!IconFile.empty()) {
+    WriteDefaultValue(registry, fileTypeKey + L"\\DefaultIcon", IconFile + L"," + common::IntToStr(IconIndex));
+    assoc::NotifyAssocChanged();
+  }
+}
+
+void TLinkExtentionWinXp::Unlink(const std::wstring& Extention) {
+  if (Extention.empty() || IsKeyPath(Extention)) throw Exception(kWrongExtention);
+
+  const std::wstring fileTypeKey = GetFileTypeKey(Extention);
+  ClassesAccessor registry;
+  registry.DeleteKey(Extention);
+  registry.CloseKey();
+  if (!fileTypeKey.empty() && !IsKeyPath(fileTypeKey)) {
+    registry.DeleteKey(fileTypeKey);
+    registry.CloseKey();
+  }
+  assoc::NotifyAssocChanged();
+}
+
+std::wstring TLinkExtentionWinXp::GetCommand(const std::wstring& Extention) {
+  if (!IsReadableExtention(Extention)) return {};
+  const std::wstring fileTypeKey = GetFileTypeKey(Extention);
+  if (fileTypeKey.empty()) return {};
+
+  std::wstring command;
+  try {
+    ClassesAccessor registry;
+    if (registry.OpenKey(fileTypeKey + L"\\Shell\\open\\command", true)) command = registry.ReadString(L"");
+    registry.CloseKey();
+  } catch (...) {
+    // A read reports no failure: the command stays empty.
+  }
+  return command;
+}
+
+std::wstring TLinkExtentionWinXp::GetAppFile(const std::wstring& Extention) {
+  std::wstring command = GetCommand(Extention);
+  if (command.empty()) return {};
+  wchar_t delimiter = L' ';
+  if (command[0] == L'"') {
+    delimiter = L'"';
+    command.erase(0, 1);
+  }
+  const size_t end = command.find(delimiter);
+  if (end == std::wstring::npos) return {};
+  return command.substr(0, end);
+}
+
+std::wstring TLinkExtentionWinXp::GetFileTypeKey(const std::wstring& Extention) {
+  if (!IsReadableExtention(Extention)) return {};
+
+  std::wstring fileTypeKey;
+  try {
+    ClassesAccessor registry;
+    if (registry.OpenKey(Extention, true)) fileTypeKey = registry.ReadString(L"");
+  } catch (...) {
+    // A read reports no failure: the name stays empty.
+  }
+  return fileTypeKey;
+}
+
+HICON TLinkExtentionWinXp::GetSmallIcon(const std::wstring& Extention) {
+  return assoc::SmallIconOfExtension(Extention);
+}
+
+std::wstring TLinkExtentionWinXp::GetFileType(const std::wstring& Extention) {
+  std::wstring fileType;
+  if (!IsReadableExtention(Extention)) return fileType;
+  const std::wstring fileTypeKey = GetFileTypeKey(Extention);
+
+  try {
+    ClassesAccessor registry;
+    if (registry.OpenKey(fileTypeKey, false)) fileType = registry.ReadString(L"");
+  } catch (...) {
+    // A read reports no failure: the description stays empty.
+  }
+  return fileType;
+}
+
+TLinkExtention::TIconInfo TLinkExtentionWinXp::GetIconInfo(const std::wstring& Extention) {
+  TLinkExtention::TIconInfo info;
+  if (!IsReadableExtention(Extention)) return info;
+  const std::wstring fileTypeKey = GetFileTypeKey(Extention);
+
+  try {
+    ClassesAccessor registry;
+    if (!registry.OpenKey(fileTypeKey + L"\\DefaultIcon", true)) return info;
+    const std::wstring location = registry.ReadString(L"");
+    registry.CloseKey();
+
+    // The file ends at the first comma, so a path that holds a comma is cut there.
+    const size_t comma = location.find(L',');
+    if (comma == std::wstring::npos) {
+      info.IconFile = location;
+    } else {
+      info.IconIndex = common::StrToIntDef(std::wstring_view(location).substr(comma + 1), 0);
+      info.IconFile = location.substr(0, comma);
+    }
+  } catch (...) {
+    // A read reports no failure: the record stays empty.
+  }
+  return info;
+}

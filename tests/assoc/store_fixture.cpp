@@ -1,0 +1,40 @@
+#include "assoc/store_fixture.h"
+
+#include <cstdio>
+#include <iterator>
+
+namespace assoctest {
+
+std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
+  std::vector<std::wstring> names;
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+  wchar_t name[300];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(std::size(name));
+    if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+std::wstring TextDefault(const std::wstring& path) {
+  const testsupport::RegValue value = testsupport::ReadValue(HKEY_CLASSES_ROOT, path);
+  if (value.type == REG_SZ) return value.text;
+  if (value.type == REG_NONE) return L"<absent>";
+  return L"<type " + std::to_wstring(value.type) + L">";
+}
+
+std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension) {
+  wchar_t text[1024] = L"";
+  DWORD length = static_cast<DWORD>(std::size(text));
+  const HRESULT hr = AssocQueryStringW(ASSOCF_NONE, what, extension.c_str(), L"open", text, &length);
+  if (FAILED(hr)) {
+    wchar_t code[32];
+    swprintf(code, std::size(code), L"<hr 0x%08lX>", static_cast<unsigned long>(hr));
+    return code;
+  }
+  return text;
+}
+
+}  // namespace assoctest

@@ -1,0 +1,63 @@
+#pragma once
+// What the association store tests share: a sandboxed registry, counted change notices,
+// and readers that check the store's records from outside the store.
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "assoc/shell_assoc.h"
+#include "common/exception.h"
+#include "support/registry_sandbox.h"
+
+namespace assoctest {
+
+// Counts association change notices instead of sending them to the shell.
+class NoticeCounter {
+ public:
+  NoticeCounter() : scope_(assoc::NotifyAssocChanged.Replace([this] { ++count_; })) {}
+  int Count() const { return count_; }
+
+ private:
+  int count_ = 0;
+  common::Seam<void()>::Scope scope_;
+};
+
+// HKEY_CLASSES_ROOT and HKEY_CURRENT_USER redirected into fresh keys, notices counted.
+class StoreTest : public testing::Test {
+ protected:
+  testsupport::RegistrySandbox sandbox_;
+  NoticeCounter notices_;
+};
+
+// The direct sub-key names of root\path in the registry's order; empty when it is missing.
+std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path = L"");
+
+// The default value of HKEY_CLASSES_ROOT\path when it is REG_SZ; otherwise a marker that
+// names what was found instead ("<absent>", "<type 4>").
+std::wstring TextDefault(const std::wstring& path);
+
+// What the platform's own association reader answers for the extension (verb "open"),
+// or "<hr 0x...>" when it finds nothing.
+std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension);
+
+// The message of the Exception that call raises; a test failure when it raises none.
+template <typename Call>
+std::wstring MessageOf(Call&& call) {
+  try {
+    call();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  ADD_FAILURE() << "no Exception was raised";
+  return L"<no exception>";
+}
+
+constexpr wchar_t kWrongExtention[] = L"拡張子に間違いがあります。";
+constexpr wchar_t kCannotChangeRegistry[] = L"レジストリを変更できませんでした。";
+
+}  // namespace assoctest
