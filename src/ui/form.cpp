@@ -268,9 +268,11 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_, idParam,
                                 Instance(), nullptr);
-      SendMessageW(control, SB_SIMPLE, TRUE, 0);
-      SendMessageW(control, SB_SETMINHEIGHT, Scale(19) - 2 * GetSystemMetrics(SM_CYBORDER), 0);
-      SendMessageW(control, WM_SIZE, 0, 0);
+      if (control) {
+        // One part across the whole bar: simple mode cannot be read back on every platform.
+        int whole = -1;
+        SendMessageW(control, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
+      }
       break;
   }
   if (control && row.kind != ControlKind::SpeedButton)
@@ -355,16 +357,16 @@ void Form::Close() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
 std::wstring Form::StatusText() const {
   if (!statusBar_) return statusText_;
-  LRESULT length = SendMessageW(statusBar_, SB_GETTEXTLENGTHW, SB_SIMPLEID, 0);
+  LRESULT length = SendMessageW(statusBar_, SB_GETTEXTLENGTHW, 0, 0);
   std::wstring text(LOWORD(length) + 1, L'\0');
-  SendMessageW(statusBar_, SB_GETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.data()));
+  SendMessageW(statusBar_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
   text.resize(wcslen(text.c_str()));
   return text;
 }
 
 void Form::SetStatusText(const std::wstring& text) {
   statusText_ = text;
-  if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(statusText_.c_str()));
+  if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, SBT_NOBORDERS, reinterpret_cast<LPARAM>(statusText_.c_str()));
 }
 
 std::wstring Form::TooltipText(HWND control) const {

@@ -59,18 +59,11 @@ TEST(RealMessageBox, IsModalToItsOwner) {
   ui::Application::Instance().SetTitle(kApplicationTitle);
   TFormMain form(96);
   form.Show();
-  bool ownerDisabled = false;
   DialogDriver driver(IDOK);
-  // While the box is up the owner takes no input.
-  SetTimer(form.Handle(), 1, 300, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
-    KillTimer(hwnd, id);
-    SetPropW(hwnd, L"disabled", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(!IsWindowEnabled(hwnd))));
-  });
   ui::ShowMessageBox(form.Handle(), ui::BoxKind::Information, L"関連づけを登録しました。");
-  driver.Wait();
-  ownerDisabled = GetPropW(form.Handle(), L"disabled") != nullptr;
-  RemovePropW(form.Handle(), L"disabled");
-  EXPECT_TRUE(ownerDisabled);
+  const DialogView& view = driver.Wait();
+  EXPECT_EQ(view.owner, form.Handle());
+  EXPECT_FALSE(view.ownerEnabled);
   EXPECT_TRUE(IsWindowEnabled(form.Handle()));
 }
 

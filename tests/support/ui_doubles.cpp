@@ -64,6 +64,8 @@ DialogView ReadDialog(HWND dialog) {
   view.hwnd = dialog;
   view.caption = WindowText(dialog);
   GetWindowRect(dialog, &view.rect);
+  view.owner = GetWindow(dialog, GW_OWNER);
+  view.ownerEnabled = view.owner && IsWindowEnabled(view.owner);
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     std::wstring cls = ClassOf(child);
     if (!IsWindowVisible(child)) continue;

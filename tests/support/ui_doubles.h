@@ -67,6 +67,8 @@ struct DialogView {
   };
   std::vector<Button> buttons;  // visible ones, in child order
   RECT rect{};
+  HWND owner = nullptr;
+  bool ownerEnabled = false;  // while the dialog was up
 };
 
 // Waits (up to timeoutMs) on another thread for a visible dialog (class #32770) of this
