@@ -8,6 +8,7 @@
 #include "common/exception.h"
 #include "common/icons.h"
 #include "common/text.h"
+#include "iconpicker/UnitFormIconList.h"
 #include "resource.h"
 #include "ui/application.h"
 #include "ui/image_list.h"
@@ -43,6 +44,7 @@ struct Command {
 };
 constexpr Command kCommands[] = {
     {IDM_APP_SELECT, &TFormMain::ActionAppSelectExecute},
+    {IDM_ICON_SELECT, &TFormMain::ActionIconSelectExecute},
     {IDM_EXT_LINK, &TFormMain::ActionExtLinkExecute},
     {IDM_EXT_UNLINK, &TFormMain::ActionExtUnlinkExecute},
     {IDM_EXT_RELOAD, &TFormMain::ActionExtReloadExecute},
@@ -251,6 +253,15 @@ void TFormMain::DoExtUnlink() {
 void TFormMain::ActionAppSelectExecute() {
   if (!OpenDialogApp.Execute(Handle())) return;
   EditCommand.SetText(L"\"" + OpenDialogApp.FileName + L"\" \"%1\"");
+}
+
+void TFormMain::ActionIconSelectExecute() {
+  TFormIconList picker(Handle(), Dpi());
+  picker.SetIconFile(EditIconFile.Text(), common::StrToIntDef(EditIconIndex.Text(), 0));
+  if (picker.ShowModal() != ui::mrOk) return;
+  EditIconFile.SetText(picker.GetIconFile());
+  EditIconIndex.SetText(common::IntToStr(picker.GetIconIndex()));
+  DrawIconPreview(EditIconFile.Text(), picker.GetIconIndex());
 }
 
 void TFormMain::ActionExtLinkExecute() { DoExtLink(); }

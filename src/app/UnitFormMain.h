@@ -77,7 +77,11 @@ class TFormMain : public ui::Form {
   // Deletes the association of the extension after asking; reports the outcome in a box.
   void DoExtUnlink();
 
+  // Fills EditCommand with the program chosen in OpenDialogApp, quoted, then " \"%1\"".
   void ActionAppSelectExecute();
+  // Lets the user choose an icon in the icon picker; after OK the icon fields and the
+  // preview show the choice, otherwise nothing changes.
+  void ActionIconSelectExecute();
   void ActionExtLinkExecute();
   void ActionExtUnlinkExecute();
   // Reads the association of the extension back into the fields and the preview.

@@ -263,7 +263,9 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
       break;
     case ControlKind::ListView:
       control = create(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                       child | WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, w);
+                       child | WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
+                           LVS_SHAREIMAGELISTS,
+                       w);
       break;
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_, idParam,

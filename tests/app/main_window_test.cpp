@@ -73,6 +73,9 @@ TEST_F(MainWindowTest, StartsAsANewSettingWithTheExtensionFieldFocused) {
   EXPECT_EQ(form->EditIconIndex.Text(), L"0");
   EXPECT_TRUE(IsWhite(form->ImageIcon()));
   EXPECT_TRUE(form->EditExt.Focused());
+  // Access keys are underlined from the start, not only once Alt is pressed.
+  EXPECT_FALSE(SendMessageW(form->Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
+  EXPECT_FALSE(SendMessageW(form->Item(Id::IDC_BTN_HELP), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
   // The user types into three fields only.
   EXPECT_FALSE(GetWindowLongW(form->EditExt.Handle(), GWL_STYLE) & ES_READONLY);
   EXPECT_TRUE(GetWindowLongW(form->EditIconFile.Handle(), GWL_STYLE) & ES_READONLY);

@@ -79,52 +79,87 @@ DialogView ReadDialog(HWND dialog) {
   return view;
 }
 
-DialogDriver::DialogDriver(int press, DWORD timeoutMs) : press_(press), timeoutMs_(timeoutMs) {
-  thread_ = CreateThread(nullptr, 0, &DialogDriver::Thread, this, 0, nullptr);
+bool IsDialogOfThisProcess(HWND hwnd) { return ClassOf(hwnd) == L"#32770"; }
+
+std::function<bool(HWND)> WindowCaptioned(std::wstring caption) {
+  return [caption](HWND hwnd) { return WindowText(hwnd) == caption; };
 }
 
-DialogDriver::~DialogDriver() { Wait(); }
+WindowDriver::WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs)
+    : match_(std::move(match)), act_(std::move(act)), timeoutMs_(timeoutMs) {
+  thread_ = CreateThread(nullptr, 0, &WindowDriver::Thread, this, 0, nullptr);
+}
 
-const DialogView& DialogDriver::Wait() {
+WindowDriver::~WindowDriver() { Wait(); }
+
+bool WindowDriver::Wait() {
   if (thread_) {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     thread_ = nullptr;
   }
-  return view_;
+  return found_;
 }
 
-DWORD WINAPI DialogDriver::Thread(void* param) {
-  auto* self = static_cast<DialogDriver*>(param);
+DWORD WINAPI WindowDriver::Thread(void* param) {
+  auto* self = static_cast<WindowDriver*>(param);
   const DWORD start = GetTickCount();
-  HWND found = nullptr;
-  while (!found && GetTickCount() - start < self->timeoutMs_) {
-    struct Search {
-      HWND found = nullptr;
-    } search;
+  struct Search {
+    WindowDriver* self;
+    HWND found = nullptr;
+  } search{self};
+  while (!search.found && GetTickCount() - start < self->timeoutMs_) {
     EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lp);
           DWORD pid = 0;
           GetWindowThreadProcessId(hwnd, &pid);
-          if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
-          if (ClassOf(hwnd) != L"#32770") return TRUE;
-          reinterpret_cast<Search*>(lp)->found = hwnd;
+          if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !s->self->match_(hwnd)) return TRUE;
+          s->found = hwnd;
           return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    found = search.found;
-    if (!found) Sleep(20);
+    if (!search.found) Sleep(20);
   }
-  if (!found) return 0;
-  Sleep(50);  // let the box finish its activation before it is read
-  self->view_ = ReadDialog(found);
-  if (self->press_ == 0) {
-    PostMessageW(found, WM_CLOSE, 0, 0);
-  } else {
-    HWND button = GetDlgItem(found, self->press_);
-    PostMessageW(found, WM_COMMAND, MAKEWPARAM(self->press_, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  }
+  if (!search.found) return 0;
+  Sleep(50);  // let the window finish its activation before it is worked
+  self->found_ = true;
+  self->act_(search.found);
   return 0;
 }
+
+DialogDriver::DialogDriver(int press, DWORD timeoutMs)
+    : driver_(IsDialogOfThisProcess,
+              [this, press](HWND dialog) {
+                view_ = ReadDialog(dialog);
+                if (press == 0) {
+                  PostMessageW(dialog, WM_CLOSE, 0, 0);
+                } else {
+                  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, press)));
+                }
+              },
+              timeoutMs) {}
+
+const DialogView& DialogDriver::Wait() {
+  driver_.Wait();
+  return view_;
+}
+
+FileDialogDriver::FileDialogDriver(std::optional<std::wstring> typed, DWORD timeoutMs)
+    : driver_(IsDialogOfThisProcess,
+              [typed](HWND dialog) {
+                if (!typed) {
+                  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                  return;
+                }
+                // The file name field: the combo box cmb13 of the Explorer-style dialog, or the
+                // edit field edt1 of the older one.
+                HWND field = GetDlgItem(dialog, 0x47c);
+                if (!field) field = GetDlgItem(dialog, 0x480);
+                SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed->c_str()));
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+              },
+              timeoutMs) {}
 
 }  // namespace testsupport

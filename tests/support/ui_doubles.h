@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,25 +72,56 @@ struct DialogView {
   bool ownerEnabled = false;  // while the dialog was up
 };
 
-// Waits (up to timeoutMs) on another thread for a visible dialog (class #32770) of this
-// process, reads it, then acts on it: presses the button with id press, or, with press 0,
-// closes it through its close box. Run() starts it; Wait() joins and returns what was seen.
-class DialogDriver {
+// Waits (up to timeoutMs) on another thread for a visible top-level window of this process
+// that match accepts, then runs act on it from that thread, as another program would work
+// the window. The destructor waits for the thread.
+class WindowDriver {
  public:
-  explicit DialogDriver(int press, DWORD timeoutMs = 10000);
-  ~DialogDriver();
-  DialogDriver(const DialogDriver&) = delete;
-  DialogDriver& operator=(const DialogDriver&) = delete;
-  // The dialog as it was seen, once the driver has finished; hwnd is null when none came.
-  const DialogView& Wait();
+  WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs = 10000);
+  ~WindowDriver();
+  WindowDriver(const WindowDriver&) = delete;
+  WindowDriver& operator=(const WindowDriver&) = delete;
+  // Waits for the thread; answers whether the window came.
+  bool Wait();
 
  private:
   static DWORD WINAPI Thread(void* self);
-  int press_;
+  std::function<bool(HWND)> match_;
+  std::function<void(HWND)> act_;
   DWORD timeoutMs_;
-  DialogView view_;
+  bool found_ = false;
   HANDLE thread_ = nullptr;
 };
+
+// A dialog (class #32770) of this process, read as it appears, then answered: the button with
+// id press is pressed, or, with press 0, the dialog is closed through its close box.
+class DialogDriver {
+ public:
+  explicit DialogDriver(int press, DWORD timeoutMs = 10000);
+  // The dialog as it was seen, once answered; hwnd is null when none came.
+  const DialogView& Wait();
+
+ private:
+  DialogView view_;
+  WindowDriver driver_;
+};
+
+// A file dialog of this process: types text into its file name field and presses OK, or,
+// with no text, presses Cancel.
+class FileDialogDriver {
+ public:
+  explicit FileDialogDriver(std::optional<std::wstring> typed, DWORD timeoutMs = 10000);
+  // Answers whether a file dialog came.
+  bool Wait() { return driver_.Wait(); }
+
+ private:
+  WindowDriver driver_;
+};
+
+// The visible top-level window of this process with class #32770.
+bool IsDialogOfThisProcess(HWND hwnd);
+// The visible top-level window of this process with the given caption.
+std::function<bool(HWND)> WindowCaptioned(std::wstring caption);
 
 // Reads a dialog window's caption, static texts and buttons.
 DialogView ReadDialog(HWND dialog);

@@ -1,0 +1,63 @@
+#pragma once
+// Test files for the icon picker and a picker owned by a main window.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/UnitFormMain.h"
+#include "common/text.h"
+#include "iconpicker/UnitFormIconList.h"
+#include "support/registry_sandbox.h"
+#include "support/ui_doubles.h"
+#include "ui/application.h"
+
+// A file of the build's test data folder (the libraries with 3, 500 and 2,000 icons).
+std::wstring TestData(const std::wstring& name);
+// Wine's (or Windows') shell32.dll.
+std::wstring SystemShell32();
+// A fresh folder below the temporary folder, whose name holds Japanese and blanks.
+std::wstring ScratchFolder();
+// Writes bytes to path (replacing it); answers the path.
+std::wstring WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The whole content of a file.
+std::string ReadFileBytes(const std::wstring& path);
+
+class PickerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application::Instance().SetTitle(kApplicationTitle);
+    owner = std::make_unique<TFormMain>(96);
+    owner->Show();
+    picker = std::make_unique<TFormIconList>(owner->Handle(), 96);
+  }
+  void TearDown() override {
+    picker.reset();
+    owner.reset();
+    ui::ProcessMessages();
+  }
+
+  int Count() const { return ListView_GetItemCount(picker->ListViewIcon()); }
+  std::wstring CaptionOf(int i) const {
+    wchar_t text[32] = {};
+    ListView_GetItemText(picker->ListViewIcon(), i, 0, text, 32);
+    return text;
+  }
+  int ImageOf(int i) const {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = i;
+    ListView_GetItem(picker->ListViewIcon(), &item);
+    return item.iImage;
+  }
+  void Select(int i) const { ListView_SetItemState(picker->ListViewIcon(), i, LVIS_SELECTED, LVIS_SELECTED); }
+
+  testsupport::RegistrySandbox sandbox;
+  testsupport::BoxScript boxes;
+  std::unique_ptr<TFormMain> owner;
+  std::unique_ptr<TFormIconList> picker;
+};
