@@ -37,7 +37,7 @@ free_port() {
   echo "$p"
 }
 
-xvfb_pid= vnc_pid= web_pid= logs=
+xvfb_pid='' vnc_pid='' web_pid='' logs=''
 cleanup() {
   tavrelo_stop_pid "$web_pid" "$vnc_pid" "$xvfb_pid"
   [ -z "$logs" ] || rm -rf "$logs"
@@ -65,7 +65,7 @@ fi
 
 tavrelo_prepare_prefix
 for i in "${!args[@]}"; do
-  [ "${files[$i]}" = 1 ] && args[$i]=$(winepath -w "${args[$i]}")
+  [ "${files[$i]}" = 1 ] && args[i]=$(winepath -w "${args[$i]}")
 done
 
 if [ "$headless" = 1 ]; then

@@ -17,7 +17,7 @@ Example: scripts/screenshot.sh -o shots/about.png -d 144 -k "alt+h v"
 EOF
 }
 
-out=shots/tavrelo.png dpi=96 keys= settle=3 size=1024x768
+out=shots/tavrelo.png dpi=96 keys='' settle=3 size=1024x768
 while getopts "o:d:k:w:s:h" opt; do
   case "$opt" in
     o) out=$OPTARG ;;
@@ -52,7 +52,7 @@ export WINEPREFIX="$PWD/build/shot-prefix" WINEDEBUG=-all WINEDLLOVERRIDES='wine
 export LC_ALL=ja_JP.UTF-8
 unset WAYLAND_DISPLAY
 
-xvfb_pid=
+xvfb_pid=''
 cleanup() {
   wineserver -k 2>/dev/null || true
   tavrelo_stop_pid "$xvfb_pid"
@@ -65,7 +65,7 @@ tavrelo_prepare_prefix
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 
 for i in "${!tool_args[@]}"; do
-  [ -e "${tool_args[$i]}" ] && tool_args[$i]=$(winepath -w "${tool_args[$i]}")
+  [ -e "${tool_args[$i]}" ] && tool_args[i]=$(winepath -w "${tool_args[$i]}")
 done
 
 echo ">> Starting build/tavrelo.exe at $dpi DPI on a ${size} desktop (display $DISPLAY)"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Wine and X helpers shared by run.sh and scripts/screenshot.sh. Source scripts/deps.sh first.
 
 # Wine's own Tahoma and Marlett (window frames, caption buttons), and a Japanese font that Wine
