@@ -46,19 +46,17 @@ tavrelo_prepare_prefix() {
 # tavrelo_link_fonts: Debian's Wine looks for its own fonts outside the directory that fonts-wine
 # fills, which leaves Tahoma missing and the caption buttons drawn as letters; linking them into
 # the prefix's Fonts folder fixes that. Tahoma then gets IPA Gothic as its fallback for Japanese
-# (FontLink), so Japanese text in Tahoma shows glyphs instead of empty boxes. The link names the
-# file alone: Wine matches a face name against the localised family name ("IPAゴシック" under a
-# Japanese locale), so "ipag.ttf,IPAGothic" would be ignored. Wine rewrites these links whenever
-# the prefix is started under another code page, hence this runs on every start; reg.exe itself
-# triggers that rewrite before it stores the value.
+# (FontLink), so Japanese text in Tahoma shows glyphs instead of empty boxes. Wine rewrites these
+# links with its defaults whenever the prefix is started under another code page, hence this runs
+# on every start; reg.exe itself triggers that rewrite before it stores the value.
 tavrelo_link_fonts() {
   local f fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   for f in /usr/share/wine/fonts/*; do
-    [ -e "$fonts/${f##*/}" ] || ln -s "$f" "$fonts/"
+    [ -e "$f" ] && [ ! -e "$fonts/${f##*/}" ] && ln -s "$f" "$fonts/"
   done
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-    /v Tahoma /t REG_MULTI_SZ /d ipag.ttf /f >/dev/null
+    /v Tahoma /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null
 }
 
 # tavrelo_start_xvfb WxH: starts a private X server on a free display number and points DISPLAY
