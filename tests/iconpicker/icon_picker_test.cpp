@@ -59,21 +59,28 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
   const std::wstring folder = ScratchFolder();
   const std::string library = ReadFileBytes(TestData(L"icons3.dll"));
   ASSERT_GT(library.size(), 4096u);
+  const std::string icon = ReadFileBytes(TestData(L"app.ico"));
   const std::wstring japanese = WriteFileBytes(folder + L"\\アイコン 入り.dll", library);
   struct Case {
     std::wstring path;
     int count;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {L"", 0},
       {folder, 0},                                                 // a directory
       {folder + L"\\missing.dll", 0},                              // no such file
       {WriteFileBytes(folder + L"\\text.dll", "MZ not really a library\r\n"), 0},
       {WriteFileBytes(folder + L"\\empty.ico", ""), 0},            // 0 bytes
-      {WriteFileBytes(folder + L"\\cut.dll", library.substr(0, 1024)), 0},
       {japanese, 3},
       {TestData(L"app.ico"), 1},
   };
+  // Libraries and icon files cut short list nothing when the cut reaches their icons (the
+  // platform's reader may fault on them); a cut behind the icons leaves them all (-1: either).
+  for (size_t cut : {size_t{64}, size_t{400}, size_t{1024}, size_t{4096}, library.size() / 2, library.size() - 10})
+    cases.push_back({WriteFileBytes(folder + L"\\cut" + std::to_wstring(cut) + L".dll", library.substr(0, cut)),
+                     cut > 4096 ? -1 : 0});
+  for (size_t cut : {size_t{6}, size_t{22}, size_t{4096}, icon.size() - 10})
+    cases.push_back({WriteFileBytes(folder + L"\\cut" + std::to_wstring(cut) + L".ico", icon.substr(0, cut)), 0});
 
   // Every handle that comes out of the platform is watched.
   std::vector<HICON> extracted;
@@ -89,9 +96,13 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
     for (int index : {0, -1, INT_MAX}) {
       picker->SetIconFile(c.path, index);
       EXPECT_EQ(picker->GetIconFile(), c.path);
-      EXPECT_EQ(Count(), c.count) << testing::PrintToString(c.path);
-      EXPECT_EQ(ImageList_GetImageCount(picker->ImageListIcon()), c.count);
-      EXPECT_EQ(picker->GetIconIndex(), index == 0 && c.count > 0 ? 0 : -1);
+      const int count = Count();
+      if (c.count >= 0) {
+        EXPECT_EQ(count, c.count) << testing::PrintToString(c.path);
+      }
+      EXPECT_TRUE(count == 0 || count == 3 || count == c.count) << testing::PrintToString(c.path);
+      EXPECT_EQ(ImageList_GetImageCount(picker->ImageListIcon()), count);
+      EXPECT_EQ(picker->GetIconIndex(), index == 0 && count > 0 ? 0 : -1);
     }
   }
   ASSERT_FALSE(extracted.empty());
