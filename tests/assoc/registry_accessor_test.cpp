@@ -91,7 +91,7 @@ TEST_F(RegistryAccessorTest, ANewRootClosesTheOpenKeyTheSameRootKeepsIt) {
   EXPECT_FALSE(KeyExists(sandbox_.User(), L"U\\C"));
 }
 
-TEST_F(RegistryAccessorTest, KeyNamesLongerThan255CharactersFailAsOnWindows) {
+TEST_F(RegistryAccessorTest, PathsThatWindowsCannotTakeAsWrittenFail) {
   const std::wstring fits(255, L'k');
   const std::wstring tooLong(256, L'k');
   struct Case {
@@ -104,6 +104,9 @@ TEST_F(RegistryAccessorTest, KeyNamesLongerThan255CharactersFailAsOnWindows) {
       {tooLong, false},
       {L"A\\" + tooLong + L"\\B", false},
       {L"\\" + tooLong, false},
+      // The API would end these at the NUL, at the root or at A.
+      {std::wstring(L"\0A", 2), false},
+      {std::wstring(L"A\0\\B", 4), false},
   };
   for (const Case& c : cases) {
     for (bool create : {true, false}) {
