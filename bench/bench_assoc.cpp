@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <typeinfo>
@@ -123,7 +124,8 @@ int main() {
   }
   try {
     const assoc::WindowsVersion version = assoc::RunningWindowsVersion();
-    const bool vista = typeid(*CreateLinkExtention()) == typeid(TLinkExtentionWinVista);
+    const std::unique_ptr<TLinkExtentionBase> chosen = CreateLinkExtention();
+    const bool vista = typeid(*chosen) == typeid(TLinkExtentionWinVista);
     std::printf("bench_assoc: Windows %u.%u, implementation %s, registry roots redirected into a sandbox\n",
                 version.Major, version.Minor, vista ? "TLinkExtentionWinVista" : "TLinkExtentionWinXp");
 
