@@ -6,6 +6,7 @@ namespace assoc {
 
 namespace {
 
+// The version GetVersionExW reports; 0.0 when it cannot be read.
 WindowsVersion ReadWindowsVersion() noexcept {
   OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof info;
