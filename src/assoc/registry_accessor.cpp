@@ -12,8 +12,11 @@ namespace {
 // fail on Windows work here.
 constexpr size_t kMaxKeyNameLength = 255;
 
-// False when one of the path's key names is longer than Windows allows.
-bool KeyNamesFit(std::wstring_view path) noexcept {
+// False for a path that Windows would not take as written: a NUL, at which the API would end
+// the path early (so that "\0x" would name the base key itself), or a key name longer than
+// Windows allows.
+bool IsUsableKeyPath(std::wstring_view path) noexcept {
+  if (path.find(L'\0') != std::wstring_view::npos) return false;
   size_t start = 0;
   for (;;) {
     const size_t end = path.find(L'\\', start);
@@ -71,7 +74,7 @@ void RegistryAccessor::SetRootKey(HKEY root) noexcept {
 
 bool RegistryAccessor::OpenKey(std::wstring_view path, bool create) noexcept {
   const HKEY base = ResolveBase(current_.get(), root_, path);
-  if (!KeyNamesFit(path)) return false;
+  if (!IsUsableKeyPath(path)) return false;
 
   const std::wstring subKey(path);
   common::UniqueHKey key;
@@ -131,7 +134,7 @@ bool RegistryAccessor::DeleteKey(std::wstring_view path) noexcept {
   const HKEY base = ResolveBase(current_.get(), root_, path);
   // A path of nothing but separators names the base key itself, which is never removed.
   if (path.find_first_not_of(L'\\') == std::wstring_view::npos) return false;
-  if (!KeyNamesFit(path)) return false;
+  if (!IsUsableKeyPath(path)) return false;
   return RemoveTree(base, std::wstring(path), access_);
 }
 

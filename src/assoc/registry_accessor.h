@@ -31,7 +31,8 @@ class RegistryAccessor {
   // dropped); other paths resolve from the open key, or the root when none is open. With
   // create and a non-empty path, missing keys on the path are created (non-volatile); else
   // only an existing key opens, and the empty path opens the base key itself. Key names
-  // longer than 255 characters fail, as on Windows. On failure nothing changes. Never raises.
+  // longer than 255 characters fail, as on Windows, and so does a path holding a NUL.
+  // On failure nothing changes. Never raises.
   bool OpenKey(std::wstring_view path, bool create) noexcept;
 
   // Closes the open key, if any.

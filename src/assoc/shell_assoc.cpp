@@ -7,6 +7,7 @@ namespace assoc {
 
 namespace {
 
+// The shell looks at no item for this event, so both are null.
 void ShellNotifyAssocChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
 }  // namespace

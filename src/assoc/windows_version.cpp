@@ -6,13 +6,20 @@ namespace assoc {
 
 namespace {
 
+// The version GetVersionExW reports; 0.0 when it cannot be read.
 WindowsVersion ReadWindowsVersion() noexcept {
   OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof info;
+  // MSVC marks GetVersionExW deprecated; its answer is still what chooses the store.
 #ifdef _MSC_VER
-#pragma warning(suppress : 4996)  // GetVersionExW is the documented source of the version here.
+#pragma warning(push)
+#pragma warning(disable : 4996)
 #endif
-  if (!GetVersionExW(&info)) return {};
+  const BOOL read = GetVersionExW(&info);
+#ifdef _MSC_VER
+#pragma warning(pop)
+#endif
+  if (!read) return {};
   return {info.dwMajorVersion, info.dwMinorVersion};
 }
 

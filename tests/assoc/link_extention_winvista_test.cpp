@@ -103,7 +103,7 @@ TEST_F(VistaStore, TheCleanUpRunsEvenWhenTheClassicCheckThenRefusesTheExtention)
   EXPECT_EQ(notices_.Count(), 0);
 }
 
-TEST_F(VistaStore, TheEmptyExtentionAndOneThatIsAPathLeaveAllShellRecordsAlone) {
+TEST_F(VistaStore, ExtentionsThatWouldNameOtherKeysLeaveAllShellRecordsAlone) {
   // Leaf parents: a clean-up that formed its paths from these extensions would remove them.
   CreateKey(HKEY_CURRENT_USER, kMru);
   CreateKey(HKEY_CURRENT_USER, FileExts(L".a\\b"));
@@ -111,9 +111,11 @@ TEST_F(VistaStore, TheEmptyExtentionAndOneThatIsAPathLeaveAllShellRecordsAlone) 
     EXPECT_EQ(MessageOf([&] { store_.Link(extention, L"a.exe", L"a.ico", 0, L""); }), kWrongExtention);
     EXPECT_EQ(MessageOf([&] { store_.Unlink(extention); }), kWrongExtention);
   }
+  // The API would end this one at its NUL, at the parent of all records.
+  store_.Unlink(std::wstring(L"\0x", 2));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kMru));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, FileExts(L".a\\b")));
-  EXPECT_EQ(notices_.Count(), 0);
+  EXPECT_EQ(notices_.Count(), 1);
 }
 
 }  // namespace

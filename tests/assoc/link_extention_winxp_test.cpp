@@ -207,6 +207,26 @@ TEST_F(ClassicStore, UnlinkNeverRemovesAKeyThatTheFileTypeNameReachesAsAPath) {
   EXPECT_EQ(notices_.Count(), 6);
 }
 
+TEST_F(ClassicStore, AnExtentionHoldingANulNamesNoKeyAndChangesNothing) {
+  // The API would end such a name at the NUL: "\0x" would be the classes root itself.
+  WriteValue(HKEY_CLASSES_ROOT, L"", L"", REG_SZ, L"root");
+  WriteValue(HKEY_CLASSES_ROOT, L".txt", L"", REG_SZ, L"txtFile");
+  CreateKey(HKEY_CLASSES_ROOT, L"txtFile\\Shell\\open\\command");
+  const std::wstring extentions[] = {std::wstring(L"\0x", 2), std::wstring(L".\0", 2), std::wstring(L".txt\0", 5)};
+  for (const std::wstring& extention : extentions) {
+    SCOPED_TRACE(testing::PrintToString(extention));
+    store_.Unlink(extention);
+    const std::wstring refusal = extention[0] == L'.' ? kCannotChangeRegistry : kWrongExtention;
+    EXPECT_EQ(MessageOf([&] { store_.Link(extention, L"a.exe", L"a.ico", 0, L""); }), refusal);
+    EXPECT_EQ(store_.GetCommand(extention), L"");
+  }
+  EXPECT_EQ(notices_.Count(), 3);
+  EXPECT_EQ(SubKeyNames(HKEY_CLASSES_ROOT), (Names{L".txt", L"txtFile"}));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"txtFile\\Shell\\open\\command"));
+  EXPECT_EQ(TextDefault(L""), L"root");
+  EXPECT_EQ(TextDefault(L".txt"), L"txtFile");
+}
+
 TEST_F(ClassicStore, ReadsOfTheEmptyExtentionOrOneThatIsAPathFindNoAssociationAndTouchNothing) {
   // Followed as a path, .a\b would lead to a complete association.
   WriteValue(HKEY_CLASSES_ROOT, L".a\\b", L"", REG_SZ, L"bFile");

@@ -91,7 +91,7 @@ TEST_F(RegistryAccessorTest, ANewRootClosesTheOpenKeyTheSameRootKeepsIt) {
   EXPECT_FALSE(KeyExists(sandbox_.User(), L"U\\C"));
 }
 
-TEST_F(RegistryAccessorTest, KeyNamesLongerThan255CharactersFailAsOnWindows) {
+TEST_F(RegistryAccessorTest, PathsThatWindowsCannotTakeAsWrittenFail) {
   const std::wstring fits(255, L'k');
   const std::wstring tooLong(256, L'k');
   struct Case {
@@ -104,6 +104,9 @@ TEST_F(RegistryAccessorTest, KeyNamesLongerThan255CharactersFailAsOnWindows) {
       {tooLong, false},
       {L"A\\" + tooLong + L"\\B", false},
       {L"\\" + tooLong, false},
+      // The API would end these at the NUL, at the root or at A.
+      {std::wstring(L"\0A", 2), false},
+      {std::wstring(L"A\0\\B", 4), false},
   };
   for (const Case& c : cases) {
     for (bool create : {true, false}) {
@@ -223,16 +226,32 @@ TEST_F(RegistryAccessorTest, DeleteKeyWithFullAccessRemovesTheKeyWithAllLevelsBe
   EXPECT_TRUE(SubKeyNames(HKEY_CLASSES_ROOT, L"P\\Stays").empty());
 }
 
-TEST_F(RegistryAccessorTest, DeleteKeyWithWriteAccessRemovesOnlyAKeyWithoutSubKeys) {
-  CreateKey(HKEY_CLASSES_ROOT, L"Parent\\Child");
-  CreateKey(HKEY_CLASSES_ROOT, L"Leaf");
-
-  RegistryAccessor registry(KEY_WRITE);
-  registry.SetRootKey(HKEY_CLASSES_ROOT);
-  EXPECT_FALSE(registry.DeleteKey(L"Parent"));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Parent\\Child"));
-  EXPECT_TRUE(registry.DeleteKey(L"\\Leaf"));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Leaf"));
+TEST_F(RegistryAccessorTest, DeleteKeyWithoutTheRightToQueryRemovesOnlyAKeyWithoutSubKeys) {
+  struct Case {
+    const char* what;
+    REGSAM access;
+    bool removesSubKeys;
+  };
+  // Windows refuses RegQueryInfoKeyW without KEY_QUERY_VALUE; Wine answers it, so the mask
+  // alone must decide for both to remove the same keys.
+  const Case cases[] = {
+      {"KEY_WRITE", KEY_WRITE, false},
+      {"KEY_WRITE | KEY_ENUMERATE_SUB_KEYS", KEY_WRITE | KEY_ENUMERATE_SUB_KEYS, false},
+      {"KEY_WRITE | KEY_READ", KEY_WRITE | KEY_READ, true},
+      {"KEY_ALL_ACCESS", KEY_ALL_ACCESS, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CreateKey(HKEY_CLASSES_ROOT, L"Parent\\Child");
+    CreateKey(HKEY_CLASSES_ROOT, L"Leaf");
+    RegistryAccessor registry(c.access);
+    registry.SetRootKey(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(registry.DeleteKey(L"Parent"), c.removesSubKeys);
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, L"Parent\\Child"), !c.removesSubKeys);
+    EXPECT_TRUE(registry.DeleteKey(L"\\Leaf"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Leaf"));
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Parent");
+  }
 }
 
 TEST_F(RegistryAccessorTest, DeleteKeyNeverRemovesTheBaseKey) {
