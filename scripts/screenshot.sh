@@ -11,6 +11,9 @@ Usage: scripts/screenshot.sh [options] [-- arguments for the tool]
   -o FILE     where to write the PNG (default: shots/tavrelo.png)
   -d DPI      screen resolution in dots per inch, e.g. 144 or 192 (default: 96)
   -k KEYS     xdotool key sequence to send before capturing, e.g. "alt+h v"
+  -x ACTIONS  xdotool commands to run before capturing (after the keys), e.g.
+              "mousemove 700 390 click 1" to press a button at that screen point;
+              may be given several times, each runs as its own xdotool call
   -w SECONDS  time to let the window settle before the keys and the capture (default: 3)
   -s WxH      size of the virtual desktop (default: 1024x768)
 Example: scripts/screenshot.sh -o shots/about.png -d 144 -k "alt+h v"
@@ -18,11 +21,13 @@ EOF
 }
 
 out=shots/tavrelo.png dpi=96 keys='' settle=3 size=1024x768
-while getopts "o:d:k:w:s:h" opt; do
+actions=()
+while getopts "o:d:k:x:w:s:h" opt; do
   case "$opt" in
     o) out=$OPTARG ;;
     d) dpi=$OPTARG ;;
     k) keys=$OPTARG ;;
+    x) actions+=("$OPTARG") ;;
     w) settle=$OPTARG ;;
     s) size=$OPTARG ;;
     h) usage; exit 0 ;;
@@ -91,6 +96,13 @@ if [ -n "$keys" ]; then
   xdotool key --delay 300 $keys
   sleep "$settle"
 fi
+
+for action in "${actions[@]}"; do
+  echo ">> Running: xdotool $action"
+  # shellcheck disable=SC2086
+  xdotool $action
+  sleep "$settle"
+done
 
 mkdir -p "$(dirname "$out")"
 import -window root "$out"

@@ -134,8 +134,7 @@ bool ImageIsWhole(const MappedFile& f) {
 }
 
 // False for a program, library or icon file that is cut short or whose tables point outside
-// it: the platform's icon reader is not safe with those everywhere (Wine faults on them).
-// Files of other kinds, and files that cannot be read here, go to the platform as they are.
+// it. Files of other kinds, and files that cannot be read here, go to the platform as they are.
 bool IconSourceIsSound(const std::wstring& file) {
   MappedFile f(file);
   WORD start[2];
@@ -146,7 +145,6 @@ bool IconSourceIsSound(const std::wstring& file) {
 }
 
 HICON RealExtractIcon(const std::wstring& file, UINT index) {
-  if (!IconSourceIsSound(file)) return nullptr;
   return ExtractIconW(GetModuleHandleW(nullptr), file.c_str(), index);
 }
 
@@ -154,15 +152,20 @@ HICON RealExtractIcon(const std::wstring& file, UINT index) {
 
 Seam<HICON(const std::wstring& file, UINT index)> ExtractIconRaw(&RealExtractIcon);
 
-UINT IconCount(const std::wstring& file) {
-  return static_cast<UINT>(reinterpret_cast<UINT_PTR>(ExtractIconRaw(file, UINT_MAX)));
+IconFile::IconFile(std::wstring path) : path_(std::move(path)), sound_(IconSourceIsSound(path_)) {}
+
+UINT IconFile::Count() const {
+  if (!sound_) return 0;
+  return static_cast<UINT>(reinterpret_cast<UINT_PTR>(ExtractIconRaw(path_, UINT_MAX)));
 }
 
-UniqueHIcon ExtractIconFrom(const std::wstring& file, int index) {
-  if (index == -1) return {};
-  HICON icon = ExtractIconRaw(file, static_cast<UINT>(index));
+UniqueHIcon IconFile::Icon(int index) const {
+  if (!sound_ || index == -1) return {};
+  HICON icon = ExtractIconRaw(path_, static_cast<UINT>(index));
   if (reinterpret_cast<ULONG_PTR>(icon) <= 1) return {};
   return UniqueHIcon(icon);
 }
+
+UniqueHIcon ExtractIconFrom(const std::wstring& file, int index) { return IconFile(file).Icon(index); }
 
 }  // namespace common

@@ -15,12 +15,25 @@ namespace common {
 // the handles that come out.
 extern Seam<HICON(const std::wstring& file, UINT index)> ExtractIconRaw;
 
-// The number of icons that file holds; 0 when it holds none or cannot be read.
-UINT IconCount(const std::wstring& file);
+// The icons of one file. A program, library or icon file that is cut short, or whose tables
+// point outside it, holds no icons here: the platform's reader is not safe with those
+// everywhere (Wine faults on them). The file is checked once, when the object is made.
+class IconFile {
+ public:
+  explicit IconFile(std::wstring path);
+  // The number of icons; 0 when it holds none or cannot be read.
+  UINT Count() const;
+  // Icon number index, owned by the caller; empty when there is none. ExtractIconW's other
+  // answers are not icons and give empty too: 1 (the file holds no icon resources) and
+  // anything for index -1 (which asks for the number of icons).
+  UniqueHIcon Icon(int index) const;
 
-// Icon number index of file, owned by the caller; empty when there is none. ExtractIconW's
-// other answers are not icons and give empty too: 1 (the file holds no icon resources) and
-// anything for index -1 (which asks for the number of icons).
+ private:
+  std::wstring path_;
+  bool sound_;
+};
+
+// IconFile(file).Icon(index), for a single icon.
 UniqueHIcon ExtractIconFrom(const std::wstring& file, int index);
 
 }  // namespace common

@@ -107,7 +107,8 @@ void TFormIconList::LoadIcons(const std::wstring& path) {
   ImageList_RemoveAll(FImageListIcon.get());
   if (!FileExists(path)) return;
 
-  const UINT count = common::IconCount(path);
+  const common::IconFile icons(path);
+  const UINT count = icons.Count();
   if (count == 0) return;
 
   // The images go in first and the list is filled without redrawing, so that a file with
@@ -115,7 +116,7 @@ void TFormIconList::LoadIcons(const std::wstring& path) {
   ImageList_SetImageCount(FImageListIcon.get(), count);
   common::UniqueHIcon holder;
   for (UINT i = 0; i < count; ++i) {
-    holder = common::ExtractIconFrom(path, static_cast<int>(i));
+    holder = icons.Icon(static_cast<int>(i));
     // An index without an icon keeps its blank image, so image i stays icon i.
     if (holder) ImageList_ReplaceIcon(FImageListIcon.get(), static_cast<int>(i), holder.get());
   }

@@ -44,7 +44,7 @@ TEST_F(PickerTest, ListsEveryIconCaptionedWithItsIndexAndPreselects) {
 
 TEST_F(PickerTest, ListsTheSystemLibraryAndKeepsItsBeginningInView) {
   const std::wstring file = SystemShell32();
-  const int count = static_cast<int>(common::IconCount(file));
+  const int count = static_cast<int>(common::IconFile(file).Count());
   ASSERT_GT(count, 100);
   picker->SetIconFile(file, count - 1);
   EXPECT_EQ(Count(), count);
