@@ -156,7 +156,11 @@ IconFile::IconFile(std::wstring path) : path_(std::move(path)), sound_(IconSourc
 
 UINT IconFile::Count() const {
   if (!sound_) return 0;
-  return static_cast<UINT>(reinterpret_cast<UINT_PTR>(ExtractIconRaw(path_, UINT_MAX)));
+  const UINT count = static_cast<UINT>(reinterpret_cast<UINT_PTR>(ExtractIconRaw(path_, UINT_MAX)));
+  // A file that is no program, library or icon file counts 1 on Windows (0 under Wine); its
+  // "icon" is then no icon either.
+  if (count == 1 && !Icon(0)) return 0;
+  return count;
 }
 
 UniqueHIcon IconFile::Icon(int index) const {

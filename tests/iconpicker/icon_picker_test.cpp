@@ -118,6 +118,16 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
   }
 }
 
+TEST_F(PickerTest, AFileThatCountsOneIconButHoldsNoneListsNothing) {
+  // Windows counts 1 icon in a file that is no program, library or icon file, and then answers
+  // 1 instead of an icon; Wine counts 0. Both give the empty list.
+  auto windowsAnswers = common::ExtractIconRaw.Replace(
+      [](const std::wstring&, UINT) { return reinterpret_cast<HICON>(static_cast<ULONG_PTR>(1)); });
+  picker->SetIconFile(WriteFileBytes(ScratchFolder() + L"\\notes.txt", "text\r\n"), 0);
+  EXPECT_EQ(Count(), 0);
+  EXPECT_EQ(picker->GetIconIndex(), -1);
+}
+
 TEST_F(PickerTest, OkNeedsASelectionAndCancelNeedsNothing) {
   picker->SetIconFile(L"", 0);
   boxes.Then(ui::mrOk);
