@@ -11,22 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "iconpicker/UnitFormIconList.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The platform alone: every icon extracted, copied into a 32 x 32 list and released.
 double BareLoop(const std::wstring& file, UINT& count) {

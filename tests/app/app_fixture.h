@@ -8,6 +8,7 @@
 
 #include "app/UnitFormMain.h"
 #include "support/registry_sandbox.h"
+#include "support/test_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
 
@@ -54,7 +55,9 @@ class MainWindowTest : public testing::Test {
   std::unique_ptr<TFormMain> form;
 };
 
-// Wine's (or Windows') shell32.dll, which holds many icons.
-std::wstring Shell32Path();
+// The system's shell32.dll, which holds many icons.
+inline std::wstring Shell32Path() { return testsupport::SystemShell32(); }
 // A file of the test's own that holds no icon.
-std::wstring TextFilePath();
+inline std::wstring TextFilePath() {
+  return testsupport::WriteFileBytes(testsupport::ScratchFolder() + L"\\not-an-icon.txt", "not an icon\r\n");
+}

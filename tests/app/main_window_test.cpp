@@ -435,20 +435,3 @@ TEST_F(MainWindowTest, ProgramSelectionQuotesThePathAndKeepsTheFieldOnCancel) {
 }
 
 }  // namespace
-
-std::wstring Shell32Path() {
-  wchar_t dir[MAX_PATH];
-  GetSystemDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\shell32.dll";
-}
-
-std::wstring TextFilePath() {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  std::wstring path = std::wstring(dir) + L"tavrelo-not-an-icon.txt";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, "not an icon\r\n", 13, &written, nullptr);
-  CloseHandle(file);
-  return path;
-}

@@ -13,19 +13,15 @@
 #include "common/text.h"
 #include "iconpicker/UnitFormIconList.h"
 #include "support/registry_sandbox.h"
+#include "support/test_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
 
-// A file of the build's test data folder (the libraries with 3, 500 and 2,000 icons).
-std::wstring TestData(const std::wstring& name);
-// Wine's (or Windows') shell32.dll.
-std::wstring SystemShell32();
-// A fresh folder below the temporary folder, whose name holds Japanese and blanks.
-std::wstring ScratchFolder();
-// Writes bytes to path (replacing it); answers the path.
-std::wstring WriteFileBytes(const std::wstring& path, const std::string& bytes);
-// The whole content of a file.
-std::string ReadFileBytes(const std::wstring& path);
+using testsupport::ReadFileBytes;
+using testsupport::ScratchFolder;
+using testsupport::SystemShell32;
+using testsupport::TestData;
+using testsupport::WriteFileBytes;
 
 class PickerTest : public testing::Test {
  protected:
