@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "common/cursor.h"
 #include "ui/application.h"
 
@@ -58,6 +60,15 @@ SIZE TextSize(HWND window, HFONT font, std::wstring_view text, int wrapWidth) {
   const UINT format = DT_CALCRECT | DT_NOPREFIX | (wrapWidth ? DT_WORDBREAK : DT_SINGLELINE);
   DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &r, format);
   return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The system's hyperlink colour, or the classic link blue where that has too little contrast
+// with the face colour to be read (Wine's default scheme makes it a light grey).
+COLORREF LinkColor() {
+  auto luminance = [](COLORREF c) { return (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000; };
+  const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+  return std::abs(luminance(link) - luminance(GetSysColor(COLOR_BTNFACE))) >= kLegibleContrast ? link
+                                                                                                : RGB(0, 102, 204);
 }
 
 RECT WorkAreaOf(HWND window) {
@@ -200,7 +211,6 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
                                nullptr);
   }
 
-  std::vector<HWND> panels;
   for (const ControlDef& row : controls) {
     RECT r{Scale(row.bounds.left), Scale(row.bounds.top - def.menuBand), 0, 0};
     r.right = r.left + Scale(row.bounds.width);
@@ -208,7 +218,6 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
     HWND control = CreateControl(row, r);
     if (!control) continue;
     items_[row.id] = control;
-    if (row.kind == ControlKind::Panel) panels.push_back(control);
     if (row.kind == ControlKind::StatusBar) {
       statusBar_ = control;
       continue;
@@ -221,7 +230,7 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
     if (hint) AddTool(control, hint);
   }
   // New controls go below the earlier ones; a panel must lie beneath all that it holds.
-  for (HWND panel : panels) SetWindowPos(panel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (HWND panel : panels_) SetWindowPos(panel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (def.initialFocus) initialFocus_ = savedFocus_ = Item(def.initialFocus);
 
   // Access keys stay underlined whatever the keyboard cues setting says.
@@ -243,8 +252,7 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
 
   switch (row.kind) {
     case ControlKind::Label:
-      control =
-          create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, w ? w : TextSize(hwnd_, font_.get(), text, 0).cx);
+      control = create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, w ? w : LabelWidth(text));
       if (control && w == 0) autoSized_.insert(control);
       break;
     case ControlKind::Link: {
@@ -256,7 +264,9 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
       break;
     }
     case ControlKind::Panel:
-      control = create(0, WC_STATICW, nullptr, child | SS_ETCHEDFRAME, w);
+      // Painted by the form; it clips the controls above it, which it lies beneath.
+      control = create(0, WC_STATICW, nullptr, child | WS_CLIPSIBLINGS | SS_OWNERDRAW, w);
+      if (control) panels_.insert(control);
       break;
     case ControlKind::Edit:
       control = create(WS_EX_CLIENTEDGE, WC_EDITW, text, child | WS_TABSTOP | ES_AUTOHSCROLL, w);
@@ -365,10 +375,19 @@ void Form::Bind(int id, Control& control) const {
   control.autoSize_ = autoSized_.contains(control.hwnd_);
 }
 
+int Form::LabelWidth(std::wstring_view text) const {
+  // Room for one more average character: some renderers (Wine's, for small Tahoma) place glyphs
+  // a pixel wider apart than the metrics that measure them, which would cut off the last one.
+  TEXTMETRICW metrics{};
+  FontDc dc(hwnd_, font_.get());
+  GetTextMetricsW(dc.get(), &metrics);
+  return TextSize(hwnd_, font_.get(), text, 0).cx + metrics.tmAveCharWidth;
+}
+
 void Form::FitToText(HWND label) {
   std::wstring text(GetWindowTextLengthW(label) + 1, L'\0');
   text.resize(GetWindowTextW(label, text.data(), static_cast<int>(text.size())));
-  const int width = TextSize(hwnd_, font_.get(), text, 0).cx;
+  const int width = LabelWidth(text);
   RECT r;
   GetWindowRect(label, &r);
   SetWindowPos(label, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -530,6 +549,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         ImageList_Draw(images_.get(), action->image, dis->hDC, dis->rcItem.left, y, ILD_TRANSPARENT);
         return TRUE;
       }
+      if (panels_.contains(dis->hwndItem)) {
+        RECT r = dis->rcItem;
+        FillRect(dis->hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+        DrawEdge(dis->hDC, &r, EDGE_ETCHED, BF_RECT);
+        return TRUE;
+      }
       if (auto it = pictures_.find(dis->hwndItem); it != pictures_.end()) {
         const Picture& p = *it->second;
         const RECT& r = dis->rcItem;
@@ -559,7 +584,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       if (links_.contains(reinterpret_cast<HWND>(lParam))) {
         HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+        SetTextColor(dc, LinkColor());
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }

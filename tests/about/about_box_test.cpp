@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -57,15 +58,18 @@ RECT ClientRectOf(HWND control, HWND form) {
   return r;
 }
 
-// The width of text in the control's own font.
-int TextWidth(HWND control, const std::wstring& text) {
+// The width of a label fitted to text in the control's own font: the text's and one average
+// character's.
+int FittedWidth(HWND control, const std::wstring& text) {
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
   SelectObject(dc, old);
   ReleaseDC(control, dc);
-  return size.cx;
+  return size.cx + metrics.tmAveCharWidth;
 }
 
 TEST_F(AboutBoxTest, LabelsShowTheTitleTheFileVersionTheCopyrightAndTheAddress) {
@@ -80,7 +84,7 @@ TEST_F(AboutBoxTest, LabelsShowTheTitleTheFileVersionTheCopyrightAndTheAddress) 
   // The three labels fit their texts, not the placeholders of the layout.
   for (const ui::Control* label : {&box.ProductName, &box.Version, &box.Copyright}) {
     RECT r = ClientRectOf(label->Handle(), box.Handle());
-    EXPECT_EQ(r.right - r.left, TextWidth(label->Handle(), label->Text())) << testing::PrintToString(label->Text());
+    EXPECT_EQ(r.right - r.left, FittedWidth(label->Handle(), label->Text())) << testing::PrintToString(label->Text());
   }
 }
 
@@ -154,9 +158,20 @@ TEST_F(AboutBoxTest, LaysOutItsControlsInAFixedFrameCentredOnTheScreenAtEveryDpi
   for (int id : {Id::IDC_URL, Id::IDC_OKBUTTON, Id::IDC_PRODUCTNAME})
     EXPECT_EQ(box.TooltipText(box.Item(id)), L"") << id;
 
-  // The panel's bevel is etched (outer lowered, inner raised), beneath the controls it holds.
+  // The panel: an outer lowered and an inner raised bevel round the window's colour, beneath
+  // the controls it holds.
   HWND panel = box.Item(Id::IDC_PANEL1);
-  EXPECT_EQ(GetWindowLongPtrW(panel, GWL_STYLE) & SS_TYPEMASK, SS_ETCHEDFRAME);
+  RECT r;
+  GetClientRect(panel, &r);
+  ui::Picture drawn(r.right, r.bottom);
+  SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(drawn.Canvas()), PRF_CLIENT);
+  const int w = r.right, h = r.bottom;
+  const COLORREF shadow = GetSysColor(COLOR_3DSHADOW), light = GetSysColor(COLOR_3DHILIGHT);
+  EXPECT_EQ(drawn.Pixel(w / 2, 0), shadow) << "outer top";
+  EXPECT_EQ(drawn.Pixel(w / 2, h - 1), light) << "outer bottom";
+  EXPECT_EQ(drawn.Pixel(1, h / 2), light) << "inner left";
+  EXPECT_EQ(drawn.Pixel(w - 2, h / 2), shadow) << "inner right";
+  EXPECT_EQ(drawn.Pixel(w / 2, h / 2), GetSysColor(COLOR_BTNFACE)) << "inside";
   EXPECT_EQ(GetWindow(panel, GW_HWNDNEXT), nullptr);
 
   // The OK button is the default push button; the only one.
@@ -172,9 +187,20 @@ TEST_F(AboutBoxTest, TheAddressLooksAndPointsLikeALink) {
   EXPECT_TRUE(font.lfUnderline);
   EXPECT_STREQ(font.lfFaceName, L"Tahoma");
 
+  // The system's hyperlink colour, unless that cannot be read on the face colour (as in Wine's
+  // default scheme); the link is legible in every case.
+  auto luminance = [](COLORREF c) { return (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000; };
+  const int faceLuminance = luminance(GetSysColor(COLOR_BTNFACE));
+  const COLORREF system = GetSysColor(COLOR_HOTLIGHT);
   HDC dc = GetDC(url);
   SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(url));
-  EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_HOTLIGHT));
+  const COLORREF link = GetTextColor(dc);
+  EXPECT_GE(std::abs(luminance(link) - faceLuminance), ui::kLegibleContrast);
+  if (std::abs(luminance(system) - faceLuminance) >= ui::kLegibleContrast) {
+    EXPECT_EQ(link, system);
+  } else {
+    EXPECT_EQ(link, RGB(0, 102, 204));
+  }
   // The other labels keep the ordinary text colour.
   SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                reinterpret_cast<LPARAM>(box.Copyright.Handle()));
