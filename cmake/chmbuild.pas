@@ -86,15 +86,23 @@ begin
   end;
   Project := TProject.Create;
   try
-    Project.OnError := @Report;
-    Project.ScanHtmlContents := True;
-    Project.LoadFromHhp(ParamStr(1), False);
-    Project.OutputFileName := ParamStr(2);
-    Output := TFileStream.Create(ParamStr(2), fmCreate);
     try
-      Project.WriteChm(Output);
-    finally
-      Output.Free;
+      Project.OnError := @Report;
+      Project.ScanHtmlContents := True;
+      Project.LoadFromHhp(ParamStr(1), False);
+      Project.OutputFileName := ParamStr(2);
+      Output := TFileStream.Create(ParamStr(2), fmCreate);
+      try
+        Project.WriteChm(Output);
+      finally
+        Output.Free;
+      end;
+    except
+      on E: Exception do
+      begin
+        WriteLn(StdErr, 'chmbuild: ', E.Message);
+        Failed := True;
+      end;
     end;
   finally
     Project.Free;
