@@ -35,8 +35,8 @@ enum class ControlKind {
   Panel,          // frame with a double bevel (inner raised, outer lowered) in the form's colour,
                   // beneath the controls laid out inside it
   Link,           // text shown as a link: underlined, in the system's hyperlink colour where that
-                  // is legible (kLegibleContrast), hand pointer; a click is
-                  // the row's command. It wraps at its width; a height of 0 fits the wrapped text
+                  // is legible (kLegibleContrast), hand pointer; a click is the row's command. It
+                  // wraps at its width; a height of 0 fits the wrapped text
 };
 
 // The least difference in luminance (0 to 255) between a link's colour and the face colour: a
