@@ -16,8 +16,10 @@ tavrelo_need_packages() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The packages that building the tool and its tests needs.
-TAVRELO_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine wine64)
+# The packages that building the tool and its tests needs. The help file is compiled with Free
+# Pascal's CHM writer (its compiler, and the chm and fcl units).
+TAVRELO_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine wine64
+  fp-compiler fp-units-misc fp-units-fcl)
 
 # Configures and builds into build/ (the tool ends up at build/tavrelo.exe).
 tavrelo_build() {

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "about/UnitFormAboutBox.h"
 #include "assoc/link_extention.h"
 #include "common/exception.h"
 #include "common/icons.h"
@@ -49,6 +50,7 @@ constexpr Command kCommands[] = {
     {IDM_EXT_UNLINK, &TFormMain::ActionExtUnlinkExecute},
     {IDM_EXT_RELOAD, &TFormMain::ActionExtReloadExecute},
     {IDM_HELP_SHOW, &TFormMain::ActionHelpShowExecute},
+    {IDM_ABOUT_VERSION, &TFormMain::ActionAboutVersionExecute},
     {IDM_FILE_NEW, &TFormMain::ActionFileNewExecute},
     {IDM_FILE_CLOSE, &TFormMain::ActionFileCloseExecute},
     {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
@@ -279,6 +281,11 @@ void TFormMain::ActionExtReloadExecute() {
 }
 
 void TFormMain::ActionHelpShowExecute() { ui::Application::Instance().HelpContents(Handle()); }
+
+void TFormMain::ActionAboutVersionExecute() {
+  TFormAboutBox box(Handle(), Dpi());
+  box.ShowModal();
+}
 
 void TFormMain::ActionFileNewExecute() { NewSetting(); }
 

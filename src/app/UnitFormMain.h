@@ -87,6 +87,8 @@ class TFormMain : public ui::Form {
   // Reads the association of the extension back into the fields and the preview.
   void ActionExtReloadExecute();
   void ActionHelpShowExecute();
+  // Shows the About box modally; it is destroyed on every way out.
+  void ActionAboutVersionExecute();
   void ActionFileNewExecute();
   void ActionFileCloseExecute();
   void BtnHelpClick();

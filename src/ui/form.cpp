@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "common/cursor.h"
 #include "ui/application.h"
 
@@ -24,6 +26,49 @@ RECT CentredIn(const RECT& area, int width, int height) {
   int x = area.left + (area.right - area.left - width) / 2;
   int y = area.top + (area.bottom - area.top - height) / 2;
   return RECT{x, y, x + width, y + height};
+}
+
+// The form's font, Tahoma 8 pt at dpi.
+common::UniqueHFont FormFont(int dpi, bool underline) {
+  return common::UniqueHFont(CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE,
+                                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+}
+
+// A window's device context with a font selected, both given back when it ends.
+class FontDc {
+ public:
+  FontDc(HWND window, HFONT font) : window_(window), dc_(GetDC(window)), old_(SelectObject(dc_, font)) {}
+  ~FontDc() {
+    SelectObject(dc_, old_);
+    ReleaseDC(window_, dc_);
+  }
+  FontDc(const FontDc&) = delete;
+  FontDc& operator=(const FontDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// The size that text takes in font: on one line, or wrapped at wrapWidth when that is not 0.
+SIZE TextSize(HWND window, HFONT font, std::wstring_view text, int wrapWidth) {
+  FontDc dc(window, font);
+  RECT r{0, 0, wrapWidth, 0};
+  const UINT format = DT_CALCRECT | DT_NOPREFIX | (wrapWidth ? DT_WORDBREAK : DT_SINGLELINE);
+  DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &r, format);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The system's hyperlink colour, or the classic link blue where that has too little contrast
+// with the face colour to be read (Wine's default scheme makes it a light grey).
+COLORREF LinkColor() {
+  auto luminance = [](COLORREF c) { return (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000; };
+  const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+  return std::abs(luminance(link) - luminance(GetSysColor(COLOR_BTNFACE))) >= kLegibleContrast ? link
+                                                                                                : RGB(0, 102, 204);
 }
 
 RECT WorkAreaOf(HWND window) {
@@ -63,7 +108,11 @@ std::wstring Control::Text() const {
   return text;
 }
 
-void Control::SetText(std::wstring_view text) const { SetWindowTextW(hwnd_, std::wstring(text).c_str()); }
+void Control::SetText(std::wstring_view text) const {
+  SetWindowTextW(hwnd_, std::wstring(text).c_str());
+  if (!autoSize_) return;
+  if (Form* form = Form::FromHandle(hwnd_)) form->FitToText(hwnd_);
+}
 
 void Control::SetFocus() const { ::SetFocus(hwnd_); }
 
@@ -130,9 +179,7 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
                       std::span<const Action> actions, common::UniqueHImageList images) {
   actions_ = actions;
   images_ = std::move(images);
-  font_.reset(CreateFontW(-MulDiv(8, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                          L"Tahoma"));
+  font_ = FormFont(dpi_, false);
 
   HMENU menu = def.menu ? LoadMenuW(Instance(), MAKEINTRESOURCEW(def.menu)) : nullptr;
   if (menu) AttachMenuImages(menu);
@@ -182,6 +229,8 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
     const wchar_t* hint = row.hint ? row.hint : (action ? action->hint : nullptr);
     if (hint) AddTool(control, hint);
   }
+  // New controls go below the earlier ones; a panel must lie beneath all that it holds.
+  for (HWND panel : panels_) SetWindowPos(panel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (def.initialFocus) initialFocus_ = savedFocus_ = Item(def.initialFocus);
 
   // Access keys stay underlined whatever the keyboard cues setting says.
@@ -202,20 +251,23 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
   };
 
   switch (row.kind) {
-    case ControlKind::Label: {
-      int width = w;
-      if (width == 0) {
-        HDC dc = GetDC(hwnd_);
-        HGDIOBJ old = SelectObject(dc, font_.get());
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(hwnd_, dc);
-        width = extent.cx;
-      }
-      control = create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, width);
+    case ControlKind::Label:
+      control = create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, w ? w : LabelWidth(text));
+      if (control && w == 0) autoSized_.insert(control);
+      break;
+    case ControlKind::Link: {
+      if (!linkFont_) linkFont_ = FormFont(dpi_, true);
+      const int height = h ? h : TextSize(hwnd_, linkFont_.get(), text, w).cy;
+      control = CreateWindowExW(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX | SS_NOTIFY, r.left, r.top, w,
+                                height, hwnd_, idParam, Instance(), nullptr);
+      if (control) links_.insert(control);
       break;
     }
+    case ControlKind::Panel:
+      // Painted by the form; it clips the controls above it, which it lies beneath.
+      control = create(0, WC_STATICW, nullptr, child | WS_CLIPSIBLINGS | SS_OWNERDRAW, w);
+      if (control) panels_.insert(control);
+      break;
     case ControlKind::Edit:
       control = create(WS_EX_CLIENTEDGE, WC_EDITW, text, child | WS_TABSTOP | ES_AUTOHSCROLL, w);
       break;
@@ -277,8 +329,10 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
       }
       break;
   }
-  if (control && row.kind != ControlKind::SpeedButton)
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  if (control && row.kind != ControlKind::SpeedButton) {
+    HFONT font = row.kind == ControlKind::Link ? linkFont_.get() : font_.get();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
   return control;
 }
 
@@ -316,7 +370,30 @@ HWND Form::Item(int id) const {
   return it == items_.end() ? nullptr : it->second;
 }
 
-void Form::Bind(int id, Control& control) const { control.hwnd_ = Item(id); }
+void Form::Bind(int id, Control& control) const {
+  control.hwnd_ = Item(id);
+  control.autoSize_ = autoSized_.contains(control.hwnd_);
+}
+
+int Form::LabelWidth(std::wstring_view text) const {
+  // Room for one more average character: some renderers (Wine's, for small Tahoma) place glyphs
+  // a pixel wider apart than the metrics that measure them, which would cut off the last one.
+  TEXTMETRICW metrics{};
+  FontDc dc(hwnd_, font_.get());
+  GetTextMetricsW(dc.get(), &metrics);
+  return TextSize(hwnd_, font_.get(), text, 0).cx + metrics.tmAveCharWidth;
+}
+
+void Form::FitToText(HWND label) {
+  std::wstring text(GetWindowTextLengthW(label) + 1, L'\0');
+  text.resize(GetWindowTextW(label, text.data(), static_cast<int>(text.size())));
+  const int width = LabelWidth(text);
+  RECT r;
+  GetWindowRect(label, &r);
+  SetWindowPos(label, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (Placed& p : placed_)
+    if (p.hwnd == label) p.design.right = p.design.left + width;
+}
 
 Picture& Form::PictureOf(int id) const { return *pictures_.at(Item(id)); }
 
@@ -439,8 +516,9 @@ LRESULT Form::OnNotify(NMHDR*) { return 0; }
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      // Menu items, accelerators and button clicks; other notifications are not commands.
-      if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1) {
+      // Menu items and clicks of buttons and links (0), accelerators (1, from no control); other
+      // notifications, a link's double click among them, are not commands.
+      if (HIWORD(wParam) == 0 || (HIWORD(wParam) == 1 && lParam == 0)) {
         OnCommand(LOWORD(wParam));
         return 0;
       }
@@ -471,6 +549,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         ImageList_Draw(images_.get(), action->image, dis->hDC, dis->rcItem.left, y, ILD_TRANSPARENT);
         return TRUE;
       }
+      if (panels_.contains(dis->hwndItem)) {
+        RECT r = dis->rcItem;
+        FillRect(dis->hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+        DrawEdge(dis->hDC, &r, EDGE_ETCHED, BF_RECT);
+        return TRUE;
+      }
       if (auto it = pictures_.find(dis->hwndItem); it != pictures_.end()) {
         const Picture& p = *it->second;
         const RECT& r = dis->rcItem;
@@ -491,6 +575,18 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (screen::Cursor() != screen::crDefault) {
         ::SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
+      }
+      if (LOWORD(lParam) == HTCLIENT && links_.contains(reinterpret_cast<HWND>(wParam))) {
+        ::SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+      if (links_.contains(reinterpret_cast<HWND>(lParam))) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, LinkColor());
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
     case WM_ACTIVATE:

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,7 +23,8 @@ namespace ui {
 enum Anchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
 enum class ControlKind {
-  Label,          // static text; a width of 0 sizes it to its text
+  Label,          // static text; a width of 0 sizes it to its text (with room for one more
+                  // character), again whenever a bound Control sets a new one
   Edit,           // single-line text field
   Button,         // push button, with an optional glyph left of its caption
   DefaultButton,  // the push button that Enter presses
@@ -30,7 +32,16 @@ enum class ControlKind {
   Image,          // picture drawn from a Picture bound to it, stretched to the control
   ListView,       // large-icon list with single selection, selection kept visible
   StatusBar,      // one plain text area along the bottom edge
+  Panel,          // frame with a double bevel (inner raised, outer lowered) in the form's colour,
+                  // beneath the controls laid out inside it
+  Link,           // text shown as a link: underlined, in the system's hyperlink colour where that
+                  // is legible (kLegibleContrast), hand pointer; a click is the row's command. It
+                  // wraps at its width; a height of 0 fits the wrapped text
 };
+
+// The least difference in luminance (0 to 255) between a link's colour and the face colour: a
+// system hyperlink colour closer to the face than this is replaced by the classic link blue.
+inline constexpr int kLegibleContrast = 96;
 
 // Left, top, width and height at 96 DPI, in the form's design coordinates.
 struct Bounds {
@@ -96,6 +107,7 @@ class Control {
  public:
   HWND Handle() const { return hwnd_; }
   std::wstring Text() const;
+  // Replaces the text; a label that sizes itself to its text takes the new text's width.
   void SetText(std::wstring_view text) const;
   void SetFocus() const;
   bool Focused() const;
@@ -103,6 +115,7 @@ class Control {
  private:
   friend class Form;
   HWND hwnd_ = nullptr;
+  bool autoSize_ = false;
 };
 
 class Form {
@@ -170,6 +183,7 @@ class Form {
 
  private:
   friend class Application;
+  friend class Control;
   struct Placed {
     HWND hwnd;
     RECT design;  // scaled, in client coordinates at the design client size
@@ -183,6 +197,10 @@ class Form {
   void ApplyAnchors();
   void SetStatusText(const std::wstring& text);
   void AttachMenuImages(HMENU menu);
+  // The width of a label that sizes itself to text: the text's, plus one average character.
+  int LabelWidth(std::wstring_view text) const;
+  // Gives a self-sizing label the width of its current text.
+  void FitToText(HWND label);
 
   int dpi_;
   HWND hwnd_ = nullptr;
@@ -199,8 +217,12 @@ class Form {
   std::map<int, HWND> items_;
   std::map<HWND, const wchar_t*> hints_;
   std::map<HWND, std::unique_ptr<Picture>> pictures_;
+  std::set<HWND> autoSized_;
+  std::set<HWND> links_;
+  std::set<HWND> panels_;
   std::vector<Placed> placed_;
   common::UniqueHFont font_;
+  common::UniqueHFont linkFont_;  // the form's font underlined, made for the first link
   common::UniqueHImageList images_;
   std::vector<common::UniqueHImageList> glyphs_;
 };
