@@ -9,7 +9,7 @@
 #include "common/handles.h"
 #include "settings/file_access.h"
 #include "settings/mem_ini_file.h"
-#include "settings_fixture.h"
+#include "support/temp_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "settings_fixture.h"
+#include "support/temp_files.h"
 
 namespace {
 

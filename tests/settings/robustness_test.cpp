@@ -7,7 +7,7 @@
 
 #include "common/exception.h"
 #include "settings/mem_ini_file.h"
-#include "settings_fixture.h"
+#include "support/temp_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "settings_fixture.h"
+#include "support/temp_files.h"
 
 #include <algorithm>
 #include <atomic>

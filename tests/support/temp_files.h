@@ -1,5 +1,5 @@
 #pragma once
-// A fresh folder per test for settings files, with byte-level helpers.
+// Files for tests: a fresh folder per test, and files read and written byte for byte.
 
 #include <windows.h>
 
