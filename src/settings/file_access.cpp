@@ -40,6 +40,38 @@ class TemporaryFile {
   std::wstring path_;
 };
 
+// Writes into an open file, gathering small pieces and checking that every byte arrives.
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(HANDLE file) : file_(file) { buffer_.reserve(kBuffer); }
+  void Write(std::string_view bytes) override {
+    if (buffer_.size() + bytes.size() > kBuffer) Flush();
+    if (bytes.size() >= kBuffer / 4)
+      WriteThrough(bytes);
+    else
+      buffer_.append(bytes);
+  }
+  void Flush() {
+    WriteThrough(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kBuffer = 1 << 20;
+  void WriteThrough(std::string_view bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+      DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
+      DWORD written = 0;
+      // A full disk may answer TRUE with fewer bytes written (Wine does): count them.
+      if (!WriteFile(file_, bytes.data() + done, want, &written, nullptr) || written != want)
+        throw Exception(L"ストリームへの書き込みエラー");
+      done += written;
+    }
+  }
+  HANDLE file_;
+  std::string buffer_;
+};
+
 }  // namespace
 
 bool FileExists(const std::wstring& name) {
@@ -90,7 +122,7 @@ std::string ReadWholeFile(const std::wstring& name) {
   return bytes;
 }
 
-void ReplaceWholeFile(const std::wstring& name, std::string_view bytes) {
+void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce) {
   const std::wstring full = FullPathName(name);
   const DWORD attributes = GetFileAttributesW(full.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -113,20 +145,14 @@ void ReplaceWholeFile(const std::wstring& name, std::string_view bytes) {
     common::UniqueFileHandle file(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotCreate(full, GetLastError());
-    for (size_t done = 0; done < bytes.size();) {
-      DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
-      DWORD written = 0;
-      // A full disk may answer TRUE with fewer bytes written (Wine does): count them.
-      if (!WriteFile(file.get(), bytes.data() + done, want, &written, nullptr) || written != want)
-        throw Exception(L"ストリームへの書き込みエラー");
-      done += written;
-    }
+    FileSink sink(file.get());
+    produce(sink);
+    sink.Flush();
   }
-  BOOL replaced = exists && ReplaceFileW(full.c_str(), temp.Path().c_str(), nullptr,
-                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-  if (!replaced && (!exists || GetLastError() == ERROR_FILE_NOT_FOUND))
-    replaced = MoveFileExW(temp.Path().c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING);
-  if (!replaced) throw CannotCreate(full, GetLastError());
+  // The new file is renamed over the old one in one step; it takes on the old one's attributes.
+  if (!MoveFileExW(temp.Path().c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING))
+    throw CannotCreate(full, GetLastError());
+  if (exists) SetFileAttributesW(full.c_str(), attributes);
   temp.Release();
 }
 

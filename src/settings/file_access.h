@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "settings/byte_sink.h"
 
 namespace settings {
 
@@ -22,12 +25,12 @@ std::wstring SystemMessageText(DWORD code);
 // Raises Exception "ファイル <absolute path> は開けません。 <system text> " when it cannot be read.
 std::string ReadWholeFile(const std::wstring& name);
 
-// Replaces the whole content of the file (creating it when missing) in one step: the bytes go to a
-// temporary file in the same folder, every byte is checked, then that file takes the old one's
-// place. On failure the old file is left as it was and no temporary file remains. Raises Exception:
-// "ストリームへの書き込みエラー" when fewer bytes were written; "ファイル "<absolute path>" を作成
-// できません。<system text>" when the file is read-only, a folder, in use, or cannot be created or
-// replaced.
-void ReplaceWholeFile(const std::wstring& name, std::string_view bytes);
+// Replaces the whole content of the file (creating it when missing) in one step: produce writes
+// the new content into a temporary file in the same folder, every byte is checked, then that file
+// takes the old one's place. On failure the old file is left as it was and no temporary file
+// remains. Raises Exception: "ストリームへの書き込みエラー" when fewer bytes were written;
+// "ファイル "<absolute path>" を作成できません。<system text>" when the file is read-only, a
+// folder, in use, or cannot be created or replaced; and whatever produce raises.
+void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce);
 
 }  // namespace settings

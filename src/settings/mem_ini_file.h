@@ -38,10 +38,11 @@ class TMemIniFile {
   void WriteToFile() const;
 
  private:
-  // A piece of FText.
+  // A piece of the file's text (FBytes or FWide), or of FAdded.
   struct Range {
     uint32_t pos = 0;
     uint32_t len = 0;
+    bool added = false;
   };
   // A key line (key "=" value) or, without key, a line kept as read (in value).
   struct Line {
@@ -49,27 +50,64 @@ class TMemIniFile {
     Range value;
     bool hasKey = false;
   };
-  // Its lines read from the file are FLines[first, first + count); lines set later follow them.
+  // A section as it lies in the file, from its header line (begin) to the next header (end), its
+  // lines after body. Its lines are read from the file until a change takes them apart into
+  // FLineLists[lines]. Writing copies the file's text but for the lines FEdits[firstEdit, +
+  // editCount), and adds the empty line after the section unless the file has it there.
   struct Section {
     Range name;
-    uint32_t first = 0;
-    uint32_t count = 0;
-    std::vector<Line> added;
+    uint32_t begin = 0;
+    uint32_t body = 0;
+    uint32_t end = 0;
+    uint32_t firstEdit = 0;
+    uint32_t editCount = 0;
+    bool headerAsWritten = false;
+    bool endsWithEmptyLine = false;
+    int lines = -1;
   };
+  class Writer;
+  // One line of the file as the format reads it.
+  struct RawLine;
 
-  std::wstring_view View(Range range) const { return {FText.data() + range.pos, range.len}; }
+  static Range Span(size_t from, size_t to);
+  // Reads the line that starts at pos of text[0, n).
+  template <typename Unit>
+  static RawLine ReadLine(const Unit* text, size_t pos, size_t n, const bool* leadBytes);
+  // A key line or line without key of the file as a line of the document.
+  static Line LineOf(const RawLine& line);
+
+  // Calls f with the file's text (bytes or UTF-16 units), its length and the lead-byte table.
+  template <typename F>
+  decltype(auto) WithText(F&& f) const;
+  // Reads the sections of the text from start on; returns where the text ends (at a NUL).
+  size_t Parse(size_t start);
+  // True when the file's text is held as UTF-16 units (FWide).
+  bool Wide() const;
+  // The text of a range, decoded.
+  std::wstring Text(Range range) const;
+  bool Matches(Range range, std::wstring_view name) const;
   Range Store(std::wstring_view text);
-  void Parse();
+  Section* FindSection(std::wstring_view name);
   const Section* FindSection(std::wstring_view name) const;
-  const Line* FindKey(const Section& section, std::wstring_view key) const;
-  // The document's bytes in encoding; false when a character could not be represented.
-  bool Encode(settings::TextEncoding encoding, std::string& bytes) const;
+  // The value of the last key line of that key in the section.
+  std::optional<Range> FindValue(const Section& section, std::wstring_view key) const;
+  // The section's lines, taken apart from the file on first use.
+  std::vector<Line>& LinesOf(Section& section);
+  // The encoding to write in: the file's own unless it cannot hold what was set since.
+  settings::TextEncoding TargetEncoding() const;
 
   std::wstring FFileName;
   // Unset until a file was loaded.
   std::optional<settings::TextEncoding> FEncoding;
-  // The decoded file, followed by the keys and values set since.
-  std::wstring FText;
-  std::vector<Line> FLines;
+  // The file as read: bytes for the ANSI code page and UTF-8, units for UTF-16.
+  std::string FBytes;
+  std::wstring FWide;
+  const bool* FLeadBytes = nullptr;
+  // Keys, values and names set since.
+  std::wstring FAdded;
   std::vector<Section> FSections;
+  // The lines of the file that writing does not copy as they are: they are left out (comments,
+  // empty lines) or written in their tidy form.
+  std::vector<Range> FEdits;
+  std::vector<std::vector<Line>> FLineLists;
 };

@@ -25,8 +25,8 @@ constexpr Bom kBoms[] = {
     {TextEncoding::Utf8, "\xEF\xBB\xBF"},
 };
 
-// The lead bytes of the ANSI code page, read once.
-const std::array<bool, 256>& AnsiLeadBytes() {
+// The lead bytes of the ANSI code page, read once; all false for a single-byte code page.
+const std::array<bool, 256>& LeadByteTable() {
   static const std::array<bool, 256> table = [] {
     std::array<bool, 256> lead{};
     CPINFO info{};
@@ -48,7 +48,7 @@ size_t DecodeRun(UINT codePage, const unsigned char* run, size_t n, wchar_t* out
                                                    static_cast<int>(count), to, static_cast<int>(space)));
   };
   if (size_t written = convert(run, n, out, room)) return written;
-  const auto& lead = AnsiLeadBytes();
+  const auto& lead = LeadByteTable();
   size_t written = 0;
   for (size_t i = 0; i < n && written < room;) {
     size_t length = (codePage != CP_UTF8 && lead[run[i]] && i + 1 < n) ? 2 : 1;
@@ -60,12 +60,24 @@ size_t DecodeRun(UINT codePage, const unsigned char* run, size_t n, wchar_t* out
   return written;
 }
 
-// Decodes ANSI or UTF-8 bytes (already cut at the first NUL). ASCII bytes are widened directly;
-// runs of other characters go through the platform.
-std::wstring DecodeBytes(std::string_view bytes, UINT codePage) {
+}  // namespace
+
+size_t DetectEncoding(std::string_view bytes, TextEncoding& encoding) {
+  for (const Bom& bom : kBoms) {
+    if (bytes.substr(0, bom.bytes.size()) == bom.bytes) {
+      encoding = bom.encoding;
+      return bom.bytes.size();
+    }
+  }
+  encoding = TextEncoding::Ansi;
+  return 0;
+}
+
+std::wstring DecodeBytes(std::string_view bytes, TextEncoding encoding) {
+  const UINT codePage = encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP;
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
   const size_t n = bytes.size();
-  const auto& lead = AnsiLeadBytes();
+  const auto& lead = LeadByteTable();
   // No character of these encodings takes more units than bytes.
   std::wstring out(n, L'\0');
   size_t o = 0;
@@ -86,85 +98,61 @@ std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
   if (bigEndian)
     for (wchar_t& c : out) c = static_cast<wchar_t>(((c & 0xFF) << 8) | ((c >> 8) & 0xFF));
   if (bytes.size() % 2) out.push_back(kReplacement);
-  if (size_t nul = out.find(L'\0'); nul != std::wstring::npos) out.resize(nul);
   return out;
 }
 
-}  // namespace
-
-std::wstring DecodeText(std::string_view bytes, TextEncoding& encoding) {
-  encoding = TextEncoding::Ansi;
-  for (const Bom& bom : kBoms) {
-    if (bytes.substr(0, bom.bytes.size()) == bom.bytes) {
-      encoding = bom.encoding;
-      bytes.remove_prefix(bom.bytes.size());
-      break;
-    }
-  }
-  if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
-    return DecodeUtf16(bytes, encoding == TextEncoding::Utf16BE);
-  if (const void* nul = std::memchr(bytes.data(), 0, bytes.size()))
-    bytes = bytes.substr(0, static_cast<const char*>(nul) - bytes.data());
-  return DecodeBytes(bytes, encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP);
+const bool* AnsiLeadBytes() {
+  const auto& table = LeadByteTable();
+  for (bool lead : table)
+    if (lead) return table.data();
+  return nullptr;
 }
 
-TextEncoder::TextEncoder(TextEncoding encoding, size_t expectedUnits) : encoding_(encoding) {
-  const bool wide = encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
-  bytes_.reserve(wide ? expectedUnits * 2 + 2 : expectedUnits + expectedUnits / 8 + 3);
+bool AnsiCanHold(std::wstring_view text) {
+  if (text.empty()) return true;
+  const int size = static_cast<int>(text.size());
+  std::string bytes(text.size() * 2, '\0');
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), size * 2, nullptr, nullptr);
+  std::wstring back(text.size(), L'\0');
+  const int m = n > 0 ? MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, back.data(), size) : 0;
+  return std::wstring_view(back.data(), static_cast<size_t>(m)) == text;
+}
+
+TextEncoder::TextEncoder(TextEncoding encoding, ByteSink& sink) : encoding_(encoding), sink_(sink) {
   for (const Bom& bom : kBoms)
-    if (bom.encoding == encoding) bytes_.append(bom.bytes);
+    if (bom.encoding == encoding) sink_.Write(bom.bytes);
 }
 
 void TextEncoder::Put(std::wstring_view text) {
-  if (!lossless_ || text.empty()) return;
-  const size_t old = bytes_.size();
-  if (encoding_ == TextEncoding::Utf16LE || encoding_ == TextEncoding::Utf16BE) {
-    bytes_.resize(old + text.size() * 2);
-    char* d = bytes_.data() + old;
-    const int low = encoding_ == TextEncoding::Utf16LE ? 0 : 1;
+  if (text.empty()) return;
+  scratch_.clear();
+  if (encoding_ == TextEncoding::Utf16LE) {
+    // wchar_t is 16 bits and the machine little-endian wherever this runs.
+    scratch_.resize(text.size() * 2);
+    std::memcpy(scratch_.data(), text.data(), text.size() * 2);
+  } else if (encoding_ == TextEncoding::Utf16BE) {
     for (wchar_t c : text) {
-      d[low] = static_cast<char>(c & 0xFF);
-      d[1 - low] = static_cast<char>((c >> 8) & 0xFF);
-      d += 2;
+      scratch_ += static_cast<char>((c >> 8) & 0xFF);
+      scratch_ += static_cast<char>(c & 0xFF);
     }
-    return;
+  } else {
+    // ASCII is the same in the ANSI code page and in UTF-8; runs of other characters go through
+    // the platform.
+    const UINT codePage = encoding_ == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP;
+    for (size_t i = 0; i < text.size();) {
+      while (i < text.size() && text[i] < 0x80) scratch_ += static_cast<char>(text[i++]);
+      const size_t start = i;
+      while (i < text.size() && text[i] >= 0x80) ++i;
+      if (i == start) continue;
+      const size_t old = scratch_.size();
+      const int room = static_cast<int>((i - start) * 3);
+      scratch_.resize(old + room);
+      const int n = WideCharToMultiByte(codePage, 0, text.data() + start, static_cast<int>(i - start),
+                                        scratch_.data() + old, room, nullptr, nullptr);
+      scratch_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
+    }
   }
-  // ASCII is the same in the ANSI code page and in UTF-8; the rest goes through the platform.
-  bytes_.resize(old + text.size());
-  char* d = bytes_.data() + old;
-  size_t i = 0;
-  while (i < text.size() && text[i] < 0x80) {
-    d[i] = static_cast<char>(text[i]);
-    ++i;
-  }
-  bytes_.resize(old + i);
-  while (i < text.size() && lossless_) {
-    size_t start = i;
-    while (i < text.size() && text[i] >= 0x80) ++i;
-    PutRun(text.substr(start, i - start));
-    start = i;
-    while (i < text.size() && text[i] < 0x80) ++i;
-    for (size_t k = start; k < i; ++k) bytes_.push_back(static_cast<char>(text[k]));
-  }
-}
-
-void TextEncoder::PutRun(std::wstring_view run) {
-  if (run.empty()) return;
-  const UINT codePage = encoding_ == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP;
-  const size_t old = bytes_.size();
-  bytes_.resize(old + run.size() * 3);
-  int n = WideCharToMultiByte(codePage, 0, run.data(), static_cast<int>(run.size()), bytes_.data() + old,
-                              static_cast<int>(run.size() * 3), nullptr, nullptr);
-  bytes_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
-  if (n <= 0) {
-    lossless_ = false;
-    return;
-  }
-  if (codePage == CP_UTF8) return;
-  // Decoding the bytes again tells a faithful conversion from a default or look-alike character.
-  std::wstring back(run.size() + 1, L'\0');
-  int m = MultiByteToWideChar(CP_ACP, 0, bytes_.data() + old, n, back.data(), static_cast<int>(back.size()));
-  if (std::wstring_view(back.data(), static_cast<size_t>(m)) != run) lossless_ = false;
+  sink_.Write(scratch_);
 }
 
 }  // namespace settings
