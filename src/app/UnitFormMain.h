@@ -54,7 +54,8 @@ class TFormMain : public ui::Form {
   ui::FileDialog OpenDialogIni;
   ui::FileDialog SaveDialogIni;
 
-  // Full path of the current settings file; empty for a new setting.
+  // The current settings file as it was given (a command-line argument may be relative); empty for
+  // a new setting.
   const std::wstring& SettingFileName() const { return FSettingFileName; }
 
   // Resets to a new, empty setting: no settings file, empty fields, icon index "0", dialogs

@@ -222,6 +222,30 @@ TEST(MemIniFile, BrokenBytesBecomeReplacementCharactersAndNothingElseIsLost) {
   }
 }
 
+TEST(MemIniFile, SectionsThatWereNotChangedKeepTheirBytes) {
+  testsupport::TempFolder folder;
+  const std::wstring path = folder / L"kept.ini";
+  // 85 40 is no character of code page 932: it reads as U+FFFD but is copied as it was.
+  const std::string other = "[Other]\r\nK=a\x85\x40" "b\r\n" + Ansi(L"名前=値") + "\r\n\r\n";
+  WriteBytes(path, other + "[EXT]\r\nEXT=.old\r\n");
+  {
+    TMemIniFile ini(path);
+    EXPECT_EQ(ini.GetTextValue(L"Other", L"K", L""), L"a\uFFFDb");
+    ini.SetTextValue(L"EXT", L"EXT", L".new");
+    ini.WriteToFile();
+  }
+  EXPECT_EQ(ReadBytes(path), other + "[EXT]\r\nEXT=.new\r\n\r\n");
+
+  // Once the file must become UTF-8, every character is converted, the broken one included.
+  {
+    TMemIniFile ini(path);
+    ini.SetTextValue(L"EXT", L"FILE_TYPE", L"한국어");
+    ini.WriteToFile();
+  }
+  EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF" + Utf8(L"[Other]\r\nK=a\uFFFDb\r\n名前=値\r\n\r\n[EXT]\r\nEXT=.new\r\n"
+                                                 L"FILE_TYPE=한국어\r\n\r\n"));
+}
+
 TEST(MemIniFile, NoFileAFolderOrNoNameGiveAnEmptyDocument) {
   testsupport::TempFolder folder;
   CreateDirectoryW((folder / L"sub.ini").c_str(), nullptr);
