@@ -69,6 +69,7 @@ class TMemIniFile {
   // One line of the file as the format reads it.
   struct RawLine;
 
+  // The piece [from, to) of the file's text.
   static Range Span(size_t from, size_t to);
   // Reads the line that starts at pos of text[0, n).
   template <typename Unit>
@@ -85,8 +86,11 @@ class TMemIniFile {
   bool Wide() const;
   // The text of a range, decoded.
   std::wstring Text(Range range) const;
+  // True when the text of range is name, letter case aside.
   bool Matches(Range range, std::wstring_view name) const;
+  // Keeps text in FAdded; answers where.
   Range Store(std::wstring_view text);
+  // The last section of that name, or null.
   Section* FindSection(std::wstring_view name);
   const Section* FindSection(std::wstring_view name) const;
   // The value of the last key line of that key in the section.
