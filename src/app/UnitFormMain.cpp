@@ -52,6 +52,9 @@ constexpr Command kCommands[] = {
     {IDM_HELP_SHOW, &TFormMain::ActionHelpShowExecute},
     {IDM_ABOUT_VERSION, &TFormMain::ActionAboutVersionExecute},
     {IDM_FILE_NEW, &TFormMain::ActionFileNewExecute},
+    {IDM_FILE_OPEN, &TFormMain::ActionFileOpenExecute},
+    {IDM_FILE_SAVE_AS, &TFormMain::ActionFileSaveAsExecute},
+    {IDM_FILE_SAVE, &TFormMain::ActionFileSaveExecute},
     {IDM_FILE_CLOSE, &TFormMain::ActionFileCloseExecute},
     {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
 };
@@ -149,7 +152,10 @@ TFormMain::TFormMain(int dpi)
   SetWindowTextW(Handle(), app.Title().c_str());
   app.SetHelpFile(common::ChangeFileExt(common::ModuleFileName(), L".chm"));
   NewSetting();
+  app.SetOnIdle([this] { ApplicationIdle(); }, this);
 }
+
+TFormMain::~TFormMain() { ui::Application::Instance().RemoveOnIdle(this); }
 
 void TFormMain::OnCommand(int id) {
   for (const Command& c : kCommands)

@@ -7,6 +7,8 @@
 #include "ui/file_dialog.h"
 #include "ui/form.h"
 
+class TMemIniFile;
+
 // The application title: the base of the main window's caption and the title of the
 // top-level error box.
 inline constexpr wchar_t kApplicationTitle[] = L"Tavrelo 関連づけ編集ソフト";
@@ -39,6 +41,8 @@ class TFormMain : public ui::Form {
   // Builds the window for the given DPI, resets it to a new setting; the caption is the
   // application title. The window is not shown yet.
   explicit TFormMain(int dpi = ui::SystemDpi());
+  // Removes ApplicationIdle when it has not run yet.
+  ~TFormMain() override;
 
   ui::Control EditExt;
   ui::Control EditCommand;
@@ -50,7 +54,8 @@ class TFormMain : public ui::Form {
   ui::FileDialog OpenDialogIni;
   ui::FileDialog SaveDialogIni;
 
-  // Full path of the current settings file; empty for a new setting.
+  // The current settings file as it was given (a command-line argument may be relative); empty for
+  // a new setting.
   const std::wstring& SettingFileName() const { return FSettingFileName; }
 
   // Resets to a new, empty setting: no settings file, empty fields, icon index "0", dialogs
@@ -92,6 +97,33 @@ class TFormMain : public ui::Form {
   void ActionFileNewExecute();
   void ActionFileCloseExecute();
   void BtnHelpClick();
+
+  // Fills the five fields from section "EXT" of Ini (missing text keys give empty fields, a missing
+  // or invalid icon index 0), then redraws the preview.
+  void ReadSetting(const TMemIniFile& Ini);
+  // Stores the five fields into section "EXT" of Ini; the icon index as an integer (0 when the
+  // field holds none).
+  void WriteSetting(TMemIniFile& Ini) const;
+  // Loads the settings file chosen in OpenDialogIni into the fields; its task is never run. A file
+  // that cannot be read raises Exception after the caption already shows it.
+  void ActionFileOpenExecute();
+  // Saves the setting under a name chosen in SaveDialogIni.
+  void ActionFileSaveAsExecute();
+  // Saves the setting over SettingFileName, or as save-as when there is none.
+  void ActionFileSaveExecute();
+  // Makes FileName current and saves the setting into it, keeping the file's other sections and
+  // lines; reports success in an information box and any failure in a warning box.
+  void SaveSettingFile(const std::wstring& FileName);
+  // The batch task: when FileName names an existing file, makes it current (as passed), loads it and
+  // runs its task (section "TASK"); a failure is shown in an error box and the window stays open.
+  // Any other text is ignored.
+  void ExecuteSettingFile(const std::wstring& FileName);
+  // Runs task TaskCode (1 register, 2 read back then delete, 3 read back) with the buttons'
+  // questions and boxes, then closes the window when CloseFlag is 1. Other codes do nothing.
+  void RunTask(int TaskCode, int CloseFlag);
+  // The first idle moment: removes itself, then hands the first command-line argument to
+  // ExecuteSettingFile under the busy cursor.
+  void ApplicationIdle();
 
   bool PreTranslateMessage(MSG& msg) override;
 

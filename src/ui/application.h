@@ -22,8 +22,16 @@ class Application {
   void SetHelpFile(std::wstring file) { helpFile_ = std::move(file); }
 
   // Installs (or, with an empty function, removes) the handler run each time the message
-  // queue has become empty. A handler may remove itself while it runs.
-  void SetOnIdle(std::function<void()> handler) { onIdle_ = std::move(handler); }
+  // queue has become empty, on behalf of owner (see RemoveOnIdle). A handler may remove itself
+  // while it runs.
+  void SetOnIdle(std::function<void()> handler, const void* owner = nullptr) {
+    onIdle_ = std::move(handler);
+    idleOwner_ = onIdle_ ? owner : nullptr;
+  }
+  // Removes the idle handler when owner installed it; a handler of another owner stays.
+  void RemoveOnIdle(const void* owner) {
+    if (onIdle_ && idleOwner_ == owner) SetOnIdle(nullptr);
+  }
   bool HasIdleHandler() const { return static_cast<bool>(onIdle_); }
 
   // Shows mainForm and runs the message loop until that window is closed.
@@ -54,6 +62,7 @@ class Application {
   std::wstring title_;
   std::wstring helpFile_;
   std::function<void()> onIdle_;
+  const void* idleOwner_ = nullptr;
 };
 
 }  // namespace ui

@@ -27,7 +27,11 @@ std::optional<std::wstring> RunRealFileDialog(const FileDialogRequest& request) 
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrDefExt = request.defaultExt.empty() ? nullptr : request.defaultExt.c_str();
   ofn.Flags = request.flags | OFN_EXPLORER;
+  // Windows ignores OFN_NOCHANGEDIR in the open dialog, so the directory is put back here.
+  std::vector<wchar_t> directory(GetCurrentDirectoryW(0, nullptr) + 1, L'\0');
+  GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data());
   BOOL ok = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (request.flags & OFN_NOCHANGEDIR) SetCurrentDirectoryW(directory.data());
   if (!ok) return std::nullopt;
   return std::wstring(file.data());
 }

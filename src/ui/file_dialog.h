@@ -18,7 +18,7 @@ struct FileDialogRequest {
   std::wstring filter;
   std::wstring defaultExt;  // without its "."
   std::wstring fileName;    // suggested at opening
-  DWORD flags = 0;          // OFN_* options
+  DWORD flags = 0;          // OFN_* options; OFN_NOCHANGEDIR keeps the current directory in both kinds
 };
 
 // Runs GetOpenFileNameW or GetSaveFileNameW; the chosen path, or nothing when cancelled.

@@ -8,7 +8,7 @@
 
 #include "app/UnitFormMain.h"
 #include "support/registry_sandbox.h"
-#include "support/test_files.h"
+#include "support/temp_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
 
@@ -59,5 +59,6 @@ class MainWindowTest : public testing::Test {
 inline std::wstring Shell32Path() { return testsupport::SystemShell32(); }
 // A file of the test's own that holds no icon.
 inline std::wstring TextFilePath() {
-  return testsupport::WriteFileBytes(testsupport::ScratchFolder() + L"\\not-an-icon.txt", "not an icon\r\n");
+  static const testsupport::TempFolder folder;
+  return testsupport::Written(folder / L"not-an-icon.txt", "not an icon\r\n");
 }

@@ -56,11 +56,12 @@ TEST_F(PickerTest, ListsTheSystemLibraryAndKeepsItsBeginningInView) {
 }
 
 TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
-  const std::wstring folder = ScratchFolder();
-  const std::string library = ReadFileBytes(TestData(L"icons3.dll"));
+  const TempFolder scratch;
+  const std::wstring folder = scratch.Path();
+  const std::string library = ReadBytes(TestData(L"icons3.dll"));
   ASSERT_GT(library.size(), 4096u);
-  const std::string icon = ReadFileBytes(TestData(L"app.ico"));
-  const std::wstring japanese = WriteFileBytes(folder + L"\\アイコン 入り.dll", library);
+  const std::string icon = ReadBytes(TestData(L"app.ico"));
+  const std::wstring japanese = Written(folder + L"\\アイコン 入り.dll", library);
   struct Case {
     std::wstring path;
     int count;
@@ -69,18 +70,18 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
       {L"", 0},
       {folder, 0},                                                 // a directory
       {folder + L"\\missing.dll", 0},                              // no such file
-      {WriteFileBytes(folder + L"\\text.dll", "MZ not really a library\r\n"), 0},
-      {WriteFileBytes(folder + L"\\empty.ico", ""), 0},            // 0 bytes
+      {Written(folder + L"\\text.dll", "MZ not really a library\r\n"), 0},
+      {Written(folder + L"\\empty.ico", ""), 0},            // 0 bytes
       {japanese, 3},
       {TestData(L"app.ico"), 1},
   };
   // Libraries and icon files cut short list nothing when the cut reaches their icons (the
   // platform's reader may fault on them); a cut behind the icons leaves them all (-1: either).
   for (size_t cut : {size_t{64}, size_t{400}, size_t{1024}, size_t{4096}, library.size() / 2, library.size() - 10})
-    cases.push_back({WriteFileBytes(folder + L"\\cut" + std::to_wstring(cut) + L".dll", library.substr(0, cut)),
+    cases.push_back({Written(folder + L"\\cut" + std::to_wstring(cut) + L".dll", library.substr(0, cut)),
                      cut > 4096 ? -1 : 0});
   for (size_t cut : {size_t{6}, size_t{22}, size_t{4096}, icon.size() - 10})
-    cases.push_back({WriteFileBytes(folder + L"\\cut" + std::to_wstring(cut) + L".ico", icon.substr(0, cut)), 0});
+    cases.push_back({Written(folder + L"\\cut" + std::to_wstring(cut) + L".ico", icon.substr(0, cut)), 0});
 
   // Every handle that comes out of the platform is watched.
   std::vector<HICON> extracted;
@@ -123,7 +124,8 @@ TEST_F(PickerTest, AFileThatCountsOneIconButHoldsNoneListsNothing) {
   // 1 instead of an icon; Wine counts 0. Both give the empty list.
   auto windowsAnswers = common::ExtractIconRaw.Replace(
       [](const std::wstring&, UINT) { return reinterpret_cast<HICON>(static_cast<ULONG_PTR>(1)); });
-  picker->SetIconFile(WriteFileBytes(ScratchFolder() + L"\\notes.txt", "text\r\n"), 0);
+  const TempFolder scratch;
+  picker->SetIconFile(Written(scratch / L"notes.txt", "text\r\n"), 0);
   EXPECT_EQ(Count(), 0);
   EXPECT_EQ(picker->GetIconIndex(), -1);
 }

@@ -13,15 +13,15 @@
 #include "common/text.h"
 #include "iconpicker/UnitFormIconList.h"
 #include "support/registry_sandbox.h"
-#include "support/test_files.h"
+#include "support/temp_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
 
-using testsupport::ReadFileBytes;
-using testsupport::ScratchFolder;
+using testsupport::ReadBytes;
 using testsupport::SystemShell32;
+using testsupport::TempFolder;
 using testsupport::TestData;
-using testsupport::WriteFileBytes;
+using testsupport::Written;
 
 class PickerTest : public testing::Test {
  protected:

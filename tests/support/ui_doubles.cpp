@@ -85,50 +85,56 @@ std::function<bool(HWND)> WindowCaptioned(std::wstring caption) {
   return [caption](HWND hwnd) { return WindowText(hwnd) == caption; };
 }
 
-WindowDriver::WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs)
-    : match_(std::move(match)), act_(std::move(act)), timeoutMs_(timeoutMs) {
-  thread_ = CreateThread(nullptr, 0, &WindowDriver::Thread, this, 0, nullptr);
-}
-
-WindowDriver::~WindowDriver() { Wait(); }
-
-bool WindowDriver::Wait() {
-  if (thread_) {
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
-  }
-  return found_;
-}
-
-DWORD WINAPI WindowDriver::Thread(void* param) {
-  auto* self = static_cast<WindowDriver*>(param);
+HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs, DWORD processId) {
   const DWORD start = GetTickCount();
   struct Search {
-    WindowDriver* self;
+    const std::function<bool(HWND)>& match;
+    DWORD processId;
     HWND found = nullptr;
-  } search{self};
-  while (!search.found && GetTickCount() - start < self->timeoutMs_) {
+  } search{match, processId};
+  while (!search.found && GetTickCount() - start < timeoutMs) {
     EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
           auto* s = reinterpret_cast<Search*>(lp);
           DWORD pid = 0;
           GetWindowThreadProcessId(hwnd, &pid);
-          if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !s->self->match_(hwnd)) return TRUE;
+          if (pid != s->processId || !IsWindowVisible(hwnd) || !s->match(hwnd)) return TRUE;
           s->found = hwnd;
           return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
     if (!search.found) Sleep(20);
   }
-  if (!search.found) return 0;
+  return search.found;
+}
+
+WindowDriver::WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs,
+                           DWORD processId)
+    : match_(std::move(match)), act_(std::move(act)), timeoutMs_(timeoutMs), processId_(processId) {
+  thread_.reset(CreateThread(nullptr, 0, &WindowDriver::Thread, this, 0, nullptr));
+}
+
+WindowDriver::~WindowDriver() { Wait(); }
+
+bool WindowDriver::Wait() {
+  if (thread_) {
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+  }
+  return found_;
+}
+
+DWORD WINAPI WindowDriver::Thread(void* param) {
+  auto* self = static_cast<WindowDriver*>(param);
+  HWND found = WaitForWindow(self->match_, self->timeoutMs_, self->processId_);
+  if (!found) return 0;
   Sleep(50);  // let the window finish its activation before it is worked
   self->found_ = true;
-  self->act_(search.found);
+  self->act_(found);
   return 0;
 }
 
-DialogDriver::DialogDriver(int press, DWORD timeoutMs)
+DialogDriver::DialogDriver(int press, DWORD timeoutMs, DWORD processId)
     : driver_(IsDialogOfThisProcess,
               [this, press](HWND dialog) {
                 view_ = ReadDialog(dialog);
@@ -139,7 +145,7 @@ DialogDriver::DialogDriver(int press, DWORD timeoutMs)
                                reinterpret_cast<LPARAM>(GetDlgItem(dialog, press)));
                 }
               },
-              timeoutMs) {}
+              timeoutMs, processId) {}
 
 const DialogView& DialogDriver::Wait() {
   driver_.Wait();

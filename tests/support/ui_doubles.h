@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "ui/file_dialog.h"
 #include "ui/help.h"
 #include "ui/message_box.h"
@@ -72,12 +73,17 @@ struct DialogView {
   bool ownerEnabled = false;  // while the dialog was up
 };
 
-// Waits (up to timeoutMs) on another thread for a visible top-level window of this process
-// that match accepts, then runs act on it from that thread, as another program would work
-// the window. The destructor waits for the thread.
+// Waits (up to timeoutMs) for a visible top-level window of process processId that match
+// accepts; null when none came.
+HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs, DWORD processId = GetCurrentProcessId());
+
+// Waits (up to timeoutMs) on another thread for a visible top-level window of process processId
+// (this process unless given) that match accepts, then runs act on it from that thread, as
+// another program would work the window. The destructor waits for the thread.
 class WindowDriver {
  public:
-  WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs = 10000);
+  WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs = 10000,
+               DWORD processId = GetCurrentProcessId());
   ~WindowDriver();
   WindowDriver(const WindowDriver&) = delete;
   WindowDriver& operator=(const WindowDriver&) = delete;
@@ -89,15 +95,17 @@ class WindowDriver {
   std::function<bool(HWND)> match_;
   std::function<void(HWND)> act_;
   DWORD timeoutMs_;
+  DWORD processId_;
   bool found_ = false;
-  HANDLE thread_ = nullptr;
+  common::UniqueKernelHandle thread_;
 };
 
-// A dialog (class #32770) of this process, read as it appears, then answered: the button with
-// id press is pressed, or, with press 0, the dialog is closed through its close box.
+// A dialog (class #32770) of process processId (this process unless given), read as it appears,
+// then answered: the button with id press is pressed, or, with press 0, the dialog is closed
+// through its close box.
 class DialogDriver {
  public:
-  explicit DialogDriver(int press, DWORD timeoutMs = 10000);
+  explicit DialogDriver(int press, DWORD timeoutMs = 10000, DWORD processId = GetCurrentProcessId());
   // The dialog as it was seen, once answered; hwnd is null when none came.
   const DialogView& Wait();
 
@@ -118,7 +126,7 @@ class FileDialogDriver {
   WindowDriver driver_;
 };
 
-// The visible top-level window of this process with class #32770.
+// A window of class #32770 (the drivers look only at the process they were given).
 bool IsDialogOfThisProcess(HWND hwnd);
 // The visible top-level window of this process with the given caption.
 std::function<bool(HWND)> WindowCaptioned(std::wstring caption);

@@ -1,0 +1,36 @@
+#pragma once
+// Whole-file reading and replacing for settings files, with the failure messages the user sees.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "settings/byte_sink.h"
+
+namespace settings {
+
+// True when name denotes an existing file that is not a directory.
+bool FileExists(const std::wstring& name);
+
+// The absolute form of name (against the current directory); name itself when it has none.
+std::wstring FullPathName(const std::wstring& name);
+
+// The system's text for an error code, with trailing blanks, control characters and "." removed;
+// empty when the system has none.
+std::wstring SystemMessageText(DWORD code);
+
+// All bytes of an existing file, opened so that others may read it meanwhile but not write it.
+// Raises Exception "ファイル <absolute path> は開けません。 <system text> " when it cannot be read.
+std::string ReadWholeFile(const std::wstring& name);
+
+// Replaces the whole content of the file (creating it when missing) in one step: produce writes
+// the new content into a temporary file in the same folder, every byte is checked, then that file
+// takes the old one's place. On failure the old file is left as it was and no temporary file
+// remains. Raises Exception: "ストリームへの書き込みエラー" when fewer bytes were written;
+// "ファイル "<absolute path>" を作成できません。<system text>" when the file is read-only, a
+// folder, in use, or cannot be created or replaced; and whatever produce raises.
+void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce);
+
+}  // namespace settings
