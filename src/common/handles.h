@@ -83,6 +83,7 @@ using UniqueHIcon = UniqueHandle<NullTraits<HICON, DestroyIcon>>;
 using UniqueHImageList = UniqueHandle<NullTraits<HIMAGELIST, DestroyImageList>>;
 using UniqueHFont = UniqueHandle<NullTraits<HFONT, DeleteGdiObject>>;
 using UniqueHBitmap = UniqueHandle<NullTraits<HBITMAP, DeleteGdiObject>>;
+using UniqueHBrush = UniqueHandle<NullTraits<HBRUSH, DeleteGdiObject>>;
 using UniqueHMenu = UniqueHandle<NullTraits<HMENU, DestroyMenu>>;
 using UniqueHdc = UniqueHandle<NullTraits<HDC, DeleteDC>>;
 using UniqueHModule = UniqueHandle<NullTraits<HMODULE, FreeLibrary>>;
@@ -92,5 +93,21 @@ using UniqueHwnd = UniqueHandle<NullTraits<HWND, DestroyWindow>>;
 using UniqueKernelHandle = UniqueHandle<NullTraits<HANDLE, CloseHandle>>;
 // File handles, whose invalid value is INVALID_HANDLE_VALUE.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+
+// The device context of a window (null: the screen), given back to that window when it ends.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 }  // namespace common

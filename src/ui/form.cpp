@@ -38,18 +38,14 @@ common::UniqueHFont FormFont(int dpi, bool underline) {
 // A window's device context with a font selected, both given back when it ends.
 class FontDc {
  public:
-  FontDc(HWND window, HFONT font) : window_(window), dc_(GetDC(window)), old_(SelectObject(dc_, font)) {}
-  ~FontDc() {
-    SelectObject(dc_, old_);
-    ReleaseDC(window_, dc_);
-  }
+  FontDc(HWND window, HFONT font) : dc_(window), old_(SelectObject(dc_.get(), font)) {}
+  ~FontDc() { SelectObject(dc_.get(), old_); }
   FontDc(const FontDc&) = delete;
   FontDc& operator=(const FontDc&) = delete;
-  HDC get() const { return dc_; }
+  HDC get() const { return dc_.get(); }
 
  private:
-  HWND window_;
-  HDC dc_;
+  common::WindowDc dc_;
   HGDIOBJ old_;
 };
 
@@ -84,18 +80,17 @@ RECT WorkAreaOf(HWND window) {
 // ---- Picture ----
 
 Picture::Picture(int width, int height) : width_(width), height_(height) {
-  HDC screen = GetDC(nullptr);
-  dc_.reset(CreateCompatibleDC(screen));
-  bitmap_.reset(CreateCompatibleBitmap(screen, width, height));
-  ReleaseDC(nullptr, screen);
+  const common::WindowDc screen(nullptr);
+  dc_.reset(CreateCompatibleDC(screen.get()));
+  bitmap_.reset(CreateCompatibleBitmap(screen.get(), width, height));
   SelectObject(dc_.get(), bitmap_.get());
   Fill(RGB(255, 255, 255));
 }
 
 void Picture::Fill(COLORREF color) {
   RECT r{0, 0, width_, height_};
-  common::UniqueHandle<common::NullTraits<HGDIOBJ, common::DeleteGdiObject>> brush(CreateSolidBrush(color));
-  FillRect(dc_.get(), &r, static_cast<HBRUSH>(brush.get()));
+  common::UniqueHBrush brush(CreateSolidBrush(color));
+  FillRect(dc_.get(), &r, brush.get());
 }
 
 COLORREF Picture::Pixel(int x, int y) const { return GetPixel(dc_.get(), x, y); }
@@ -615,9 +610,8 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 int SystemDpi() {
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  const common::WindowDc screen(nullptr);
+  const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   return dpi > 0 ? dpi : 96;
 }
 

@@ -13,6 +13,7 @@
 #include "about_fixture.h"
 #include "app/UnitFormMain.h"
 #include "common/exception.h"
+#include "common/handles.h"
 #include "resource.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
@@ -61,14 +62,13 @@ RECT ClientRectOf(HWND control, HWND form) {
 // The width of a label fitted to text in the control's own font: the text's and one average
 // character's.
 int FittedWidth(HWND control, const std::wstring& text) {
-  HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  const common::WindowDc dc(control);
+  HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
   TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  GetTextMetricsW(dc.get(), &metrics);
+  SelectObject(dc.get(), old);
   return size.cx + metrics.tmAveCharWidth;
 }
 
@@ -192,7 +192,8 @@ TEST_F(AboutBoxTest, TheAddressLooksAndPointsLikeALink) {
   auto luminance = [](COLORREF c) { return (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000; };
   const int faceLuminance = luminance(GetSysColor(COLOR_BTNFACE));
   const COLORREF system = GetSysColor(COLOR_HOTLIGHT);
-  HDC dc = GetDC(url);
+  const common::WindowDc urlDc(url);
+  HDC dc = urlDc.get();
   SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(url));
   const COLORREF link = GetTextColor(dc);
   EXPECT_GE(std::abs(luminance(link) - faceLuminance), ui::kLegibleContrast);
@@ -205,7 +206,6 @@ TEST_F(AboutBoxTest, TheAddressLooksAndPointsLikeALink) {
   SendMessageW(box.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                reinterpret_cast<LPARAM>(box.Copyright.Handle()));
   EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
-  ReleaseDC(url, dc);
 
   const LPARAM hit = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
   EXPECT_TRUE(SendMessageW(box.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(url), hit));
