@@ -17,48 +17,13 @@
 #include "assoc/windows_version.h"
 #include "common/exception.h"
 #include "common/handles.h"
+#include "support/registry_sandbox.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-// Redirects HKEY_CLASSES_ROOT and HKEY_CURRENT_USER into fresh keys below the real
-// HKEY_CURRENT_USER while it lives, and removes those keys afterwards.
-class Sandbox {
- public:
-  Sandbox() : path_(L"Software\\TavreloBench\\" + std::to_wstring(GetCurrentProcessId())) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    Create(L"\\classes", classes_);
-    Create(L"\\user", user_);
-    ok_ = classes_ && user_ && RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get()) == ERROR_SUCCESS &&
-          RegOverridePredefKey(HKEY_CURRENT_USER, user_.get()) == ERROR_SUCCESS;
-  }
-  ~Sandbox() {
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    classes_.reset();
-    user_.reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavreloBench");  // only when no other run is inside
-  }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
-  bool Ok() const { return ok_; }
-
- private:
-  void Create(const wchar_t* leaf, common::UniqueHKey& key) {
-    const std::wstring path = path_ + leaf;
-    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-  }
-
-  std::wstring path_;
-  common::UniqueHKey classes_;
-  common::UniqueHKey user_;
-  bool ok_ = false;
-};
 
 // Runs the whole cycle of the window's calls for about the given time; answers cycles per second.
 double CyclesPerSecond(double seconds) {
@@ -117,7 +82,7 @@ void PrintTimes(const char* label, const std::vector<double>& seconds) {
 }  // namespace
 
 int main() {
-  Sandbox sandbox;
+  testsupport::RegistrySandbox sandbox;
   if (!sandbox.Ok()) {
     std::fprintf(stderr, "bench_assoc: cannot redirect the registry roots\n");
     return 1;

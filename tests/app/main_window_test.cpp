@@ -26,12 +26,7 @@ std::wstring TextOf(HWND hwnd) {
   return text;
 }
 
-bool IsWhite(const ui::Picture& p) {
-  for (int y = 0; y < p.Height(); ++y)
-    for (int x = 0; x < p.Width(); ++x)
-      if (p.Pixel(x, y) != RGB(255, 255, 255)) return false;
-  return true;
-}
+using testsupport::IsAllWhite;
 
 struct LayoutRow {
   int id;
@@ -71,7 +66,7 @@ TEST_F(MainWindowTest, StartsAsANewSettingWithTheExtensionFieldFocused) {
   EXPECT_EQ(form->EditFileType.Text(), L"");
   EXPECT_EQ(form->EditIconFile.Text(), L"");
   EXPECT_EQ(form->EditIconIndex.Text(), L"0");
-  EXPECT_TRUE(IsWhite(form->ImageIcon()));
+  EXPECT_TRUE(IsAllWhite(form->ImageIcon()));
   EXPECT_TRUE(form->EditExt.Focused());
   // Access keys are underlined from the start, not only once Alt is pressed.
   EXPECT_FALSE(SendMessageW(form->Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
@@ -343,7 +338,7 @@ TEST_F(MainWindowTest, NewSettingClearsFieldsCaptionDialogNamesAndPreview) {
   form->OpenDialogApp.FileName = L"C:\\a.exe";
   form->OpenDialogIni.FileName = L"C:\\a.ini";
   form->SaveDialogIni.FileName = L"C:\\b.ini";
-  ASSERT_FALSE(IsWhite(form->ImageIcon()));
+  ASSERT_FALSE(IsAllWhite(form->ImageIcon()));
 
   form->ActionFileNewExecute();
 
@@ -355,12 +350,12 @@ TEST_F(MainWindowTest, NewSettingClearsFieldsCaptionDialogNamesAndPreview) {
   EXPECT_EQ(form->OpenDialogApp.FileName, L"");
   EXPECT_EQ(form->OpenDialogIni.FileName, L"");
   EXPECT_EQ(form->SaveDialogIni.FileName, L"");
-  EXPECT_TRUE(IsWhite(form->ImageIcon()));
+  EXPECT_TRUE(IsAllWhite(form->ImageIcon()));
 }
 
 TEST_F(MainWindowTest, PreviewDrawsAnIconOrStaysWhite) {
   form->DrawIconPreview(Shell32Path(), 0);
-  EXPECT_FALSE(IsWhite(form->ImageIcon()));
+  EXPECT_FALSE(IsAllWhite(form->ImageIcon()));
 
   const std::pair<std::wstring, int> nothing[] = {
       {L"", 0},                         // no icon file
@@ -373,7 +368,7 @@ TEST_F(MainWindowTest, PreviewDrawsAnIconOrStaysWhite) {
   for (const auto& [file, index] : nothing) {
     form->DrawIconPreview(Shell32Path(), 0);
     form->DrawIconPreview(file, index);
-    EXPECT_TRUE(IsWhite(form->ImageIcon())) << testing::PrintToString(file) << " " << index;
+    EXPECT_TRUE(IsAllWhite(form->ImageIcon())) << testing::PrintToString(file) << " " << index;
   }
 }
 

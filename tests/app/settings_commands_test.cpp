@@ -49,13 +49,7 @@ class SettingsCommandsTest : public MainWindowTest {
     return {form->EditExt.Text(), form->EditCommand.Text(), form->EditFileType.Text(), form->EditIconFile.Text(),
             form->EditIconIndex.Text()};
   }
-  bool PreviewIsWhite() const {
-    const ui::Picture& p = form->ImageIcon();
-    for (int y = 0; y < p.Height(); ++y)
-      for (int x = 0; x < p.Width(); ++x)
-        if (p.Pixel(x, y) != RGB(255, 255, 255)) return false;
-    return true;
-  }
+  bool PreviewIsWhite() const { return testsupport::IsAllWhite(form->ImageIcon()); }
 
   testsupport::TempFolder folder;
   testsupport::FileDialogScript dialogs;

@@ -15,13 +15,7 @@ class PickIconTest : public testing::Test {
     form.reset();
     ui::ProcessMessages();
   }
-  bool PreviewIsWhite() const {
-    const ui::Picture& p = form->ImageIcon();
-    for (int y = 0; y < p.Height(); ++y)
-      for (int x = 0; x < p.Width(); ++x)
-        if (p.Pixel(x, y) != RGB(255, 255, 255)) return false;
-    return true;
-  }
+  bool PreviewIsWhite() const { return testsupport::IsAllWhite(form->ImageIcon()); }
   // The picker, once it shows: runs act on its window from another thread.
   static testsupport::WindowDriver OnPicker(std::function<void(HWND)> act) {
     return testsupport::WindowDriver(testsupport::WindowCaptioned(L"アイコン選択"), std::move(act));

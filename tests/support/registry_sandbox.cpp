@@ -23,8 +23,11 @@ RegistrySandbox::RegistrySandbox() {
   };
   create(L"classes", classes_);
   create(L"user", user_);
-  EXPECT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get()), ERROR_SUCCESS);
-  EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, user_.get()), ERROR_SUCCESS);
+  const LONG classes = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
+  const LONG user = RegOverridePredefKey(HKEY_CURRENT_USER, user_.get());
+  EXPECT_EQ(classes, ERROR_SUCCESS);
+  EXPECT_EQ(user, ERROR_SUCCESS);
+  ok_ = classes_ && user_ && classes == ERROR_SUCCESS && user == ERROR_SUCCESS;
 }
 
 RegistrySandbox::~RegistrySandbox() {

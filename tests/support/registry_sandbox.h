@@ -17,6 +17,8 @@ class RegistrySandbox {
   RegistrySandbox(const RegistrySandbox&) = delete;
   RegistrySandbox& operator=(const RegistrySandbox&) = delete;
 
+  // True when both roots are redirected.
+  bool Ok() const { return ok_; }
   // The real keys that stand in for the two roots (handy for listing what a test wrote).
   HKEY Classes() const { return classes_.get(); }
   HKEY User() const { return user_.get(); }
@@ -25,6 +27,7 @@ class RegistrySandbox {
   std::wstring path_;  // below the real HKEY_CURRENT_USER
   common::UniqueHKey classes_;
   common::UniqueHKey user_;
+  bool ok_ = false;
 };
 
 // Registry helpers for assertions: they work through whatever the roots currently are.

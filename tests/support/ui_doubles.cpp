@@ -59,6 +59,13 @@ FileDialogScript& FileDialogScript::Then(std::optional<std::wstring> answer) {
 HelpRecorder::HelpRecorder()
     : scope_(ui::HelpSeam.Replace([this](const ui::HelpRequest& request) { calls_.push_back(request); })) {}
 
+bool IsAllWhite(const ui::Picture& picture) {
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x)
+      if (picture.Pixel(x, y) != RGB(255, 255, 255)) return false;
+  return true;
+}
+
 DialogView ReadDialog(HWND dialog) {
   DialogView view;
   view.hwnd = dialog;

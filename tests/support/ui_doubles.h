@@ -12,6 +12,7 @@
 
 #include "common/handles.h"
 #include "ui/file_dialog.h"
+#include "ui/form.h"
 #include "ui/help.h"
 #include "ui/message_box.h"
 
@@ -130,6 +131,9 @@ class FileDialogDriver {
 bool IsDialogOfThisProcess(HWND hwnd);
 // The visible top-level window of this process with the given caption.
 std::function<bool(HWND)> WindowCaptioned(std::wstring caption);
+
+// True when every pixel of the picture is white (an empty icon preview).
+bool IsAllWhite(const ui::Picture& picture);
 
 // Reads a dialog window's caption, static texts and buttons.
 DialogView ReadDialog(HWND dialog);
