@@ -11,7 +11,7 @@ std::atomic<int> g_sandboxSerial{0};
 constexpr wchar_t kSandboxParent[] = L"Software\\TavreloTestSandbox";
 }  // namespace
 
-RegistrySandbox::RegistrySandbox() {
+RegistrySandbox::RegistrySandbox(SandboxRoots roots) {
   path_ = std::wstring(kSandboxParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
           std::to_wstring(++g_sandboxSerial);
   RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
@@ -21,20 +21,31 @@ RegistrySandbox::RegistrySandbox() {
                              out.put(), nullptr);
     if (r != ERROR_SUCCESS) ADD_FAILURE() << "sandbox key not created: " << r;
   };
-  create(L"classes", classes_);
+  const bool withMachine = roots == SandboxRoots::WithMachine;
+  if (withMachine) {
+    create(L"machine", machine_);
+    create(L"machine\\Software\\Classes", classes_);
+  } else {
+    create(L"classes", classes_);
+  }
   create(L"user", user_);
   const LONG classes = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
   const LONG user = RegOverridePredefKey(HKEY_CURRENT_USER, user_.get());
+  const LONG machine = withMachine ? RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.get()) : ERROR_SUCCESS;
   EXPECT_EQ(classes, ERROR_SUCCESS);
   EXPECT_EQ(user, ERROR_SUCCESS);
-  ok_ = classes_ && user_ && classes == ERROR_SUCCESS && user == ERROR_SUCCESS;
+  EXPECT_EQ(machine, ERROR_SUCCESS);
+  ok_ = classes_ && user_ && (!withMachine || machine_) && classes == ERROR_SUCCESS && user == ERROR_SUCCESS &&
+        machine == ERROR_SUCCESS;
 }
 
 RegistrySandbox::~RegistrySandbox() {
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   classes_.reset();
   user_.reset();
+  machine_.reset();
   RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
 }
 

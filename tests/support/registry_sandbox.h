@@ -1,6 +1,7 @@
 #pragma once
-// Redirects HKEY_CLASSES_ROOT and HKEY_CURRENT_USER of this process into fresh, empty keys for
-// the lifetime of the object, so a test never touches the prefix's own classes or settings.
+// Redirects HKEY_CLASSES_ROOT and HKEY_CURRENT_USER of this process (and on request
+// HKEY_LOCAL_MACHINE) into fresh, empty keys for the lifetime of the object, so a test never
+// touches the prefix's own classes or settings.
 
 #include <windows.h>
 
@@ -10,23 +11,30 @@
 
 namespace testsupport {
 
+// Which roots a sandbox redirects. WithMachine also redirects HKEY_LOCAL_MACHINE, and
+// HKEY_CLASSES_ROOT then stands for that machine key's Software\Classes, as it does under Wine.
+enum class SandboxRoots { ClassesAndUser, WithMachine };
+
 class RegistrySandbox {
  public:
-  RegistrySandbox();
+  explicit RegistrySandbox(SandboxRoots roots = SandboxRoots::ClassesAndUser);
   ~RegistrySandbox();
   RegistrySandbox(const RegistrySandbox&) = delete;
   RegistrySandbox& operator=(const RegistrySandbox&) = delete;
 
-  // True when both roots are redirected.
+  // True when every requested root is redirected.
   bool Ok() const { return ok_; }
   // The real keys that stand in for the two roots (handy for listing what a test wrote).
   HKEY Classes() const { return classes_.get(); }
   HKEY User() const { return user_.get(); }
+  // The key that stands for HKEY_LOCAL_MACHINE; null without SandboxRoots::WithMachine.
+  HKEY Machine() const { return machine_.get(); }
 
  private:
   std::wstring path_;  // below the real HKEY_CURRENT_USER
   common::UniqueHKey classes_;
   common::UniqueHKey user_;
+  common::UniqueHKey machine_;
   bool ok_ = false;
 };
 
