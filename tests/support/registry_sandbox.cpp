@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cwchar>
 
 namespace testsupport {
 
@@ -108,6 +110,55 @@ int SubKeyCount(HKEY root, const std::wstring& path) {
                        nullptr) != ERROR_SUCCESS)
     return -1;
   return static_cast<int>(n);
+}
+
+namespace {
+
+void SnapshotInto(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
+  lines.push_back(L"[" + path + L"]");
+  DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return;
+  std::vector<std::wstring> valueLines;
+  for (DWORD i = 0; i < values; ++i) {
+    std::wstring name(maxName + 1, L'\0');
+    std::vector<BYTE> data(maxData + 1);
+    DWORD nameLength = maxName + 1, size = maxData + 1, type = 0;
+    if (RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) continue;
+    std::wstring line = L"  " + name.substr(0, nameLength) + L" type " + std::to_wstring(type) + L":";
+    for (DWORD b = 0; b < size; ++b) {
+      wchar_t hex[4];
+      swprintf(hex, 4, L"%02x", data[b]);
+      line += hex;
+    }
+    valueLines.push_back(line);
+  }
+  std::sort(valueLines.begin(), valueLines.end());
+  lines.insert(lines.end(), valueLines.begin(), valueLines.end());
+  std::vector<std::wstring> names;
+  for (DWORD i = 0; i < subKeys; ++i) {
+    wchar_t name[256];
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+      names.emplace_back(name, length);
+  }
+  std::sort(names.begin(), names.end());
+  for (const auto& name : names) {
+    common::UniqueHKey sub;
+    if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS)
+      SnapshotInto(sub.get(), path + L"\\" + name, lines);
+    else
+      lines.push_back(L"[" + path + L"\\" + name + L"] unreadable");
+  }
+}
+
+}  // namespace
+
+std::vector<std::wstring> Snapshot(HKEY root) {
+  std::vector<std::wstring> lines;
+  SnapshotInto(root, L"", lines);
+  return lines;
 }
 
 }  // namespace testsupport

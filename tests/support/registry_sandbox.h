@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/handles.h"
 
@@ -52,5 +53,8 @@ void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, D
 void CreateKey(HKEY root, const std::wstring& path);
 // Number of direct sub-keys, -1 when the key is missing.
 int SubKeyCount(HKEY root, const std::wstring& path);
+// Every key below root (root itself included) with every value's name, type and bytes, one line
+// each in a fixed order: two equal snapshots mean an unchanged tree.
+std::vector<std::wstring> Snapshot(HKEY root);
 
 }  // namespace testsupport

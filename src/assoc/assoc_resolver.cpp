@@ -1,0 +1,175 @@
+#include "assoc/assoc_resolver.h"
+
+#include <array>
+
+namespace assoc {
+
+namespace {
+
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr wchar_t kClasses[] = L"Software\\Classes";
+constexpr wchar_t kApplications[] = L"Applications\\";
+
+// The choice keys in the order they win.
+constexpr std::array<const wchar_t*, 2> kChoiceKeys = {L"UserChoiceLatest", L"UserChoice"};
+
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Opens base\path for reading values; null when base is null or the key is missing.
+common::UniqueHKey OpenForReading(HKEY base, const std::wstring& path) {
+  common::UniqueHKey key;
+  if (base && RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+// The text of value name of key, up to its first NUL; false when the value is absent, is not
+// REG_SZ or REG_EXPAND_SZ, or cannot be read.
+bool ReadText(HKEY key, const wchar_t* name, std::wstring& text) {
+  DWORD type = REG_NONE, size = 0;
+  if (!key || RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+  std::wstring data;
+  for (;;) {
+    data.resize(size / sizeof(wchar_t) + 1);
+    DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const LONG result =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+    if (result == ERROR_MORE_DATA) {
+      size = got;
+      continue;
+    }
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    data.resize(got / sizeof(wchar_t));
+    break;
+  }
+  const size_t nul = data.find(L'\0');
+  if (nul != std::wstring::npos) data.resize(nul);
+  text = std::move(data);
+  return true;
+}
+
+// The default value of base\path as text; empty when absent or not text.
+std::wstring DefaultText(HKEY base, const std::wstring& path) {
+  std::wstring text;
+  ReadText(OpenForReading(base, path).get(), nullptr, text);
+  return text;
+}
+
+bool KeyExists(HKEY base, const std::wstring& path) { return static_cast<bool>(OpenForReading(base, path)); }
+
+// True for a file type name that is a key of its own: no "\" but in Applications\<program>.
+bool IsUsableFileType(std::wstring_view type) {
+  if (type.empty()) return false;
+  if (StartsWithNoCase(type, kApplications)) type.remove_prefix(std::size(kApplications) - 1);
+  return !type.empty() && type.find(L'\\') == std::wstring_view::npos;
+}
+
+// The per-user choice: UserChoiceLatest's ProgId value, else its ProgId sub-key's, else
+// UserChoice's ProgId value.
+UserChoiceInfo ReadChoice(HKEY fileExts, const std::wstring& extension) {
+  UserChoiceInfo choice;
+  for (const wchar_t* name : kChoiceKeys) {
+    const std::wstring path = extension + L"\\" + name;
+    common::UniqueHKey key = OpenForReading(fileExts, path);
+    if (!key) continue;
+    std::wstring progId;
+    if ((!ReadText(key.get(), L"ProgId", progId) || progId.empty()) && name == kChoiceKeys[0])
+      ReadText(OpenForReading(fileExts, path + L"\\ProgId").get(), L"ProgId", progId);
+    if (progId.empty()) continue;
+    choice.key = name;
+    choice.progId = std::move(progId);
+    choice.hasHash = RegQueryValueExW(key.get(), L"Hash", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    break;
+  }
+  return choice;
+}
+
+}  // namespace
+
+AssociationResolver::AssociationResolver() noexcept {
+  RegOpenKeyExW(HKEY_CURRENT_USER, kClasses, 0, KEY_QUERY_VALUE, userClasses_.put());
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClasses, 0, KEY_QUERY_VALUE, machineClasses_.put());
+  RegOpenKeyExW(HKEY_CURRENT_USER, kFileExts, 0, KEY_QUERY_VALUE, fileExts_.put());
+}
+
+EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) const {
+  EffectiveAssociation result;
+  if (extension.size() < 2 || extension.front() != L'.' || extension.find_first_of(std::wstring_view(L"\\\0", 2)) !=
+                                                                 std::wstring_view::npos)
+    return result;
+  const std::wstring ext(extension);
+
+  result.classicFileType = DefaultText(HKEY_CLASSES_ROOT, ext);
+  if (IsUsableFileType(result.classicFileType))
+    result.classicCommand = DefaultText(HKEY_CLASSES_ROOT, result.classicFileType + L"\\Shell\\open\\command");
+
+  result.choice = ReadChoice(fileExts_.get(), ext);
+  result.userClassesFileType = DefaultText(userClasses_.get(), ext);
+  if (!result.choice.progId.empty()) {
+    result.source = AssocSource::UserChoice;
+    result.fileType = result.choice.progId;
+  } else if (!result.userClassesFileType.empty()) {
+    result.source = AssocSource::UserClasses;
+    result.fileType = result.userClassesFileType;
+  } else {
+    result.fileType = DefaultText(machineClasses_.get(), ext);
+    if (!result.fileType.empty()) result.source = AssocSource::MachineClasses;
+  }
+  if (result.source != AssocSource::None && IsUsableFileType(result.fileType)) ReadFileType(result);
+
+  if (result.source == AssocSource::UserChoice || result.source == AssocSource::UserClasses)
+    result.differs = !result.fileTypeExists || !EqualNoCase(result.fileType, result.classicFileType) ||
+                     result.command != result.classicCommand;
+  return result;
+}
+
+void AssociationResolver::ReadFileType(EffectiveAssociation& result) const {
+  // The file type's records are looked up per user first, then for the machine.
+  const HKEY roots[] = {userClasses_.get(), machineClasses_.get()};
+  for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, result.fileType);
+  if (!result.fileTypeExists) return;
+
+  bool fromUser = false;
+  auto lookUp = [&](const std::wstring& path, std::wstring& text) {
+    for (HKEY root : roots) {
+      if (!ReadText(OpenForReading(root, path).get(), nullptr, text)) continue;
+      fromUser = fromUser || root == roots[0];
+      return true;
+    }
+    return false;
+  };
+  // Explorer starts the verb the shell key names, when that verb has a command; else open.
+  std::wstring verb;
+  lookUp(result.fileType + L"\\shell", verb);
+  const bool namedVerb = !verb.empty() && verb.find(L'\\') == std::wstring::npos &&
+                         lookUp(result.fileType + L"\\shell\\" + verb + L"\\command", result.command);
+  if (!namedVerb) lookUp(result.fileType + L"\\shell\\open\\command", result.command);
+  lookUp(result.fileType + L"\\DefaultIcon", result.defaultIcon);
+
+  result.program = ProgramOfCommand(result.command);
+  if (result.program.empty() && StartsWithNoCase(result.fileType, kApplications))
+    result.program = result.fileType.substr(std::size(kApplications) - 1);
+  // A machine record whose file type the user's classes redefine is the user's classes' doing.
+  if (result.source == AssocSource::MachineClasses && fromUser) result.source = AssocSource::UserClasses;
+}
+
+EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
+  return AssociationResolver().Resolve(extension);
+}
+
+std::wstring ProgramOfCommand(std::wstring_view command) {
+  if (!command.empty() && command.front() == L'"') {
+    command.remove_prefix(1);
+    return std::wstring(command.substr(0, command.find(L'"')));
+  }
+  return std::wstring(command.substr(0, command.find(L' ')));
+}
+
+}  // namespace assoc

@@ -1,0 +1,196 @@
+// What Explorer will use, on registry states built in a sandbox that redirects the machine's
+// and the user's keys: Wine's own association reader ignores both per-user layers, so these
+// answers cannot be checked against the platform here.
+#include "assoc/assoc_resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/registry_sandbox.h"
+
+namespace {
+
+using assoc::AssocSource;
+using testsupport::WriteValue;
+
+constexpr wchar_t kMachine[] = L"Software\\Classes\\";
+constexpr wchar_t kUser[] = L"Software\\Classes\\";
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+enum Where { Machine, User, Choice };
+
+// One value of a registry state: below HKLM\Software\Classes, HKCU\Software\Classes, or the
+// user's FileExts key.
+struct Write {
+  Where where;
+  const wchar_t* path;
+  const wchar_t* name;
+  std::wstring data;
+  DWORD type = REG_SZ;
+};
+
+void Apply(const std::vector<Write>& writes) {
+  for (const Write& w : writes) {
+    const HKEY root = w.where == Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const std::wstring base = w.where == Machine ? kMachine : w.where == User ? kUser : kFileExts;
+    WriteValue(root, base + w.path, w.name, w.type, w.data);
+  }
+}
+
+// The classic records of .abc, as a registration by this tool leaves them.
+const std::vector<Write> kClassic = {
+    {Machine, L".abc", L"", L"abcFile"},
+    {Machine, L"abcFile", L"", L"abcファイル"},
+    {Machine, L"abcFile\\Shell\\open\\command", L"", L"\"C:\\Tools\\abc.exe\" \"%1\""},
+    {Machine, L"abcFile\\DefaultIcon", L"", L"C:\\Tools\\abc.exe,0"},
+};
+
+std::vector<Write> ClassicAnd(std::vector<Write> more) {
+  more.insert(more.begin(), kClassic.begin(), kClassic.end());
+  return more;
+}
+
+struct Case {
+  const char* name;
+  std::vector<Write> state;
+  AssocSource source;
+  std::wstring fileType;
+  bool fileTypeExists;
+  std::wstring program;
+  bool differs;
+};
+
+class ResolverTest : public testing::TestWithParam<Case> {
+ protected:
+  testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
+};
+
+TEST_P(ResolverTest, SaysWhatExplorerUses) {
+  ASSERT_TRUE(sandbox_.Ok());
+  const Case& c = GetParam();
+  Apply(c.state);
+  const auto before = testsupport::Snapshot(sandbox_.User());
+  const auto machineBefore = testsupport::Snapshot(sandbox_.Machine());
+
+  const assoc::EffectiveAssociation a = assoc::ResolveAssociation(L".abc");
+  EXPECT_EQ(a.source, c.source);
+  EXPECT_EQ(a.fileType, c.fileType);
+  EXPECT_EQ(a.fileTypeExists, c.fileTypeExists);
+  EXPECT_EQ(a.program, c.program);
+  EXPECT_EQ(a.differs, c.differs);
+
+  // Reading leaves both trees exactly as they were.
+  EXPECT_EQ(testsupport::Snapshot(sandbox_.User()), before);
+  EXPECT_EQ(testsupport::Snapshot(sandbox_.Machine()), machineBefore);
+}
+
+const Case kCases[] = {
+    {"NoRecords", {}, AssocSource::None, L"", false, L"", false},
+    {"ClassicOnly", kClassic, AssocSource::MachineClasses, L"abcFile", true, L"C:\\Tools\\abc.exe", false},
+    {"UserClassOverridesMachine",
+     ClassicAnd({{User, L".abc", L"", L"Other.Doc"}, {User, L"Other.Doc\\shell\\open\\command", L"", L"C:\\o.exe %1"}}),
+     AssocSource::UserClasses, L"Other.Doc", true, L"C:\\o.exe", true},
+    {"UserClassRedefinesMachineType", ClassicAnd({{User, L"abcFile\\shell\\open\\command", L"", L"C:\\u.exe \"%1\""}}),
+     AssocSource::UserClasses, L"abcFile", true, L"C:\\u.exe", true},
+    {"ChoiceNamesExistingType",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Viewer.abc"},
+                 {Choice, L".abc\\UserChoice", L"Hash", L"q2x4="},
+                 {Machine, L"Viewer.abc\\shell\\open\\command", L"", L"\"C:\\Viewer\\v.exe\" \"%1\""}}),
+     AssocSource::UserChoice, L"Viewer.abc", true, L"C:\\Viewer\\v.exe", true},
+    {"ChoiceNamesMissingType", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Gone.abc"}}),
+     AssocSource::UserChoice, L"Gone.abc", false, L"", true},
+    {"ChoiceNamesOpenWithProgram",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Applications\\notepad.exe"},
+                 {Machine, L"Applications\\notepad.exe\\shell\\open\\command", L"", L"C:\\Windows\\notepad.exe %1"}}),
+     AssocSource::UserChoice, L"Applications\\notepad.exe", true, L"C:\\Windows\\notepad.exe", true},
+    {"ChoiceNamesOpenWithProgramWithoutCommand",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Applications\\edit.exe"},
+                 {User, L"Applications\\edit.exe", L"FriendlyAppName", L"Edit"}}),
+     AssocSource::UserChoice, L"Applications\\edit.exe", true, L"edit.exe", true},
+    {"ChoiceWithoutProgIdIsNoChoice", ClassicAnd({{Choice, L".abc\\UserChoice", L"Hash", L"q2x4="}}),
+     AssocSource::MachineClasses, L"abcFile", true, L"C:\\Tools\\abc.exe", false},
+    {"ChoiceEqualToClassicSaysNothing", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"ABCFILE"}}),
+     AssocSource::UserChoice, L"ABCFILE", true, L"C:\\Tools\\abc.exe", false},
+    {"LatestChoiceWins",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Old.abc"},
+                 {Choice, L".abc\\UserChoiceLatest", L"ProgId", L"abcFile"}}),
+     AssocSource::UserChoice, L"abcFile", true, L"C:\\Tools\\abc.exe", false},
+    {"LatestChoiceInProgIdSubKey",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"abcFile"},
+                 {Choice, L".abc\\UserChoiceLatest\\ProgId", L"ProgId", L"Gone.abc"}}),
+     AssocSource::UserChoice, L"Gone.abc", false, L"", true},
+    {"ShellDefaultVerbDecides",
+     ClassicAnd({{Machine, L"abcFile\\shell", L"", L"edit"},
+                 {Machine, L"abcFile\\shell\\edit\\command", L"", L"C:\\e.exe %1"}}),
+     AssocSource::MachineClasses, L"abcFile", true, L"C:\\e.exe", false},
+    {"NonTextExtensionDefault", {{Machine, L".abc", L"", L"7", REG_DWORD}}, AssocSource::None, L"", false, L"", false},
+    {"ProgIdWithEmbeddedNul",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", std::wstring(L"abcFile\0Evil", 12)}}),
+     AssocSource::UserChoice, L"abcFile", true, L"C:\\Tools\\abc.exe", false},
+    {"ProgIdHoldingBackslash", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"abcFile\\shell"}}),
+     AssocSource::UserChoice, L"abcFile\\shell", false, L"", true},
+    {"ProgIdClimbingOutOfApplications",
+     ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Applications\\..\\abcFile"}}), AssocSource::UserChoice,
+     L"Applications\\..\\abcFile", false, L"", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(States, ResolverTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+class ResolverDetailTest : public testing::Test {
+ protected:
+  testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
+};
+
+TEST_F(ResolverDetailTest, ReportsTheChoiceAndTheClassicRecord) {
+  Apply(ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Viewer.abc"},
+                    {Choice, L".abc\\UserChoice", L"Hash", L"q2x4="},
+                    {User, L".abc", L"", L"Other.Doc"},
+                    {User, L"Viewer.abc\\shell\\open\\command", L"", L"v.exe"},
+                    {User, L"Viewer.abc\\DefaultIcon", L"", L"%SystemRoot%\\v.dll,-3", REG_EXPAND_SZ}}));
+  const auto a = assoc::ResolveAssociation(L".abc");
+  EXPECT_EQ(a.choice.key, L"UserChoice");
+  EXPECT_EQ(a.choice.progId, L"Viewer.abc");
+  EXPECT_TRUE(a.choice.hasHash);
+  EXPECT_EQ(a.userClassesFileType, L"Other.Doc");
+  EXPECT_EQ(a.command, L"v.exe");
+  EXPECT_EQ(a.program, L"v.exe");
+  EXPECT_EQ(a.defaultIcon, L"%SystemRoot%\\v.dll,-3");
+  EXPECT_EQ(a.classicFileType, L"abcFile");
+  EXPECT_EQ(a.classicCommand, L"\"C:\\Tools\\abc.exe\" \"%1\"");
+}
+
+TEST_F(ResolverDetailTest, LongValuesComeWhole) {
+  const std::wstring longCommand = L"C:\\x.exe " + std::wstring(1 << 20, L'a');
+  Apply(ClassicAnd({{Machine, L"abcFile\\Shell\\open\\command", L"", longCommand}}));
+  const auto a = assoc::ResolveAssociation(L".abc");
+  EXPECT_EQ(a.command, longCommand);
+  EXPECT_EQ(a.classicCommand, longCommand);
+  EXPECT_EQ(a.program, L"C:\\x.exe");
+}
+
+TEST_F(ResolverDetailTest, ExtensionsThatNameNoKeyReadNothing) {
+  Apply(ClassicAnd({{Machine, L"abc", L"", L"abcFile"}}));
+  for (const std::wstring& extension : {std::wstring(), std::wstring(L"."), std::wstring(L"abc"),
+                                        std::wstring(L".abc\\x"), std::wstring(L".abc\0x", 6)}) {
+    const auto a = assoc::ResolveAssociation(extension);
+    EXPECT_EQ(a.source, AssocSource::None) << testing::PrintToString(extension);
+    EXPECT_TRUE(a.classicFileType.empty()) << testing::PrintToString(extension);
+  }
+}
+
+TEST(ProgramOfCommandTest, TakesTheFirstWord) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"\"C:\\Program Files\\x\\a.exe\" \"%1\"", L"C:\\Program Files\\x\\a.exe"},
+      {L"C:\\x\\a.exe %1", L"C:\\x\\a.exe"},
+      {L"C:\\x\\a.exe", L"C:\\x\\a.exe"},
+      {L"\"C:\\unclosed", L"C:\\unclosed"},
+      {L"", L""},
+      {L" leading", L""},
+  };
+  for (const auto& [command, program] : cases) EXPECT_EQ(assoc::ProgramOfCommand(command), program) << testing::PrintToString(command);
+}
+
+}  // namespace
