@@ -36,6 +36,9 @@ constexpr ui::Action kActions[] = {
     {IDM_FILE_SAVE_AS, L"名前をつけて保存(&A)", L"設定をファイルに名前をつけて保存します。", -1},
     {IDM_FILE_SAVE, L"上書き保存(&S)", L"設定をファイルに上書き保存します。", 1},
     {IDM_FILE_CLOSE, L"閉じる(&X)", L"ソフトウェアを終了します。", -1},
+    {IDM_FILE_UNDO, L"元に戻す(&U)", L"最後の変更の前に保存したバックアップから、関連づけを元に戻します。", -1},
+    {IDM_FILE_RESTORE, L"バックアップから復元(&R)...", L"選択したバックアップファイルから、関連づけを復元します。", -1},
+    {IDM_ASSOC_LIST, L"関連づけの一覧(&L)", L"登録されているすべての拡張子の関連づけを一覧で表示します。", -1},
 };
 
 // The commands this window carries out, by command id.
@@ -56,6 +59,9 @@ constexpr Command kCommands[] = {
     {IDM_FILE_SAVE_AS, &TFormMain::ActionFileSaveAsExecute},
     {IDM_FILE_SAVE, &TFormMain::ActionFileSaveExecute},
     {IDM_FILE_CLOSE, &TFormMain::ActionFileCloseExecute},
+    {IDM_FILE_UNDO, &TFormMain::ActionFileUndoExecute},
+    {IDM_FILE_RESTORE, &TFormMain::ActionFileRestoreExecute},
+    {IDM_ASSOC_LIST, &TFormMain::ActionAssocListExecute},
     {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
 };
 
@@ -296,5 +302,11 @@ void TFormMain::ActionAboutVersionExecute() {
 void TFormMain::ActionFileNewExecute() { NewSetting(); }
 
 void TFormMain::ActionFileCloseExecute() { Close(); }
+
+void TFormMain::ActionFileUndoExecute() {}
+
+void TFormMain::ActionFileRestoreExecute() {}
+
+void TFormMain::ActionAssocListExecute() {}
 
 void TFormMain::BtnHelpClick() { ui::Application::Instance().HelpContext(Handle(), 3); }

@@ -96,6 +96,12 @@ class TFormMain : public ui::Form {
   void ActionAboutVersionExecute();
   void ActionFileNewExecute();
   void ActionFileCloseExecute();
+  // Restores the newest backup after a question naming its extension, operation and time.
+  void ActionFileUndoExecute();
+  // Restores a backup file chosen in the file dialog, which opens in the backups folder.
+  void ActionFileRestoreExecute();
+  // Opens the list of all associations (modeless), or brings it forward when it is open.
+  void ActionAssocListExecute();
   void BtnHelpClick();
 
   // Fills the five fields from section "EXT" of Ini (missing text keys give empty fields, a missing

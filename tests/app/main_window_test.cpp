@@ -258,6 +258,12 @@ TEST_F(MainWindowTest, MenusListTheFileAndHelpCommandsWithImagesAndShortcuts) {
                             {IDM_FILE_OPEN, L"開く(&O)\tCtrl+O", true},
                             {IDM_FILE_SAVE_AS, L"名前をつけて保存(&A)", false},
                             {IDM_FILE_SAVE, L"上書き保存(&S)\tCtrl+S", true},
+                            {0, L"", false},
+                            {IDM_FILE_UNDO, L"元に戻す(&U)\tCtrl+Z", false},
+                            {IDM_FILE_RESTORE, L"バックアップから復元(&R)...", false},
+                            {0, L"", false},
+                            {IDM_ASSOC_LIST, L"関連づけの一覧(&L)\tCtrl+L", false},
+                            {0, L"", false},
                             {IDM_FILE_CLOSE, L"閉じる(&X)", false}};
   const Item helpItems[] = {{IDM_HELP_SHOW, L"ヘルプ(&Z)", true}, {IDM_ABOUT_VERSION, L"バージョン情報(&V)", false}};
   const std::tuple<const wchar_t*, std::span<const Item>> bar[] = {{L"ファイル(&F)", fileItems},
@@ -277,18 +283,19 @@ TEST_F(MainWindowTest, MenusListTheFileAndHelpCommandsWithImagesAndShortcuts) {
       GetMenuItemInfoW(popup, k, TRUE, &mii);
       EXPECT_EQ(mii.wID, items[k].id);
       EXPECT_EQ(mii.hbmpItem == HBMMENU_CALLBACK, items[k].image) << items[k].id;
-      EXPECT_FALSE(mii.fState & MFS_DISABLED);
+      EXPECT_TRUE(items[k].id == 0 || !(mii.fState & MFS_DISABLED)) << items[k].id;
       GetMenuStringW(popup, k, text, 64, MF_BYPOSITION);
       EXPECT_STREQ(text, items[k].text);
     }
   }
 
-  // The shortcuts are accelerators: Ctrl+N, Ctrl+O, Ctrl+S, nothing else.
+  // The shortcuts are accelerators: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Z, Ctrl+L, nothing else.
   HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINACCEL));
   ACCEL accel[8];
   int n = CopyAcceleratorTableW(table, accel, 8);
-  ASSERT_EQ(n, 3);
-  const std::pair<WORD, WORD> expected[] = {{'N', IDM_FILE_NEW}, {'O', IDM_FILE_OPEN}, {'S', IDM_FILE_SAVE}};
+  ASSERT_EQ(n, 5);
+  const std::pair<WORD, WORD> expected[] = {
+      {'N', IDM_FILE_NEW}, {'O', IDM_FILE_OPEN}, {'S', IDM_FILE_SAVE}, {'Z', IDM_FILE_UNDO}, {'L', IDM_ASSOC_LIST}};
   for (int i = 0; i < n; ++i) {
     EXPECT_EQ(accel[i].key, expected[i].first);
     EXPECT_EQ(accel[i].cmd, expected[i].second);
