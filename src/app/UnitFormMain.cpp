@@ -6,14 +6,18 @@
 
 #include "about/UnitFormAboutBox.h"
 #include "assoc/link_extention.h"
+#include "assoc/shell_assoc.h"
+#include "assoc/user_override.h"
 #include "common/exception.h"
 #include "common/icons.h"
 #include "common/text.h"
 #include "iconpicker/UnitFormIconList.h"
 #include "resource.h"
+#include "settings/file_access.h"
 #include "ui/application.h"
 #include "ui/image_list.h"
 #include "ui/message_box.h"
+#include "ui/shell.h"
 
 namespace {
 
@@ -82,6 +86,9 @@ constexpr ui::FormDef kForm = {
     TFormMain::IDC_EDIT_EXT,
 };
 
+constexpr wchar_t kExplorerNoteHint[] =
+    L"エクスプローラーが実際に使うプログラムが、登録されている関連づけと異なることを示します。";
+
 // Each label stands just above its field, left-aligned with it.
 constexpr int kLabelAbove = 16;
 constexpr int kLabelHeight = 13;
@@ -113,6 +120,10 @@ constexpr ui::ControlDef kControls[] = {
      L"アイコンファイル中のアイコンの番号を表示します。", 0, 0, ES_READONLY | ES_NUMBER},
     {TFormMain::IDC_SPEEDBUTTON1, Kind::SpeedButton, {361, 181, 57, 22}, akTop | akRight, nullptr, nullptr,
      IDM_ICON_SELECT},
+    // Below the fields, hidden until a read-back finds that Explorer does not follow the records.
+    {TFormMain::IDC_EXPLORER_ICON, Kind::Image, {8, 208, 16, 16}, akLeft | akTop, nullptr, kExplorerNoteHint},
+    {TFormMain::IDC_EXPLORER_NOTE, Kind::Label, {28, 210, 390, 13}, akLeft | akTop | akRight, L"", kExplorerNoteHint,
+     0, 0, SS_NOTIFY | SS_ENDELLIPSIS},
     {TFormMain::IDC_BTN_HELP, Kind::Button, {8, 232, 75, 25}, akLeft | akBottom, L"ヘルプ(&H)",
      L"ヘルプを表示します。", 0, IDI_GLYPH_HELP},
     {TFormMain::IDC_BITBTN1, Kind::Button, {105, 232, 113, 25}, akRight | akBottom, nullptr, nullptr, IDM_EXT_LINK},
@@ -136,6 +147,40 @@ void Inform(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui
 
 bool Confirm(HWND owner, const std::wstring& text) {
   return ui::ShowMessageBox(owner, ui::BoxKind::Confirmation, text, ui::BoxButtons::YesNoCancel) == ui::mrYes;
+}
+
+// Where Explorer's decision comes from, as the note and the questions name it.
+const wchar_t* SourceLabel(const assoc::EffectiveAssociation& a) {
+  if (a.source == assoc::AssocSource::UserChoice) return a.fileTypeExists ? L"利用者の選択" : L"選択先なし";
+  return L"利用者のクラス";
+}
+
+// What Explorer does with the extension: "「program」で開きます", or, without a program, by the
+// file type, or, when the chosen file type is gone, asks the user.
+std::wstring WhatExplorerDoes(const assoc::EffectiveAssociation& a) {
+  if (!a.fileTypeExists) return L"開くとき、使うプログラムを利用者に尋ねます";
+  if (!a.program.empty()) return L"「" + a.program + L"」で開きます";
+  return L"ファイルタイプ「" + a.fileType + L"」で開きます";
+}
+
+// The per-user records that keep Explorer from doing what the classic records say: the choice
+// when there is one, and the per-user class record of the extension when it names another file
+// type. Nothing when Explorer already follows the classic records.
+assoc::UserOverride OverrideOf(const assoc::EffectiveAssociation& a) {
+  assoc::UserOverride what;
+  if (!a.differs) return what;
+  what.choice = !a.choice.key.empty();
+  what.userClasses = !a.userClassesFileType.empty() &&
+                     CompareStringOrdinal(a.userClassesFileType.c_str(), -1, a.classicFileType.c_str(), -1, TRUE) !=
+                         CSTR_EQUAL;
+  return what;
+}
+
+// The records a removal takes away, as the questions and messages name them.
+std::wstring OverrideName(const assoc::UserOverride& what, const std::wstring& extension) {
+  const std::wstring classes = L"利用者のクラスの記録（HKEY_CURRENT_USER\\Software\\Classes\\" + extension + L"）";
+  if (what.choice && what.userClasses) return L"利用者の選択と、" + classes;
+  return what.choice ? L"利用者の選択" : classes;
 }
 
 }  // namespace
@@ -168,6 +213,12 @@ void TFormMain::OnCommand(int id) {
     if (c.id == id) return (this->*c.execute)();
 }
 
+LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == EditExt.Handle())
+    EditExtChange();
+  return Form::HandleMessage(msg, wParam, lParam);
+}
+
 bool TFormMain::PreTranslateMessage(MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.hwnd == EditExt.Handle()) {
     WORD key = static_cast<WORD>(msg.wParam);
@@ -189,6 +240,7 @@ void TFormMain::NewSetting() {
   SaveDialogIni.FileName.clear();
   PictureOf(IDC_IMAGE_ICON).Fill(kWhite);
   InvalidateRect(Item(IDC_IMAGE_ICON), nullptr, FALSE);
+  ShowExplorerNote({});
 }
 
 void TFormMain::SetSettingFileName(const std::wstring& name) {
@@ -212,6 +264,71 @@ void TFormMain::EditExtKeyDown(WORD& Key) {
   if (Key != VK_RETURN) return;
   ActionExtReloadExecute();
   Key = 0;
+}
+
+void TFormMain::EditExtChange() { ShowExplorerNote({}); }
+
+void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association) {
+  const HWND note = Item(IDC_EXPLORER_NOTE), icon = Item(IDC_EXPLORER_ICON);
+  if (!Association.differs) {
+    SetWindowTextW(note, L"");
+    ShowWindow(note, SW_HIDE);
+    ShowWindow(icon, SW_HIDE);
+    return;
+  }
+  const std::wstring text =
+      L"エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"（" + SourceLabel(Association) + L"）。";
+  SetWindowTextW(note, text.c_str());
+  ui::Picture& picture = PictureOf(IDC_EXPLORER_ICON);
+  picture.Fill(GetSysColor(COLOR_BTNFACE));
+  // A shared system icon: not destroyed.
+  const auto warning = static_cast<HICON>(
+      LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, picture.Width(), picture.Height(), LR_SHARED));
+  DrawIconEx(picture.Canvas(), 0, 0, warning, picture.Width(), picture.Height(), 0, nullptr, DI_NORMAL);
+  InvalidateRect(icon, nullptr, FALSE);
+  ShowWindow(icon, SW_SHOWNA);
+  ShowWindow(note, SW_SHOWNA);
+}
+
+std::wstring TFormMain::ExplorerNote() const {
+  const HWND note = Item(IDC_EXPLORER_NOTE);
+  if (!(GetWindowLongW(note, GWL_STYLE) & WS_VISIBLE)) return {};
+  std::wstring text(GetWindowTextLengthW(note) + 1, L'\0');
+  text.resize(GetWindowTextW(note, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
+  const assoc::EffectiveAssociation found = assoc::ResolveAssociation(Extention);
+  ShowExplorerNote(found);
+  const assoc::UserOverride what = OverrideOf(found);
+  if (!what.choice && !what.userClasses) return;
+
+  std::wstring account = assoc::CurrentAccountName();
+  account = account.empty() ? L"この利用者" : L"利用者「" + account + L"」";
+  const std::wstring removal = OverrideName(what, Extention);
+  const std::wstring question = account + L"の設定では、エクスプローラーはこの拡張子を引き続き" +
+                                WhatExplorerDoes(found) + L"（" + SourceLabel(found) + L"）。\n" + removal +
+                                (Registered ? L"を削除して、登録した関連づけが使われるようにしますか？"
+                                            : L"も削除しますか？");
+  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes) return;
+
+  const LONG result = assoc::RemoveUserOverride(Extention, what);
+  if (result == ERROR_ACCESS_DENIED) {
+    const std::wstring refused = removal +
+                                 L"を削除できませんでした。Windows がこの拡張子の選択を保護しているため、"
+                                 L"このソフトウェアからは変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
+    if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, refused, ui::BoxButtons::YesNo) == ui::mrYes)
+      ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
+    return;
+  }
+  if (result != ERROR_SUCCESS) {
+    Warn(Handle(), removal + L"を削除できませんでした。\n" + settings::SystemMessageText(result));
+    return;
+  }
+  assoc::NotifyAssocChanged();
+  Inform(Handle(), removal + L"を削除しました。");
+  ShowExplorerNote(assoc::ResolveAssociation(Extention));
 }
 
 std::wstring TFormMain::GetExtention() const {
@@ -245,7 +362,9 @@ void TFormMain::DoExtLink() {
     Inform(Handle(), L"関連づけを登録しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
+    return;
   }
+  OfferToRemoveOverride(extension, true);
 }
 
 void TFormMain::DoExtUnlink() {
@@ -261,7 +380,9 @@ void TFormMain::DoExtUnlink() {
     Inform(Handle(), L"関連づけを削除しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
+    return;
   }
+  OfferToRemoveOverride(extension, false);
 }
 
 void TFormMain::ActionAppSelectExecute() {
@@ -290,6 +411,7 @@ void TFormMain::ActionExtReloadExecute() {
   EditIconFile.SetText(icon.IconFile);
   EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
   DrawIconPreview(icon.IconFile, icon.IconIndex);
+  ShowExplorerNote(assoc::ResolveAssociation(extension));
 }
 
 void TFormMain::ActionHelpShowExecute() { ui::Application::Instance().HelpContents(Handle()); }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "assoc/assoc_resolver.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
 
@@ -36,6 +37,8 @@ class TFormMain : public ui::Form {
     IDC_BITBTN3,
     IDC_BITBTN2,
     IDC_STATUSBAR,
+    IDC_EXPLORER_ICON,
+    IDC_EXPLORER_NOTE,
   };
 
   // Builds the window for the given DPI, resets it to a new setting; the caption is the
@@ -74,12 +77,24 @@ class TFormMain : public ui::Form {
   // becomes 0), whatever Shift, Ctrl and Alt say; other keys are left alone.
   void EditExtKeyDown(WORD& Key);
 
+  // The text of EditExt changed: a note about the extension read before no longer applies.
+  void EditExtChange();
+
+  // The note below the fields: what Explorer will really use for the extension, shown with a
+  // warning icon when a per-user record overrides the classic one (Association.differs), hidden
+  // otherwise.
+  void ShowExplorerNote(const assoc::EffectiveAssociation& Association);
+  // The note as shown; empty while it is hidden.
+  std::wstring ExplorerNote() const;
+
   // The text of EditExt with a leading "." supplied when it has none.
   std::wstring GetExtention() const;
   // Registers the association of the fields after checking them and asking; reports the
-  // outcome in a box. Changes no field.
+  // outcome in a box, then offers to remove a per-user record that still overrides it. Changes
+  // no field.
   void DoExtLink();
-  // Deletes the association of the extension after asking; reports the outcome in a box.
+  // Deletes the association of the extension after asking; reports the outcome in a box, then
+  // offers to remove a per-user record that still makes Explorer open the extension.
   void DoExtUnlink();
 
   // Fills EditCommand with the program chosen in OpenDialogApp, quoted, then " \"%1\"".
@@ -135,7 +150,13 @@ class TFormMain : public ui::Form {
 
  protected:
   void OnCommand(int id) override;
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // After a register (Registered) or delete of Extention: shows what Explorer now uses and, when
+  // a per-user choice or per-user class record overrides the classic records, asks for this
+  // account whether to remove it, removes exactly that, and reports the outcome.
+  void OfferToRemoveOverride(const std::wstring& Extention, bool Registered);
+
   std::wstring FSettingFileName;
 };

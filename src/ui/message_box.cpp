@@ -63,7 +63,9 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
 const wchar_t* BoxTitle(BoxKind kind) { return RowOf(kind).title; }
 
 int ShowRealMessageBox(const BoxRequest& request) {
-  UINT flags = RowOf(request.kind).icon | (request.buttons == BoxButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK);
+  constexpr UINT kButtons[] = {MB_OK, MB_YESNO, MB_YESNOCANCEL};
+  UINT flags = RowOf(request.kind).icon | kButtons[static_cast<int>(request.buttons)];
+  if (request.defaultNo) flags |= MB_DEFBUTTON2;
   if (!request.owner) flags |= MB_TASKMODAL;
   t_boxPending = true;
   common::UniqueHHook hook(SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId()));
@@ -72,8 +74,8 @@ int ShowRealMessageBox(const BoxRequest& request) {
   return answer == 0 ? mrCancel : answer;
 }
 
-int ShowMessageBox(HWND owner, BoxKind kind, std::wstring_view text, BoxButtons buttons) {
-  return MessageBoxSeam(BoxRequest{owner, kind, BoxTitle(kind), std::wstring(text), buttons});
+int ShowMessageBox(HWND owner, BoxKind kind, std::wstring_view text, BoxButtons buttons, bool defaultNo) {
+  return MessageBoxSeam(BoxRequest{owner, kind, BoxTitle(kind), std::wstring(text), buttons, defaultNo});
 }
 
 }  // namespace ui

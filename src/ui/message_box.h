@@ -12,7 +12,7 @@
 namespace ui {
 
 enum class BoxKind { Warning, Error, Information, Confirmation };
-enum class BoxButtons { Ok, YesNoCancel };
+enum class BoxButtons { Ok, YesNo, YesNoCancel };
 
 // Modal results of boxes and windows; callers test for the one they want (OK or Yes) only.
 enum ModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrYes = IDYES, mrNo = IDNO };
@@ -24,6 +24,7 @@ struct BoxRequest {
   std::wstring title;
   std::wstring text;
   BoxButtons buttons = BoxButtons::Ok;
+  bool defaultNo = false;  // No, not the first button, is what Enter presses
 };
 
 // The title of a kind: "警告", "エラー", "情報" or "確認".
@@ -38,6 +39,7 @@ int ShowRealMessageBox(const BoxRequest& request);
 extern common::Seam<int(const BoxRequest&)> MessageBoxSeam;
 
 // Shows a box of kind with the kind's title; returns the button pressed.
-int ShowMessageBox(HWND owner, BoxKind kind, std::wstring_view text, BoxButtons buttons = BoxButtons::Ok);
+int ShowMessageBox(HWND owner, BoxKind kind, std::wstring_view text, BoxButtons buttons = BoxButtons::Ok,
+                   bool defaultNo = false);
 
 }  // namespace ui

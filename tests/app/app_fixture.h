@@ -50,7 +50,7 @@ class MainWindowTest : public testing::Test {
 
   static constexpr int kMenuBand = 23;
 
-  testsupport::RegistrySandbox sandbox;
+  testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
   testsupport::BoxScript boxes;
   std::unique_ptr<TFormMain> form;
 };

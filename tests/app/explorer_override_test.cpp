@@ -1,0 +1,285 @@
+// What Explorer really uses: the note after a read-back, and the offer after a register or
+// delete to remove the per-user choice or per-user class record that overrides the classic
+// records. The registry states are built in the sandbox, since Wine's shell ignores both.
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "assoc/shell_assoc.h"
+#include "assoc/user_override.h"
+#include "ui/shell.h"
+
+namespace {
+
+using testsupport::KeyExists;
+using testsupport::WriteValue;
+
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
+
+std::wstring Account() { return L"利用者「" + assoc::CurrentAccountName() + L"」"; }
+
+class ExplorerOverrideTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(sandbox.Ok());
+    ASSERT_FALSE(assoc::CurrentAccountName().empty());
+  }
+  // A per-user choice of .tvr naming a viewer whose file type exists for the machine.
+  void ChooseViewer() {
+    WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"Viewer.tvr");
+    WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"Hash", REG_SZ, L"q2x4=");
+    WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\OpenWithProgids", L"Viewer.tvr", REG_SZ, L"");
+    WriteValue(HKEY_CLASSES_ROOT, L"Viewer.tvr\\shell\\open\\command", L"", REG_SZ, L"\"C:\\Viewer\\v.exe\" \"%1\"");
+  }
+  bool ChoiceExists() const { return KeyExists(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice"); }
+  // Registers .tvr from the fields, answering the usual question and its information.
+  void Register() {
+    Fill(L"tvr", L"\"C:\\Tools\\tvr.exe\" \"%1\"", L"", Shell32Path(), L"0");
+    form->DoExtLink();
+  }
+
+  int notices_ = 0;
+  common::Seam<void()>::Scope countNotices_ = assoc::NotifyAssocChanged.Replace([this] { ++notices_; });
+  std::vector<ui::ShellRequest> shellCalls_;
+  common::Seam<void(const ui::ShellRequest&)>::Scope recordShell_ =
+      ui::ShellExecuteSeam.Replace([this](const ui::ShellRequest& r) { shellCalls_.push_back(r); });
+};
+
+TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowTheRecords) {
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrfile");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrfile\\Shell\\open\\command", L"", REG_SZ, L"C:\\Tools\\tvr.exe %1");
+  form->EditExt.SetText(L"tvr");
+  form->ActionExtReloadExecute();
+  EXPECT_EQ(form->ExplorerNote(), L"");
+
+  ChooseViewer();
+  form->ActionExtReloadExecute();
+  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者の選択）。");
+  EXPECT_TRUE(IsWindowVisible(form->Item(TFormMain::IDC_EXPLORER_ICON)));
+  EXPECT_EQ(form->HintOf(form->Item(TFormMain::IDC_EXPLORER_NOTE)),
+            L"エクスプローラーが実際に使うプログラムが、登録されている関連づけと異なることを示します。");
+
+  // Typing another extension makes the note stale: it goes.
+  form->EditExt.SetText(L"tvr2");
+  EXPECT_EQ(form->ExplorerNote(), L"");
+  EXPECT_FALSE(IsWindowVisible(form->Item(TFormMain::IDC_EXPLORER_ICON)));
+
+  // A choice whose file type is gone, and a per-user class record.
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"Gone.tvr");
+  form->EditExt.SetText(L"tvr");
+  form->ActionExtReloadExecute();
+  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を開くとき、使うプログラムを利用者に尋ねます（選択先なし）。");
+  RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kFileExts) + L".tvr").c_str());
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Viewer.tvr");
+  form->ActionExtReloadExecute();
+  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者のクラス）。");
+
+  form->NewSetting();
+  EXPECT_EQ(form->ExplorerNote(), L"");
+  EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(ExplorerOverrideTest, RegisterOffersToRemoveTheChoiceAndRemovesExactlyIt) {
+  ChooseViewer();
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"tvrFile");
+
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  Register();
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[1].text, L"関連づけを登録しました。");
+  EXPECT_EQ(shown[2].kind, ui::BoxKind::Confirmation);
+  EXPECT_EQ(shown[2].buttons, ui::BoxButtons::YesNo);
+  EXPECT_EQ(shown[2].text, Account() +
+                               L"の設定では、エクスプローラーはこの拡張子を引き続き「C:\\Viewer\\v.exe」で開きます"
+                               L"（利用者の選択）。\n利用者の選択を削除して、登録した関連づけが使われるようにしますか？");
+  EXPECT_EQ(shown[3].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[3].text, L"利用者の選択を削除しました。");
+
+  EXPECT_FALSE(ChoiceExists());
+  // Only the choice went: the extension's other per-user records, and a per-user class record
+  // that names what was registered, stay.
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\OpenWithProgids"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+  EXPECT_EQ(notices_, 2) << "one for the registration, one for the removal";
+  EXPECT_EQ(form->ExplorerNote(), L"");
+}
+
+TEST_F(ExplorerOverrideTest, AnsweringNoLeavesTheChoice) {
+  ChooseViewer();
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrNo);
+  Register();
+  EXPECT_EQ(boxes.Take().size(), 3u);
+  EXPECT_TRUE(ChoiceExists());
+  EXPECT_EQ(notices_, 1);
+  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者の選択）。");
+}
+
+TEST_F(ExplorerOverrideTest, APerUserClassRecordIsRemovedOnlyWhenItOverrides) {
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Viewer.tvr");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L"Viewer.tvr\\shell\\open\\command", L"", REG_SZ,
+             L"v.exe %1");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  Register();
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  const std::wstring record = L"利用者のクラスの記録（HKEY_CURRENT_USER\\Software\\Classes\\.tvr）";
+  EXPECT_EQ(shown[2].text, Account() +
+                               L"の設定では、エクスプローラーはこの拡張子を引き続き「v.exe」で開きます（利用者のクラス）。\n" +
+                               record + L"を削除して、登録した関連づけが使われるようにしますか？");
+  EXPECT_EQ(shown[3].text, record + L"を削除しました。");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L"Viewer.tvr"));
+
+  // Both a choice and a per-user class record that names something else: both go together.
+  ChooseViewer();
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Other.tvr");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  Register();
+  shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[3].text, L"利用者の選択と、" + record + L"を削除しました。");
+  EXPECT_FALSE(ChoiceExists());
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+}
+
+TEST_F(ExplorerOverrideTest, DeleteOffersToRemoveAChoiceThatStillOpensTheExtension) {
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+  ChooseViewer();
+  form->EditExt.SetText(L"tvr");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  form->DoExtUnlink();
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[1].text, L"関連づけを削除しました。");
+  EXPECT_EQ(shown[2].text, Account() +
+                               L"の設定では、エクスプローラーはこの拡張子を引き続き「C:\\Viewer\\v.exe」で開きます"
+                               L"（利用者の選択）。\n利用者の選択も削除しますか？");
+  EXPECT_FALSE(ChoiceExists());
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
+}
+
+TEST_F(ExplorerOverrideTest, ARefusedRemovalOffersWindowsOwnSettingsAndChangesNothingElse) {
+  ChooseViewer();
+  std::vector<assoc::UserOverride> asked;
+  auto refuse = assoc::RemoveUserOverride.Replace([&](const std::wstring& extension, assoc::UserOverride what) {
+    EXPECT_EQ(extension, L".tvr");
+    asked.push_back(what);
+    return static_cast<LONG>(ERROR_ACCESS_DENIED);
+  });
+  const std::wstring refused =
+      L"利用者の選択を削除できませんでした。Windows がこの拡張子の選択を保護しているため、このソフトウェアからは"
+      L"変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
+
+  for (int answer : {ui::mrNo, ui::mrYes}) {
+    boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(answer);
+    Register();
+    auto shown = boxes.Take();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
+    EXPECT_EQ(shown[3].buttons, ui::BoxButtons::YesNo);
+    EXPECT_EQ(shown[3].text, refused);
+  }
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_TRUE(asked[0].choice);
+  EXPECT_FALSE(asked[0].userClasses);
+  ASSERT_EQ(shellCalls_.size(), 1u) << "only Yes opens the settings";
+  EXPECT_EQ(shellCalls_[0].verb, L"open");
+  EXPECT_EQ(shellCalls_[0].file, L"ms-settings:defaultapps");
+  EXPECT_EQ(notices_, 2) << "the registrations were announced; the refused removals were not";
+  // The registration stands.
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L".tvr").text, L"tvrFile");
+}
+
+TEST_F(ExplorerOverrideTest, AnotherFailureIsReportedWithTheSystemsText) {
+  ChooseViewer();
+  auto fail = assoc::RemoveUserOverride.Replace(
+      [](const std::wstring&, assoc::UserOverride) { return static_cast<LONG>(ERROR_WRITE_FAULT); });
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  Register();
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
+  EXPECT_EQ(shown[3].text.rfind(L"利用者の選択を削除できませんでした。\n", 0), 0u) << testing::PrintToString(shown[3].text);
+  EXPECT_GT(shown[3].text.size(), std::wstring(L"利用者の選択を削除できませんでした。\n").size());
+  EXPECT_EQ(notices_, 1);
+}
+
+TEST_F(ExplorerOverrideTest, TheBatchTaskAsksTheSameQuestions) {
+  ChooseViewer();
+  Fill(L"tvr", L"C:\\Tools\\tvr.exe %1", L"", Shell32Path(), L"0");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  form->RunTask(1, 0);
+  EXPECT_EQ(boxes.Take().size(), 4u);
+  EXPECT_FALSE(ChoiceExists());
+
+  ChooseViewer();
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrNo);
+  form->RunTask(2, 0);
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[2].text.substr(shown[2].text.size() - 14), L"利用者の選択も削除しますか？");
+  EXPECT_TRUE(ChoiceExists());
+}
+
+TEST_F(ExplorerOverrideTest, TheRealQuestionHasYesAndNoOnly) {
+  ChooseViewer();
+  // The usual question and its information come through the script; the offer is the real box.
+  auto real = ui::MessageBoxSeam.Replace([](const ui::BoxRequest& request) {
+    if (request.buttons == ui::BoxButtons::YesNo) return ui::ShowRealMessageBox(request);
+    return request.kind == ui::BoxKind::Confirmation ? static_cast<int>(ui::mrYes) : static_cast<int>(ui::mrOk);
+  });
+  testsupport::DialogDriver driver(IDNO);
+  Register();
+  const testsupport::DialogView& view = driver.Wait();
+  ASSERT_TRUE(view.hwnd);
+  EXPECT_EQ(view.caption, L"確認");
+  std::vector<std::wstring> captions;
+  for (const auto& b : view.buttons) captions.push_back(b.caption);
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"はい(&Y)", L"いいえ(&N)"}));
+  ASSERT_FALSE(view.texts.empty());
+  EXPECT_NE(view.texts.back().find(L"利用者の選択を削除して"), std::wstring::npos);
+  EXPECT_TRUE(ChoiceExists());
+}
+
+class RemoveUserOverrideTest : public testing::Test {
+ protected:
+  testsupport::RegistrySandbox sandbox_;
+};
+
+TEST_F(RemoveUserOverrideTest, RemovesExactlyTheNamedKeys) {
+  const std::wstring ext = std::wstring(kFileExts) + L".tvr";
+  WriteValue(HKEY_CURRENT_USER, ext + L"\\UserChoice", L"ProgId", REG_SZ, L"a");
+  WriteValue(HKEY_CURRENT_USER, ext + L"\\UserChoiceLatest\\ProgId", L"ProgId", REG_SZ, L"a");
+  WriteValue(HKEY_CURRENT_USER, ext + L"\\OpenWithList", L"a", REG_SZ, L"x.exe");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr\\shellex", L"", REG_SZ, L"");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr2", L"", REG_SZ, L"b");
+
+  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {true, false}), ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ext + L"\\UserChoice"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ext + L"\\UserChoiceLatest"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ext + L"\\OpenWithList"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+
+  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {false, true}), ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr2"));
+
+  // Nothing left to remove is no failure.
+  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {true, true}), ERROR_SUCCESS);
+  EXPECT_EQ(assoc::RemoveUserOverride(L".none", {true, true}), ERROR_SUCCESS);
+}
+
+TEST_F(RemoveUserOverrideTest, RefusesExtensionsThatNameOtherKeys) {
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"a");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L"tvr", L"", REG_SZ, L"b");
+  const auto before = testsupport::Snapshot(sandbox_.User());
+  for (const std::wstring& extension : {std::wstring(), std::wstring(L"."), std::wstring(L"tvr"),
+                                        std::wstring(L".tvr\\UserChoice"), std::wstring(L".\0", 2)})
+    EXPECT_EQ(assoc::RemoveUserOverride(extension, {true, true}), ERROR_INVALID_NAME)
+        << testing::PrintToString(extension);
+  EXPECT_EQ(testsupport::Snapshot(sandbox_.User()), before);
+}
+
+}  // namespace
