@@ -202,6 +202,12 @@ TFormMain::TFormMain(int dpi)
   Bind(IDC_EDIT_ICONINDEX, EditIconIndex);
   SetWindowTextW(Handle(), app.Title().c_str());
   app.SetHelpFile(common::ChangeFileExt(common::ModuleFileName(), L".chm"));
+  // The note's warning sign, a shared system icon (not destroyed).
+  ui::Picture& sign = PictureOf(IDC_EXPLORER_ICON);
+  sign.Fill(GetSysColor(COLOR_BTNFACE));
+  const auto warning =
+      static_cast<HICON>(LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, sign.Width(), sign.Height(), LR_SHARED));
+  DrawIconEx(sign.Canvas(), 0, 0, warning, sign.Width(), sign.Height(), 0, nullptr, DI_NORMAL);
   NewSetting();
   app.SetOnIdle([this] { ApplicationIdle(); }, this);
 }
@@ -276,16 +282,10 @@ void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association)
     ShowWindow(icon, SW_HIDE);
     return;
   }
+  // The source leads, so that a long program path cut at the end leaves it readable.
   const std::wstring text =
-      L"エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"（" + SourceLabel(Association) + L"）。";
+      std::wstring(SourceLabel(Association)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"。";
   SetWindowTextW(note, text.c_str());
-  ui::Picture& picture = PictureOf(IDC_EXPLORER_ICON);
-  picture.Fill(GetSysColor(COLOR_BTNFACE));
-  // A shared system icon: not destroyed.
-  const auto warning = static_cast<HICON>(
-      LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, picture.Width(), picture.Height(), LR_SHARED));
-  DrawIconEx(picture.Canvas(), 0, 0, warning, picture.Width(), picture.Height(), 0, nullptr, DI_NORMAL);
-  InvalidateRect(icon, nullptr, FALSE);
   ShowWindow(icon, SW_SHOWNA);
   ShowWindow(note, SW_SHOWNA);
 }
@@ -411,7 +411,8 @@ void TFormMain::ActionExtReloadExecute() {
   EditIconFile.SetText(icon.IconFile);
   EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
   DrawIconPreview(icon.IconFile, icon.IconIndex);
-  ShowExplorerNote(assoc::ResolveAssociation(extension));
+  ShowExplorerNote(assoc::HasUserRecords(extension) ? assoc::ResolveAssociation(extension)
+                                                    : assoc::EffectiveAssociation{});
 }
 
 void TFormMain::ActionHelpShowExecute() { ui::Application::Instance().HelpContents(Handle()); }

@@ -64,6 +64,12 @@ std::wstring DefaultText(HKEY base, const std::wstring& path) {
 
 bool KeyExists(HKEY base, const std::wstring& path) { return static_cast<bool>(OpenForReading(base, path)); }
 
+// True for an extension that names a key of its own: a leading "." and no "\" or NUL.
+bool IsExtensionKeyName(std::wstring_view extension) {
+  return extension.size() >= 2 && extension.front() == L'.' &&
+         extension.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+}
+
 // True for a file type name that is a key of its own: no "\" but in Applications\<program>.
 bool IsUsableFileType(std::wstring_view type) {
   if (type.empty()) return false;
@@ -101,16 +107,20 @@ AssociationResolver::AssociationResolver() noexcept {
 
 EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) const {
   EffectiveAssociation result;
-  if (extension.size() < 2 || extension.front() != L'.' || extension.find_first_of(std::wstring_view(L"\\\0", 2)) !=
-                                                                 std::wstring_view::npos)
-    return result;
+  if (!IsExtensionKeyName(extension)) return result;
   const std::wstring ext(extension);
 
   result.classicFileType = DefaultText(HKEY_CLASSES_ROOT, ext);
-  if (IsUsableFileType(result.classicFileType))
-    result.classicCommand = DefaultText(HKEY_CLASSES_ROOT, result.classicFileType + L"\\Shell\\open\\command");
+  const bool classicUsable = IsUsableFileType(result.classicFileType);
+  bool classicCommandFound = false;
+  if (classicUsable) {
+    common::UniqueHKey command =
+        OpenForReading(HKEY_CLASSES_ROOT, result.classicFileType + L"\\Shell\\open\\command");
+    classicCommandFound = static_cast<bool>(command);
+    ReadText(command.get(), nullptr, result.classicCommand);
+  }
 
-  result.choice = ReadChoice(fileExts_.get(), ext);
+  if (KeyExists(fileExts_.get(), ext)) result.choice = ReadChoice(fileExts_.get(), ext);
   result.userClassesFileType = DefaultText(userClasses_.get(), ext);
   if (!result.choice.progId.empty()) {
     result.source = AssocSource::UserChoice;
@@ -119,14 +129,21 @@ EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) c
     result.source = AssocSource::UserClasses;
     result.fileType = result.userClassesFileType;
   } else {
-    result.fileType = DefaultText(machineClasses_.get(), ext);
+    // No per-user record has a say: Explorer follows the classic records. (On Windows,
+    // HKEY_CLASSES_ROOT already shows the user's own version of a file type key.)
+    result.fileType = result.classicFileType;
     if (!result.fileType.empty()) result.source = AssocSource::MachineClasses;
+    if (classicUsable) {
+      result.fileTypeExists = classicCommandFound || KeyExists(HKEY_CLASSES_ROOT, result.fileType);
+      result.command = result.classicCommand;
+      result.defaultIcon = DefaultText(HKEY_CLASSES_ROOT, result.fileType + L"\\DefaultIcon");
+      result.program = ProgramOfCommand(result.command);
+    }
+    return result;
   }
-  if (result.source != AssocSource::None && IsUsableFileType(result.fileType)) ReadFileType(result);
-
-  if (result.source == AssocSource::UserChoice || result.source == AssocSource::UserClasses)
-    result.differs = !result.fileTypeExists || !EqualNoCase(result.fileType, result.classicFileType) ||
-                     result.command != result.classicCommand;
+  if (IsUsableFileType(result.fileType)) ReadFileType(result);
+  result.differs = !result.fileTypeExists || !EqualNoCase(result.fileType, result.classicFileType) ||
+                   result.command != result.classicCommand;
   return result;
 }
 
@@ -136,32 +153,27 @@ void AssociationResolver::ReadFileType(EffectiveAssociation& result) const {
   for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, result.fileType);
   if (!result.fileTypeExists) return;
 
-  bool fromUser = false;
   auto lookUp = [&](const std::wstring& path, std::wstring& text) {
-    for (HKEY root : roots) {
-      if (!ReadText(OpenForReading(root, path).get(), nullptr, text)) continue;
-      fromUser = fromUser || root == roots[0];
-      return true;
-    }
-    return false;
+    for (HKEY root : roots)
+      if (ReadText(OpenForReading(root, path).get(), nullptr, text)) return;
   };
-  // Explorer starts the verb the shell key names, when that verb has a command; else open.
-  std::wstring verb;
-  lookUp(result.fileType + L"\\shell", verb);
-  const bool namedVerb = !verb.empty() && verb.find(L'\\') == std::wstring::npos &&
-                         lookUp(result.fileType + L"\\shell\\" + verb + L"\\command", result.command);
-  if (!namedVerb) lookUp(result.fileType + L"\\shell\\open\\command", result.command);
+  lookUp(result.fileType + L"\\shell\\open\\command", result.command);
   lookUp(result.fileType + L"\\DefaultIcon", result.defaultIcon);
 
   result.program = ProgramOfCommand(result.command);
   if (result.program.empty() && StartsWithNoCase(result.fileType, kApplications))
     result.program = result.fileType.substr(std::size(kApplications) - 1);
-  // A machine record whose file type the user's classes redefine is the user's classes' doing.
-  if (result.source == AssocSource::MachineClasses && fromUser) result.source = AssocSource::UserClasses;
 }
 
 EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
   return AssociationResolver().Resolve(extension);
+}
+
+bool HasUserRecords(std::wstring_view extension) {
+  if (!IsExtensionKeyName(extension)) return false;
+  const std::wstring ext(extension);
+  return KeyExists(HKEY_CURRENT_USER, kFileExts + (L"\\" + ext)) ||
+         KeyExists(HKEY_CURRENT_USER, kClasses + (L"\\" + ext));
 }
 
 std::wstring ProgramOfCommand(std::wstring_view command) {

@@ -72,6 +72,11 @@ class AssociationResolver {
 // AssociationResolver().Resolve(extension), for a single extension.
 EffectiveAssociation ResolveAssociation(std::wstring_view extension);
 
+// False when the user has neither a FileExts record nor a per-user class record of extension, so
+// that Explorer follows the classic records and ResolveAssociation would say so (differs false).
+// Two key opens: callers that only want to know about overrides ask this first.
+bool HasUserRecords(std::wstring_view extension);
+
 // The program a command line starts: the text between its opening quotation mark and the next
 // one, or, unquoted, the text before its first blank (the whole command when it has none).
 std::wstring ProgramOfCommand(std::wstring_view command);

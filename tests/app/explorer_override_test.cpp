@@ -55,7 +55,7 @@ TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowT
 
   ChooseViewer();
   form->ActionExtReloadExecute();
-  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者の選択）。");
+  EXPECT_EQ(form->ExplorerNote(), L"利用者の選択：エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます。");
   EXPECT_TRUE(IsWindowVisible(form->Item(TFormMain::IDC_EXPLORER_ICON)));
   EXPECT_EQ(form->HintOf(form->Item(TFormMain::IDC_EXPLORER_NOTE)),
             L"エクスプローラーが実際に使うプログラムが、登録されている関連づけと異なることを示します。");
@@ -69,11 +69,11 @@ TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowT
   WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"Gone.tvr");
   form->EditExt.SetText(L"tvr");
   form->ActionExtReloadExecute();
-  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を開くとき、使うプログラムを利用者に尋ねます（選択先なし）。");
+  EXPECT_EQ(form->ExplorerNote(), L"選択先なし：エクスプローラーはこの拡張子を開くとき、使うプログラムを利用者に尋ねます。");
   RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kFileExts) + L".tvr").c_str());
   WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Viewer.tvr");
   form->ActionExtReloadExecute();
-  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者のクラス）。");
+  EXPECT_EQ(form->ExplorerNote(), L"利用者のクラス：エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます。");
 
   form->NewSetting();
   EXPECT_EQ(form->ExplorerNote(), L"");
@@ -113,7 +113,7 @@ TEST_F(ExplorerOverrideTest, AnsweringNoLeavesTheChoice) {
   EXPECT_EQ(boxes.Take().size(), 3u);
   EXPECT_TRUE(ChoiceExists());
   EXPECT_EQ(notices_, 1);
-  EXPECT_EQ(form->ExplorerNote(), L"エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます（利用者の選択）。");
+  EXPECT_EQ(form->ExplorerNote(), L"利用者の選択：エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます。");
 }
 
 TEST_F(ExplorerOverrideTest, APerUserClassRecordIsRemovedOnlyWhenItOverrides) {

@@ -1,0 +1,184 @@
+// Measures the resolver of what Explorer will use against the bare registry reads it needs, and
+// the main window's read-back with its note against the read-back without it, in a sandbox that
+// redirects the user's and the machine's keys. Prints the figures of this one run.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/UnitFormMain.h"
+#include "assoc/assoc_resolver.h"
+#include "assoc/link_extention.h"
+#include "bench_clock.h"
+#include "common/handles.h"
+#include "common/text.h"
+#include "support/registry_sandbox.h"
+#include "ui/application.h"
+
+namespace {
+
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+void SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+  common::UniqueHKey key;
+  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+// count extensions .b0 ... with classic records whose icons are shell32.dll's; every third has a per-user choice of its own
+// file type, every fifth a per-user class record.
+std::vector<std::wstring> MakeExtensions(int count) {
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring shell32 = std::wstring(system) + L"\\shell32.dll";
+  std::vector<std::wstring> extensions;
+  for (int i = 0; i < count; ++i) {
+    const std::wstring n = L"b" + std::to_wstring(i), ext = L"." + n, type = n + L"File";
+    SetText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + ext, nullptr, type);
+    SetText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + type, nullptr, n + L" document");
+    SetText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + type + L"\\Shell\\open\\command", nullptr,
+            L"\"C:\\Tools\\" + n + L".exe\" \"%1\"");
+    SetText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + type + L"\\DefaultIcon", nullptr,
+            shell32 + L"," + std::to_wstring(i % 50));
+    if (i % 3 == 0) {
+      SetText(HKEY_CURRENT_USER, kFileExts + ext + L"\\UserChoice", L"ProgId", L"Viewer" + ext);
+      SetText(HKEY_CURRENT_USER, kFileExts + ext + L"\\UserChoice", L"Hash", L"q2x4=");
+      SetText(HKEY_CURRENT_USER, L"Software\\Classes\\Viewer" + ext + L"\\shell\\open\\command", nullptr, L"v.exe %1");
+    }
+    if (i % 5 == 0) SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + ext, nullptr, type);
+    extensions.push_back(ext);
+  }
+  return extensions;
+}
+
+// The default or named value of base\path, read the plain way: open, ask the size, read.
+std::wstring Bare(HKEY base, const std::wstring& path, const wchar_t* name = nullptr) {
+  HKEY key;
+  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  DWORD type = 0, size = 0;
+  std::wstring text;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    text.resize(size / sizeof(wchar_t) + 1);
+    RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
+    text.resize(wcslen(text.c_str()));
+  }
+  RegCloseKey(key);
+  return text;
+}
+
+bool BareExists(HKEY base, const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// The reads the resolver makes for one extension, with nothing around them.
+size_t BareReads(HKEY user, HKEY machine, HKEY fileExts, const std::wstring& ext) {
+  size_t got = 0;
+  const std::wstring classic = Bare(HKEY_CLASSES_ROOT, ext);
+  got += Bare(HKEY_CLASSES_ROOT, classic + L"\\Shell\\open\\command").size();
+  BareExists(fileExts, ext + L"\\UserChoiceLatest");
+  std::wstring type = Bare(fileExts, ext + L"\\UserChoice", L"ProgId");
+  if (!type.empty()) Bare(fileExts, ext + L"\\UserChoice", L"Hash");
+  const std::wstring userType = Bare(user, ext);
+  if (type.empty()) type = userType;
+  if (type.empty()) type = Bare(machine, ext);
+  if (!BareExists(user, type)) BareExists(machine, type);
+  for (const wchar_t* sub : {L"\\shell\\open\\command", L"\\DefaultIcon"}) {
+    std::wstring text = Bare(user, type + sub);
+    if (text.empty()) text = Bare(machine, type + sub);
+    got += text.size();
+  }
+  return got;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int wmain() {
+  testsupport::RegistrySandbox sandbox(testsupport::SandboxRoots::WithMachine);
+  if (!sandbox.Ok()) {
+    std::fprintf(stderr, "bench_resolver: cannot redirect the registry roots\n");
+    return 1;
+  }
+  constexpr int kExtensions = 2000;
+  constexpr int kRounds = 7;
+  const std::vector<std::wstring> extensions = MakeExtensions(kExtensions);
+
+  std::vector<double> resolver, bare;
+  size_t sink = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool resolverTurn = (turn == 0) == (round % 2 == 0);
+      const double start = Now();
+      if (resolverTurn) {
+        const assoc::AssociationResolver r;
+        for (const auto& ext : extensions) sink += r.Resolve(ext).command.size();
+        resolver.push_back(Now() - start);
+      } else {
+        HKEY user, machine, fileExts;
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_QUERY_VALUE, &user);
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_QUERY_VALUE, &machine);
+        RegOpenKeyExW(HKEY_CURRENT_USER, std::wstring(kFileExts).substr(0, wcslen(kFileExts) - 1).c_str(), 0,
+                      KEY_QUERY_VALUE, &fileExts);
+        for (const auto& ext : extensions) sink += BareReads(user, machine, fileExts, ext);
+        RegCloseKey(user);
+        RegCloseKey(machine);
+        RegCloseKey(fileExts);
+        bare.push_back(Now() - start);
+      }
+    }
+  }
+  std::printf("bench_resolver: %d extensions (a third with a per-user choice, a fifth with a per-user class), "
+              "%d rounds\n",
+              kExtensions, kRounds);
+  std::printf("(a) resolver %.1f us per extension, bare reads %.1f us per extension: %.2fx on the medians "
+              "(goal <= 1.5x)\n",
+              Median(resolver) * 1e6 / kExtensions, Median(bare) * 1e6 / kExtensions, Median(resolver) / Median(bare));
+
+  // The read-back of the window with its note, against the same read-back without the note: for
+  // extensions without per-user records (the usual case), and for ones a per-user choice overrides.
+  ui::Application::Instance().SetTitle(kApplicationTitle);
+  TFormMain form(96);
+  form.Show();
+  constexpr int kReadBacks = 300;
+  for (const bool overridden : {false, true}) {
+    std::vector<std::wstring> picked;
+    for (int i = 0; i < kExtensions && static_cast<int>(picked.size()) < kReadBacks; ++i)
+      if ((i % 3 == 0) == overridden && (overridden || i % 5 != 0)) picked.push_back(extensions[i]);
+    std::vector<double> withNote, without;
+    for (int round = 0; round < kRounds; ++round) {
+      for (int turn = 0; turn < 2; ++turn) {
+        const bool noteTurn = (turn == 0) == (round % 2 == 0);
+        const double start = Now();
+        for (const std::wstring& ext : picked) {
+          form.EditExt.SetText(ext);
+          if (noteTurn) {
+            form.ActionExtReloadExecute();
+          } else {
+            form.EditCommand.SetText(TLinkExtention::GetCommand(ext));
+            form.EditFileType.SetText(TLinkExtention::GetFileType(ext));
+            const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(ext);
+            form.EditIconFile.SetText(icon.IconFile);
+            form.EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
+            form.DrawIconPreview(icon.IconFile, icon.IconIndex);
+          }
+        }
+        (noteTurn ? withNote : without).push_back((Now() - start) / static_cast<double>(picked.size()));
+      }
+    }
+    std::printf("(b) read-back, %s: with the note %.2f ms, without %.2f ms: %+.1f%% on the medians "
+                "(goal within 10%%)\n",
+                overridden ? "a per-user choice overrides" : "no per-user records", Median(withNote) * 1e3,
+                Median(without) * 1e3, (Median(withNote) / Median(without) - 1) * 100);
+  }
+  return sink == 0 ? 1 : 0;
+}
