@@ -1,16 +1,6 @@
 # The release: `cmake --build build --target package` writes build/tavrelo-<version>-win64.zip,
 # one folder of that name holding the tool, its help file and readme.txt, to be unpacked anywhere.
-# The version is the project's; CPack's ZIP generator packs with CMake's own archive support.
-
-# The tool shows the version of its version resource, so the package must not carry another one.
-string(REPLACE "." "," tavrelo_version_commas "${PROJECT_VERSION}")
-file(READ "${PROJECT_SOURCE_DIR}/resources/version.rc" tavrelo_version_rc)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/resources/version.rc")
-string(FIND "${tavrelo_version_rc}" "\"FileVersion\", \"${PROJECT_VERSION}\"" tavrelo_version_at)
-if(NOT tavrelo_version_rc MATCHES "FILEVERSION ${tavrelo_version_commas}[\r\n]" OR tavrelo_version_at EQUAL -1)
-  message(FATAL_ERROR "resources/version.rc must give the version of project() in CMakeLists.txt, "
-                      "${PROJECT_VERSION}, as FILEVERSION ${tavrelo_version_commas} and as \"FileVersion\".")
-endif()
+# The version is the project's, as in the tool's version resource; CPack's ZIP generator packs with CMake's own archive support.
 
 # readme.txt as Windows editors expect Japanese text: UTF-8 with its byte-order mark (kept in the
 # template) and CR LF line ends.
