@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cwchar>
 #include <iterator>
-#include <mutex>
 
 #include "assoc/assoc_texts.h"
 #include "assoc/link_extention_winxp.h"
@@ -207,14 +206,14 @@ std::string ReadWholeFile(const std::wstring& path, bool& ok) {
   return bytes;
 }
 
-// The time for the next backup: the clock's, or a millisecond after the last one this process
-// took when the clock has not moved on since.
+// The time for the next backup: the clock's, or a millisecond after the newest backup in the
+// folder when the clock is not past it (the same millisecond, or a clock put back as when
+// summer time ends), so that the backup just taken is always the newest.
 uint64_t NextBackupTicks() {
-  static std::mutex guard;
-  static uint64_t last = 0;
-  const std::lock_guard<std::mutex> lock(guard);
-  last = std::max(Ticks(BackupClock()), last + kTicksPerMillisecond);
-  return last;
+  const uint64_t now = Ticks(BackupClock());
+  const std::optional<TBackupFile> newest = NewestBackup();
+  if (!newest) return now;
+  return std::max(now, Ticks(newest->Name.Time) + kTicksPerMillisecond);
 }
 
 void RequireExtension(const std::wstring& extension, bool linkable) {

@@ -80,8 +80,9 @@ std::vector<std::wstring> KeysTouchedByRestore(const TRegDocument& document);
 bool IsManagedKey(std::wstring_view path) noexcept;
 
 // Saves keys as they are now into a new backup file named for extension and operation, creating
-// the folder when needed, and answers the file's path. The time in the name is later than that
-// of any backup this process took before. Raises Exception ("バックアップを保存できませんでした。
+// the folder when needed, and answers the file's path. Its name has the clock's time, or when
+// that is not later than the newest backup's, a millisecond after that one, so that it becomes
+// the newest backup. Raises Exception ("バックアップを保存できませんでした。
 // 変更は行いません。" and the reason) when a key cannot be read or the file cannot be written in
 // full; a file written in part is removed again.
 std::wstring WriteBackup(const std::vector<std::wstring>& keys, std::wstring_view extension,
