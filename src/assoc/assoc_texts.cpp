@@ -48,7 +48,9 @@ constexpr wchar_t kRestoreStopped[] =
 
 // text with each placeholder replaced by its part, in one pass, so that a part that holds a
 // placeholder's spelling (a key may be named "{E}") stays as it is.
-std::wstring Fill(std::wstring_view text, std::initializer_list<std::pair<std::wstring_view, std::wstring_view>> parts) {
+using Parts = std::initializer_list<std::pair<std::wstring_view, std::wstring_view>>;
+
+std::wstring Fill(std::wstring_view text, Parts parts) {
   std::wstring out;
   for (size_t i = 0; i < text.size();) {
     const auto part = std::find_if(parts.begin(), parts.end(), [&](const auto& p) {

@@ -1,6 +1,6 @@
 #pragma once
-// The texts that the delete guard, the program-extension warning, the backups and the restores
-// show to the user, kept in one place. Texts with parts are built by the functions below.
+// The texts that the store, the delete guard, the program-extension warning, the backups and the
+// restores show to the user, kept in one place. Texts with parts are built by the functions below.
 
 #include <windows.h>
 
@@ -15,7 +15,9 @@ struct TBackupName;
 
 namespace assoc::texts {
 
+// The store's refusals.
 inline constexpr wchar_t kWrongExtension[] = L"拡張子に間違いがあります。";
+inline constexpr wchar_t kCannotChangeRegistry[] = L"レジストリを変更できませんでした。";
 
 // After a delete; a second line follows when the file type key was kept.
 inline constexpr wchar_t kUnlinked[] = L"関連づけを削除しました。";

@@ -37,7 +37,8 @@ constexpr wchar_t kFileExts[] =
 constexpr wchar_t kOpenSaveMru[] =
     L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSavePidlMRU\\";
 
-// The keys below which a restore may write, as key names from the root on.
+// The keys below which a restore may write, as key names from the root on (unused places stay
+// empty).
 constexpr std::wstring_view kManagedRoots[][9] = {
     {L"HKEY_CLASSES_ROOT"},
     {L"HKEY_LOCAL_MACHINE", L"Software", L"Classes"},

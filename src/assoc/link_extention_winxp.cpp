@@ -1,5 +1,6 @@
 #include "assoc/link_extention_winxp.h"
 
+#include "assoc/assoc_texts.h"
 #include "assoc/registry_accessor.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
@@ -8,8 +9,8 @@
 
 namespace {
 
-constexpr wchar_t kWrongExtention[] = L"拡張子に間違いがあります。";
-constexpr wchar_t kCannotChangeRegistry[] = L"レジストリを変更できませんでした。";
+using assoc::texts::kCannotChangeRegistry;
+using assoc::texts::kWrongExtension;
 
 // True for an extension whose records the reads look up; any other has no association.
 bool IsReadableExtention(const std::wstring& extention) { return assoc::IsUnlinkableExtension(extention); }
@@ -45,7 +46,7 @@ bool IsUnlinkableExtension(std::wstring_view extension) noexcept {
 
 void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring& Command,
                                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) {
-  if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtention);
+  if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtension);
 
   ClassesAccessor registry;
   const std::wstring name = Extention.substr(1);
@@ -61,7 +62,7 @@ void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring
 }
 
 TLinkExtention::TUnlinkResult TLinkExtentionWinXp::Unlink(const std::wstring& Extention) {
-  if (!assoc::IsUnlinkableExtension(Extention)) throw Exception(kWrongExtention);
+  if (!assoc::IsUnlinkableExtension(Extention)) throw Exception(kWrongExtension);
 
   // Judged before the extension key goes, which the shared check skips by name anyway.
   const TLinkExtention::TUnlinkResult result = assoc::JudgeFileTypeKey(GetFileTypeKey(Extention), Extention);

@@ -247,7 +247,8 @@ TRegValue ReadValue(LineReader& lines, std::wstring_view line, size_t pos) {
   value.Line = lines.Number();
   if (line[pos] == L'@') {
     ++pos;
-  } else if (!TakeQuoted(line, pos, value.Name)) {
+  } else if (!TakeQuoted(line, pos, value.Name) || value.Name.find(L'\0') != std::wstring::npos) {
+    // No value name holds a NUL: the API would end it there and name another value.
     Fail(value.Line, texts::kBadLine);
   }
   if (pos == line.size() || line[pos] != L'=') Fail(value.Line, texts::kBadLine);

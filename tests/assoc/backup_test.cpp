@@ -197,10 +197,10 @@ TEST_F(Backups, ARestoreSavesTheTopmostKeyItWouldCreateAndNoKeyTwice) {
   CreateKey(HKEY_CURRENT_USER, kFileExts);
   assoc::TRegDocument document;
   const std::wstring fileExts = std::wstring(L"HKEY_CURRENT_USER\\") + kFileExts;
-  for (const std::wstring& path :
-       std::initializer_list<std::wstring>{L"HKEY_CLASSES_ROOT\\.a\\new\\deeper", L"HKEY_CLASSES_ROOT\\.A", L"HKEY_CLASSES_ROOT\\.b\\x\\y",
-        L"HKEY_CLASSES_ROOT\\.b\\z", fileExts + L"\\.c\\UserChoice", L"HKEY_CURRENT_USER\\Software\\Classes\\.d"})
-    document.Keys.push_back({path, false, {}, 0});
+  const std::wstring paths[] = {L"HKEY_CLASSES_ROOT\\.a\\new\\deeper", L"HKEY_CLASSES_ROOT\\.A",
+                                L"HKEY_CLASSES_ROOT\\.b\\x\\y",          L"HKEY_CLASSES_ROOT\\.b\\z",
+                                fileExts + L"\\.c\\UserChoice",            L"HKEY_CURRENT_USER\\Software\\Classes\\.d"};
+  for (const std::wstring& path : paths) document.Keys.push_back({path, false, {}, 0});
   // HKEY_CURRENT_USER\Software\Classes is missing too, but it is where managed keys begin.
   EXPECT_EQ(assoc::KeysTouchedByRestore(document),
             (Names{L"HKEY_CLASSES_ROOT\\.A", L"HKEY_CLASSES_ROOT\\.b", L"HKEY_CURRENT_USER\\Software\\Classes\\.d",
@@ -227,7 +227,7 @@ TEST(ManagedKeys, AreTheClassesAndTheShellsPerUserRecordsAndNothingElse) {
            L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
            L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts",
            L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExtsX\\.txt",
-           L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedPidlMRU\\x",
+           L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedPidlMRU",
            L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\x",
            L"HKEY_LOCAL_MACHINE\\Software\\Classes", L"HKEY_USERS\\.DEFAULT\\Software\\Classes\\.txt",
            L"HKEY_CURRENT_CONFIG\\Software\\Classes\\.txt", L"\\HKEY_CLASSES_ROOT\\.txt",

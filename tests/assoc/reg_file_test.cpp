@@ -70,7 +70,8 @@ TEST_F(RegFile, WritesEachValueTypeAsTheEditorDoesAndReadsItBackToTheSameBytes) 
       EXPECT_NE(text.find(L"\r\n" + row.line + L"\r\n"), std::wstring::npos) << row.what;
     }
   }
-  for (const wchar_t* header : {L"[HKEY_CURRENT_USER\\Software\\Fmt\\a]b]", L"[HKEY_CURRENT_USER\\Software\\Fmt\\-lead]",
+  for (const wchar_t* header : {L"[HKEY_CURRENT_USER\\Software\\Fmt\\a]b]",
+                                L"[HKEY_CURRENT_USER\\Software\\Fmt\\-lead]",
                                 L"[HKEY_CURRENT_USER\\Software\\Fmt\\empty]"})
     EXPECT_NE(text.find(std::wstring(L"\r\n\r\n") + header + L"\r\n"), std::wstring::npos) << header;
 
@@ -113,7 +114,8 @@ TEST_F(RegFile, NamesThatNoFileCanHoldRaiseInsteadOfWritingAnotherKey) {
     EXPECT_EQ(assoctest::MessageOf([&] { assoc::WriteRegFile(document); }), assoc::texts::kCannotWriteName);
   }
   assoc::TRegDocument document;
-  document.Keys.push_back({L"HKEY_CURRENT_USER\\Software\\x", false, {{std::wstring(L"a\0b", 3), false, REG_SZ, ""}}, 0});
+  const assoc::TRegValue nulName{std::wstring(L"a\0b", 3), false, REG_SZ, ""};
+  document.Keys.push_back({L"HKEY_CURRENT_USER\\Software\\x", false, {nulName}, 0});
   EXPECT_EQ(assoctest::MessageOf([&] { assoc::WriteRegFile(document); }), assoc::texts::kCannotWriteName);
 }
 
@@ -152,6 +154,7 @@ TEST(RegFileReader, NamesTheLineOfTheFirstFault) {
       {"an unknown kind of data", FileOf({header, key, L"\"v\"=qword:1"}), 3, kBadLine},
       {"a name without =", FileOf({header, key, L"\"v\" \"x\""}), 3, kBadLine},
       {"a name without quotes", FileOf({header, key, L"v=\"x\""}), 3, kBadLine},
+      {"a NUL in a name", FileOf({header, key, L"\"a\\0b\"=\"x\""}), 3, kBadLine},
       {"a stray line", FileOf({header, key, L"garbage"}), 3, kBadLine},
       {"an unclosed key", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\T"}), 2, kBadKeyName},
       {"text after a key", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\T] x"}), 2, kBadKeyName},
