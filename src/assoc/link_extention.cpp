@@ -19,9 +19,9 @@ void Link(const std::wstring& Extention, const std::wstring& Command, const std:
   store->Link(Extention, Command, IconFile, IconIndex, FileType);
 }
 
-void Unlink(const std::wstring& Extention) {
+TUnlinkResult Unlink(const std::wstring& Extention) {
   const std::unique_ptr<TLinkExtentionBase> store = assoc::CreateFacadeImplementation();
-  store->Unlink(Extention);
+  return store->Unlink(Extention);
 }
 
 std::wstring GetCommand(const std::wstring& Extention) {

@@ -3,6 +3,7 @@
 // implementation for the running Windows, performs one operation and destroys it again.
 
 #include <string>
+#include <vector>
 
 namespace TLinkExtention {
 
@@ -18,9 +19,26 @@ struct TIconInfo {
 void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
           const std::wstring& FileType);
 
-// Removes the extension key and the file type key it names. Raises Exception
-// ("拡張子に間違いがあります。") for an extension it refuses.
-void Unlink(const std::wstring& Extention);
+// Why a delete kept the file type key that the extension named.
+enum class TFileTypeKept {
+  No,         // removed, or there was none to remove
+  KeyPath,    // the name holds "\" and would reach other keys
+  Extention,  // the name begins with ".", so it is an extension key itself
+  SystemKey,  // one of the keys the system keeps in HKEY_CLASSES_ROOT
+  Shared,     // other extension keys name it too
+};
+
+// What a delete did with the file type key.
+struct TUnlinkResult {
+  std::wstring FileTypeKey;              // the name the extension key held; empty when none
+  TFileTypeKept Kept = TFileTypeKept::No;
+  std::vector<std::wstring> SharedWith;  // for Shared: the other extensions, in the registry's order
+};
+
+// Removes the extension key and, unless a reason in TFileTypeKept keeps it, the file type key
+// it names, and tells what became of the latter. Raises Exception ("拡張子に間違いがあります。")
+// for an extension it refuses.
+TUnlinkResult Unlink(const std::wstring& Extention);
 
 // The open command of the extension's file type; empty when there is none. Never raises.
 std::wstring GetCommand(const std::wstring& Extention);

@@ -18,8 +18,9 @@ class TLinkExtentionBase {
   // Writes the association; raises Exception / ERegistryException (see TLinkExtention::Link).
   virtual void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile,
                     int IconIndex, const std::wstring& FileType) = 0;
-  // Removes the association; raises Exception for a refused extension.
-  virtual void Unlink(const std::wstring& Extention) = 0;
+  // Removes the association and tells what became of the file type key; raises Exception for a
+  // refused extension (see TLinkExtention::Unlink).
+  virtual TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) = 0;
   // The open command of the extension's file type, or empty. Never raises.
   virtual std::wstring GetCommand(const std::wstring& Extention) = 0;
   // The executable named at the start of the open command, or empty. Never raises.

@@ -32,7 +32,7 @@ void TLinkExtentionWinVista::Link(const std::wstring& Extention, const std::wstr
   TLinkExtentionWinXp::Link(Extention, Command, IconFile, IconIndex, FileType);
 }
 
-void TLinkExtentionWinVista::Unlink(const std::wstring& Extention) {
+TLinkExtention::TUnlinkResult TLinkExtentionWinVista::Unlink(const std::wstring& Extention) {
   RemoveShellRecords(Extention);
-  TLinkExtentionWinXp::Unlink(Extention);
+  return TLinkExtentionWinXp::Unlink(Extention);
 }

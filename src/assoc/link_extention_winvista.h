@@ -8,5 +8,5 @@ class TLinkExtentionWinVista : public TLinkExtentionWinXp {
  public:
   void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
             const std::wstring& FileType) override;
-  void Unlink(const std::wstring& Extention) override;
+  TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) override;
 };

@@ -1,20 +1,19 @@
 #include "assoc/link_extention_winxp.h"
 
+#include "assoc/assoc_texts.h"
 #include "assoc/registry_accessor.h"
+#include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "common/exception.h"
 #include "common/text.h"
 
 namespace {
 
-constexpr wchar_t kWrongExtention[] = L"拡張子に間違いがあります。";
-constexpr wchar_t kCannotChangeRegistry[] = L"レジストリを変更できませんでした。";
-
-// True when name holds a "\": as a key name it would be a path reaching into other keys.
-bool IsKeyPath(const std::wstring& name) { return name.find(L'\\') != std::wstring::npos; }
+using assoc::texts::kCannotChangeRegistry;
+using assoc::texts::kWrongExtension;
 
 // True for an extension whose records the reads look up; any other has no association.
-bool IsReadableExtention(const std::wstring& extention) { return !extention.empty() && !IsKeyPath(extention); }
+bool IsReadableExtention(const std::wstring& extention) { return assoc::IsUnlinkableExtension(extention); }
 
 // An accessor on HKEY_CLASSES_ROOT with full access, as every classic operation uses.
 class ClassesAccessor : public assoc::RegistryAccessor {
@@ -33,9 +32,21 @@ void WriteDefaultValue(assoc::RegistryAccessor& registry, const std::wstring& pa
 
 }  // namespace
 
+namespace assoc {
+
+bool IsLinkableExtension(std::wstring_view extension) noexcept {
+  return extension.size() >= 2 && extension[0] == L'.' && IsUnlinkableExtension(extension);
+}
+
+bool IsUnlinkableExtension(std::wstring_view extension) noexcept {
+  return !extension.empty() && extension.find(L'\\') == std::wstring_view::npos;
+}
+
+}  // namespace assoc
+
 void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring& Command,
                                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) {
-  if (Extention.size() < 2 || Extention[0] != L'.' || IsKeyPath(Extention)) throw Exception(kWrongExtention);
+  if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtension);
 
   ClassesAccessor registry;
   const std::wstring name = Extention.substr(1);
@@ -50,18 +61,20 @@ void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring
   }
 }
 
-void TLinkExtentionWinXp::Unlink(const std::wstring& Extention) {
-  if (Extention.empty() || IsKeyPath(Extention)) throw Exception(kWrongExtention);
+TLinkExtention::TUnlinkResult TLinkExtentionWinXp::Unlink(const std::wstring& Extention) {
+  if (!assoc::IsUnlinkableExtension(Extention)) throw Exception(kWrongExtension);
 
-  const std::wstring fileTypeKey = GetFileTypeKey(Extention);
+  // Judged before the extension key goes, which the shared check skips by name anyway.
+  const TLinkExtention::TUnlinkResult result = assoc::JudgeFileTypeKey(GetFileTypeKey(Extention), Extention);
   ClassesAccessor registry;
   registry.DeleteKey(Extention);
   registry.CloseKey();
-  if (!fileTypeKey.empty() && !IsKeyPath(fileTypeKey)) {
-    registry.DeleteKey(fileTypeKey);
+  if (!result.FileTypeKey.empty() && result.Kept == TLinkExtention::TFileTypeKept::No) {
+    registry.DeleteKey(result.FileTypeKey);
     registry.CloseKey();
   }
   assoc::NotifyAssocChanged();
+  return result;
 }
 
 std::wstring TLinkExtentionWinXp::GetCommand(const std::wstring& Extention) {

@@ -2,7 +2,20 @@
 // The classic association records below HKEY_CLASSES_ROOT: the extension key names a file
 // type key, which holds the description, Shell\open\command and DefaultIcon.
 
+#include <string_view>
+
 #include "assoc/link_extention_base.h"
+
+namespace assoc {
+
+// True for an extension the classic Link writes: two characters or more, a leading "." and
+// no "\" (which would make its key name a path into other keys).
+bool IsLinkableExtension(std::wstring_view extension) noexcept;
+
+// True for an extension the classic Unlink removes: not empty and without "\".
+bool IsUnlinkableExtension(std::wstring_view extension) noexcept;
+
+}  // namespace assoc
 
 class TLinkExtentionWinXp : public TLinkExtentionBase {
  public:
@@ -13,10 +26,11 @@ class TLinkExtentionWinXp : public TLinkExtentionBase {
   // "レジストリを変更できませんでした。" when a key cannot be opened.
   void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
             const std::wstring& FileType) override;
-  // Removes the extension key and the file type key it names, each with its sub-keys, then
-  // sends the change notice. Raises "拡張子に間違いがあります。" for the empty extension or one
-  // holding "\". A file type name that is a path (holds "\") is not removed.
-  void Unlink(const std::wstring& Extention) override;
+  // Removes the extension key with its sub-keys, then the file type key it names with its
+  // sub-keys unless assoc::JudgeFileTypeKey keeps it (a path, a name beginning with ".", a
+  // system key, or one other extensions name too), then sends the change notice. Raises
+  // "拡張子に間違いがあります。" for the empty extension or one holding "\".
+  TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) override;
   std::wstring GetCommand(const std::wstring& Extention) override;
   std::wstring GetAppFile(const std::wstring& Extention) override;
   // Reads the extension key's default value, creating the key when it is missing. Empty,

@@ -62,9 +62,10 @@ class Probe : public TLinkExtentionBase {
                          L"|" + FileType);
     if (Extention == L"!") throw ERegistryException(L"'' の設定に失敗しました");
   }
-  void Unlink(const std::wstring& Extention) override {
+  TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) override {
     log_.calls.push_back(L"Unlink " + Extention);
     if (Extention == L"!") throw Exception(L"拡張子に間違いがあります。");
+    return {L"kept", TLinkExtention::TFileTypeKept::Shared, {L".y"}};
   }
   std::wstring GetCommand(const std::wstring& Extention) override {
     log_.calls.push_back(L"GetCommand " + Extention);
@@ -101,7 +102,10 @@ TEST(TLinkExtentionFacade, EachCallRunsOneOperationOnItsOwnImplementationAndDest
 
   TLinkExtention::Link(L".x", L"cmd %1", L"a.ico", -7, L"desc");
   EXPECT_EQ(log.destroyed, 1);
-  TLinkExtention::Unlink(L".x");
+  const TLinkExtention::TUnlinkResult unlinked = TLinkExtention::Unlink(L".x");
+  EXPECT_EQ(unlinked.FileTypeKey, L"kept");
+  EXPECT_EQ(unlinked.Kept, TLinkExtention::TFileTypeKept::Shared);
+  EXPECT_EQ(unlinked.SharedWith, std::vector<std::wstring>{L".y"});
   EXPECT_EQ(TLinkExtention::GetCommand(L".x"), L"command");
   EXPECT_EQ(TLinkExtention::GetFileType(L".x"), L"type");
   const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(L".x");

@@ -1,0 +1,159 @@
+#include "assoc/reg_snapshot.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/safety.h"
+#include "common/handles.h"
+
+namespace assoc {
+
+namespace {
+
+// Key names are at most 255 characters; Wine takes one more.
+constexpr DWORD kKeyNameBuffer = 257;
+
+[[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
+
+// The name under which parent stores the sub-key name (the registry keeps the letter case it was
+// created with), or name itself when parent does not list it.
+std::wstring StoredName(HKEY root, std::wstring_view parentPath, std::wstring_view name) {
+  common::UniqueHKey parent;
+  if (RegOpenKeyExW(root, std::wstring(parentPath).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, parent.put()) != ERROR_SUCCESS)
+    return std::wstring(name);
+  wchar_t stored[kKeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kKeyNameBuffer;
+    const LONG result = RegEnumKeyExW(parent.get(), index, stored, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return std::wstring(name);
+    if (result == ERROR_SUCCESS && SameKeyName(std::wstring_view(stored, length), name))
+      return std::wstring(stored, length);
+  }
+}
+
+// The values of key, in the registry's order, as one section for path.
+TRegKey SectionOf(HKEY key, const std::wstring& path) {
+  DWORD valueCount = 0, maxNameLength = 0, maxDataSize = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &maxNameLength,
+                       &maxDataSize, nullptr, nullptr) != ERROR_SUCCESS)
+    CannotRead(path);
+  TRegKey section;
+  section.Path = path;
+  std::wstring name(maxNameLength + 1, L'\0');
+  std::string data(maxDataSize, '\0');
+  for (DWORD index = 0; index < valueCount;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    const LONG result = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+      // A value grew since the count was taken: make room and ask again.
+      name.resize(name.size() * 2 + 16);
+      data.resize(data.size() * 2 + 16);
+      continue;
+    }
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    TRegValue value;
+    value.Name.assign(name.data(), nameLength);
+    value.Type = type;
+    value.Data.assign(data.data(), size);
+    section.Values.push_back(std::move(value));
+    ++index;
+  }
+  return section;
+}
+
+// Appends the section of key and those of its sub-keys, depth first. Sub-keys are opened
+// relative to their parent, so the cost per key does not grow with the depth.
+void AppendTree(HKEY key, const std::wstring& path, TRegDocument& document) {
+  document.Keys.push_back(SectionOf(key, path));
+  std::vector<std::wstring> names;
+  wchar_t name[kKeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kKeyNameBuffer;
+    const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    names.emplace_back(name, length);
+  }
+  for (const std::wstring& subName : names) {
+    common::UniqueHKey sub;
+    const std::wstring subPath = path + L"\\" + subName;
+    if (RegOpenKeyExW(key, subName.c_str(), 0, KEY_READ, sub.put()) != ERROR_SUCCESS) CannotRead(subPath);
+    AppendTree(sub.get(), subPath, document);
+  }
+}
+
+}  // namespace
+
+bool RegKeyExists(std::wstring_view path) noexcept {
+  std::wstring_view rest;
+  const HKEY root = RootOfRegPath(path, &rest);
+  if (!root) return false;
+  common::UniqueHKey key;
+  return RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+}
+
+void AppendKeySnapshot(std::wstring_view path, TRegDocument& document) {
+  std::wstring_view rest;
+  const HKEY root = RootOfRegPath(path, &rest);
+  if (!root || path.find(L'\0') != std::wstring_view::npos) CannotRead(path);
+
+  common::UniqueHKey key;
+  const LONG opened = RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_READ, key.put());
+  if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) CannotRead(path);
+
+  std::wstring stored(path);
+  if (key && !rest.empty()) {
+    const size_t cut = rest.rfind(L'\\');
+    const std::wstring_view parentPath = cut == std::wstring_view::npos ? std::wstring_view() : rest.substr(0, cut);
+    const std::wstring_view name = cut == std::wstring_view::npos ? rest : rest.substr(cut + 1);
+    stored = std::wstring(path.substr(0, path.size() - name.size())) + StoredName(root, parentPath, name);
+  }
+  TRegKey removal;
+  removal.Path = stored;
+  removal.Remove = true;
+  document.Keys.push_back(std::move(removal));
+  if (key) AppendTree(key.get(), stored, document);
+}
+
+void ApplyRegDocument(const TRegDocument& document) {
+  for (const TRegKey& section : document.Keys) {
+    std::wstring_view rest;
+    const HKEY root = RootOfRegPath(section.Path, &rest);
+    if (!root) throw Exception(texts::CannotWriteKey(section.Path));
+    const std::wstring subKey(rest);
+    if (section.Remove) {
+      if (subKey.empty()) throw Exception(texts::CannotWriteKey(section.Path));
+      const LONG removed = RegDeleteTreeW(root, subKey.c_str());
+      if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
+        throw Exception(texts::CannotWriteKey(section.Path));
+      continue;
+    }
+    common::UniqueHKey key;
+    if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
+      throw Exception(texts::CannotWriteKey(section.Path));
+    for (const TRegValue& value : section.Values) {
+      LONG result;
+      if (value.Remove) {
+        result = RegDeleteValueW(key.get(), value.Name.c_str());
+        if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+      } else {
+        // For text types the API adds a terminator that the count leaves out when the character
+        // after the data is a NUL ("yes NT does this", says Wine): a non-NUL one stops it.
+        const std::string padded = value.Data + "\xFF\xFF";
+        result = RegSetValueExW(key.get(), value.Name.c_str(), 0, value.Type,
+                                reinterpret_cast<const BYTE*>(padded.data()), static_cast<DWORD>(value.Data.size()));
+      }
+      if (result != ERROR_SUCCESS) throw Exception(texts::CannotWriteKey(section.Path));
+    }
+  }
+}
+
+}  // namespace assoc

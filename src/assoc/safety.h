@@ -1,0 +1,68 @@
+#pragma once
+// What keeps a change of an association from breaking other extensions or the system: the
+// keys a delete never removes, and the extensions whose association starts programs.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assoc/link_extention.h"
+
+namespace assoc {
+
+// True when a and b name the same registry key or value: equal but for letter case, compared
+// code unit by code unit with the upper-case table the registry itself uses.
+bool SameKeyName(std::wstring_view a, std::wstring_view b) noexcept;
+
+// The keys the system itself keeps in HKEY_CLASSES_ROOT: class, interface and type tables,
+// the shell's own objects, the file types that start programs, and the protocols the system
+// serves. A delete never removes one.
+inline constexpr std::wstring_view kSystemClassKeys[] = {
+    // class, interface and type tables
+    L"CLSID", L"Interface", L"TypeLib", L"AppID", L"Component Categories", L"Installer", L"Licenses", L"Wow6432Node",
+    // the shell's own objects and the keys it reads for every file
+    L"*", L"AllFilesystemObjects", L"Directory", L"Folder", L"Drive", L"DesktopBackground", L"Unknown", L"Network",
+    L"NetServer", L"NetShare", L"Printers", L"Applications", L"SystemFileAssociations", L"FileType",
+    L"Local Settings",
+    // media and content types
+    L"MIME", L"Media Type", L"MediaFoundation", L"DirectShow", L"Filter",
+    // the file types that start programs
+    L"exefile", L"batfile", L"cmdfile", L"comfile", L"lnkfile", L"piffile", L"scrfile",
+    // protocols
+    L"PROTOCOLS", L"http", L"https", L"file",
+};
+
+// True when name is one of kSystemClassKeys, letter case aside.
+bool IsSystemClassKey(std::wstring_view name) noexcept;
+
+// The extension keys of HKEY_CLASSES_ROOT (names beginning with ".") other than except whose
+// default value (REG_SZ or REG_EXPAND_SZ, up to its first NUL) names fileTypeKey, letter case
+// aside, in the order the registry lists them. One pass over the root's sub-keys; each
+// extension key is opened for reading only. Never raises; keys it cannot read count as not
+// naming it.
+std::vector<std::wstring> ExtensionsNaming(std::wstring_view fileTypeKey, std::wstring_view except);
+
+// The file type key name that HKEY_CLASSES_ROOT\extension names: its default value when
+// REG_SZ or REG_EXPAND_SZ, up to its first NUL. Empty when the key or value is missing, of
+// another type, or too long to name a key. Reads only; never raises.
+std::wstring FileTypeKeyOf(std::wstring_view extension);
+
+// The reason a delete keeps fileTypeKey that its name alone gives (a path, a name beginning
+// with ".", a system key), or TFileTypeKept::No. Reads nothing.
+TLinkExtention::TFileTypeKept JudgeFileTypeKeyByName(std::wstring_view fileTypeKey) noexcept;
+
+// Whether deleting extension may also remove the file type key fileTypeKey it names, and if
+// not, why: a name holding "\" (a path to other keys), one beginning with ".", a system key,
+// or one that other extension keys name too (checked last, and only for an existing key, as
+// it reads the whole classes root). An empty name or a missing key keeps nothing. Reads only.
+TLinkExtention::TUnlinkResult JudgeFileTypeKey(const std::wstring& fileTypeKey, std::wstring_view extension);
+
+// The extensions whose association starts programs; registering one can stop every program,
+// this one included, from starting.
+inline constexpr std::wstring_view kProgramExtensions[] = {L".exe", L".com", L".bat", L".cmd",
+                                                           L".pif", L".scr", L".lnk"};
+
+// True when extension (with its leading ".") is one of kProgramExtensions, letter case aside.
+bool StartsPrograms(std::wstring_view extension) noexcept;
+
+}  // namespace assoc

@@ -1,0 +1,158 @@
+#include "assoc/safety.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/link_extention.h"
+#include "assoc/store_fixture.h"
+#include "support/registry_sandbox.h"
+
+namespace {
+
+using assoctest::SubKeyNames;
+using assoctest::TreeDump;
+using TLinkExtention::TFileTypeKept;
+using testsupport::CreateKey;
+using testsupport::WriteValue;
+
+using Names = std::vector<std::wstring>;
+
+// A key of HKEY_CLASSES_ROOT and its default value (REG_SZ unless type says otherwise).
+struct Entry {
+  const wchar_t* key;
+  const wchar_t* value;
+  DWORD type = REG_SZ;
+};
+
+TEST(DeleteGuard, KeepsTheFileTypeKeyThatOthersOrTheSystemStillNeed) {
+  struct Case {
+    const char* what;
+    std::vector<Entry> registry;
+    const wchar_t* extension;
+    TFileTypeKept kept;
+    Names sharedWith;
+    Names left;  // the keys of HKEY_CLASSES_ROOT afterwards
+  };
+  const Case cases[] = {
+      {"its own type goes", {{L".txt", L"txtfile"}, {L"txtfile\\shell\\open\\command", L"a.exe"}, {L".doc", L"doc"}},
+       L".txt", TFileTypeKept::No, {}, {L".doc"}},
+      {"shared with another extension",
+       {{L".txt", L"txtfile"}, {L".log", L"txtfile"}, {L"txtfile\\shell\\open\\command", L"a.exe"}},
+       L".txt", TFileTypeKept::Shared, {L".log"}, {L".log", L"txtfile"}},
+      {"shared, letter case aside",
+       {{L".txt", L"txtfile"}, {L".LOG", L"TxtFile"}, {L"TXTFILE", L"Text"}},
+       L".txt", TFileTypeKept::Shared, {L".LOG"}, {L".LOG", L"TXTFILE"}},
+      {"shared with several, in the registry's order",
+       {{L".c", L"t"}, {L".a", L"t"}, {L".b", L"t"}, {L".d", L"u"}, {L"t", L"T"}},
+       L".b", TFileTypeKept::Shared, {L".a", L".c"}, {L".a", L".c", L".d", L"t"}},
+      {"an expandable name counts too",
+       {{L".txt", L"txtfile"}, {L".log", L"txtfile", REG_EXPAND_SZ}, {L"txtfile", L"Text"}},
+       L".txt", TFileTypeKept::Shared, {L".log"}, {L".log", L"txtfile"}},
+      {"the extension itself in other letters is not another one",
+       {{L".txt", L"txtfile"}, {L"txtfile", L"Text"}}, L".TXT", TFileTypeKept::No, {}, {}},
+      {"a key without the leading dot is no extension",
+       {{L".txt", L"txtfile"}, {L"txt", L"txtfile"}, {L"txtfile", L"Text"}}, L".txt", TFileTypeKept::No, {},
+       {L"txt"}},
+      {"a number is no name", {{L".txt", L"txtfile"}, {L".log", L"7", REG_DWORD}, {L"txtfile", L"Text"}, {L"7", L""}},
+       L".txt", TFileTypeKept::No, {}, {L".log", L"7"}},
+      {"a name that only begins alike", {{L".txt", L"txtfile"}, {L".log", L"txtfile2"}, {L"txtfile", L"Text"}},
+       L".txt", TFileTypeKept::No, {}, {L".log"}},
+      {"the class table", {{L".x", L"CLSID"}, {L"CLSID\\{00000000-0000-0000-0000-000000000001}", L"A"}},
+       L".x", TFileTypeKept::SystemKey, {}, {L"CLSID"}},
+      {"the class table in other letters", {{L".x", L"clsid"}, {L"CLSID\\{1}", L"A"}}, L".x",
+       TFileTypeKept::SystemKey, {}, {L"CLSID"}},
+      {"the file type of programs", {{L".x", L"exefile"}, {L"exefile\\shell\\open\\command", L"\"%1\" %*"}}, L".x",
+       TFileTypeKept::SystemKey, {}, {L"exefile"}},
+      {"every file", {{L".x", L"*"}, {L"*\\shellex", L""}}, L".x", TFileTypeKept::SystemKey, {}, {L"*"}},
+      {"folders", {{L".x", L"Directory"}, {L"Directory\\shell", L""}}, L".x", TFileTypeKept::SystemKey, {},
+       {L"Directory"}},
+      {"a name like a system key is none", {{L".x", L"CLSIDx"}, {L"CLSIDx", L""}, {L"CLSID", L""}}, L".x",
+       TFileTypeKept::No, {}, {L"CLSID"}},
+      {"another extension", {{L".x", L".y"}, {L".y", L"yfile"}, {L"yfile", L"Y"}}, L".x", TFileTypeKept::Extention,
+       {}, {L".y", L"yfile"}},
+      {"the extension itself", {{L".x", L".x"}}, L".x", TFileTypeKept::Extention, {}, {}},
+      {"a path into other keys", {{L".x", L"Keep\\Inner"}, {L"Keep\\Inner", L""}}, L".x", TFileTypeKept::KeyPath, {},
+       {L"Keep"}},
+      {"no name", {{L".x", L""}, {L"other", L""}}, L".x", TFileTypeKept::No, {}, {L"other"}},
+      {"a missing file type key is judged no further", {{L".x", L"gone"}, {L".y", L"gone"}}, L".x",
+       TFileTypeKept::No, {}, {L".y"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RegistrySandbox sandbox;
+    assoctest::NoticeCounter notices;
+    for (const Entry& e : c.registry) WriteValue(HKEY_CLASSES_ROOT, e.key, L"", e.type, e.value);
+    const std::wstring fileType = testsupport::ReadValue(HKEY_CLASSES_ROOT, c.extension).text;
+    const std::wstring keptBefore = TreeDump(HKEY_CLASSES_ROOT, fileType);
+
+    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(c.extension);
+
+    EXPECT_EQ(result.Kept, c.kept);
+    EXPECT_EQ(result.FileTypeKey, fileType);
+    EXPECT_EQ(result.SharedWith, c.sharedWith);
+    EXPECT_EQ(SubKeyNames(HKEY_CLASSES_ROOT), c.left);
+    // A kept key is untouched, unless it is the extension key itself, which goes in any case.
+    if (c.kept != TFileTypeKept::No && fileType != c.extension) {
+      EXPECT_EQ(TreeDump(HKEY_CLASSES_ROOT, fileType), keptBefore);
+    }
+    EXPECT_EQ(notices.Count(), 1);
+  }
+}
+
+TEST(DeleteGuard, FindsTheSharingExtensionsWithoutWritingAnything) {
+  testsupport::RegistrySandbox sandbox;
+  WriteValue(HKEY_CLASSES_ROOT, L".a", L"", REG_SZ, L"t");
+  WriteValue(HKEY_CLASSES_ROOT, L".b", L"", REG_SZ, std::wstring(L"t\0junk", 6));
+  WriteValue(HKEY_CLASSES_ROOT, L".c", L"", REG_SZ, std::wstring(300, L't'));
+  CreateKey(HKEY_CLASSES_ROOT, L".d");
+  const std::wstring before = TreeDump(HKEY_CLASSES_ROOT, L"");
+  // The name ends at its first NUL, as the store reads it; a name longer than a key name can be
+  // names nothing; a missing default names nothing.
+  EXPECT_EQ(assoc::ExtensionsNaming(L"T", L".x"), (Names{L".a", L".b"}));
+  EXPECT_EQ(assoc::ExtensionsNaming(L"t", L".A"), (Names{L".b"}));
+  EXPECT_EQ(assoc::ExtensionsNaming(std::wstring(300, L't'), L".x"), Names{});
+  EXPECT_EQ(assoc::FileTypeKeyOf(L".b"), L"t");
+  EXPECT_EQ(assoc::FileTypeKeyOf(L".none"), L"");
+  EXPECT_EQ(TreeDump(HKEY_CLASSES_ROOT, L""), before);
+}
+
+TEST(DeleteGuard, TellsWhatWasKeptAndWhyAfterTheDelete) {
+  struct Case {
+    TLinkExtention::TUnlinkResult result;
+    std::wstring message;
+  };
+  const std::wstring done = L"関連づけを削除しました。";
+  const Case cases[] = {
+      {{L"txtfile", TFileTypeKept::No, {}}, done},
+      {{L"", TFileTypeKept::No, {}}, done},
+      {{L"txtfile", TFileTypeKept::Shared, {L".log"}},
+       done + L"\nファイルタイプ「txtfile」は拡張子「.log」も使っているため、残しました。"},
+      {{L"txtfile", TFileTypeKept::Shared, {L".log", L".ini", L".inf"}},
+       done + L"\nファイルタイプ「txtfile」は拡張子「.log」ほか2個も使っているため、残しました。"},
+      {{L"CLSID", TFileTypeKept::SystemKey, {}},
+       done + L"\nファイルタイプ「CLSID」はシステムが使うキーのため、残しました。"},
+      {{L".y", TFileTypeKept::Extention, {}},
+       done + L"\nファイルタイプ「.y」は「.」で始まり、拡張子のキーを指すため、残しました。"},
+      {{L"a\\b", TFileTypeKept::KeyPath, {}},
+       done + L"\nファイルタイプ「a\\b」は「\\」を含み、他のキーを指すため、残しました。"},
+      // A name that looks like a placeholder stays as it is.
+      {{L"{E}", TFileTypeKept::Shared, {L"{T}"}},
+       done + L"\nファイルタイプ「{E}」は拡張子「{T}」も使っているため、残しました。"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(assoc::texts::UnlinkedMessage(c.result), c.message);
+}
+
+TEST(ProgramExtensions, AreTheSevenThatStartProgramsLetterCaseAside) {
+  for (const wchar_t* extension : {L".exe", L".com", L".bat", L".cmd", L".pif", L".scr", L".lnk", L".EXE", L".Lnk"})
+    EXPECT_TRUE(assoc::StartsPrograms(extension)) << testing::PrintToString(std::wstring(extension));
+  for (const wchar_t* extension : {L"", L".", L"exe", L".ex", L".exe2", L".exe ", L"..exe", L".txt", L".msi"})
+    EXPECT_FALSE(assoc::StartsPrograms(extension)) << testing::PrintToString(std::wstring(extension));
+  EXPECT_EQ(assoc::texts::ProgramExtensionWarning(L".exe"),
+            L"拡張子「.exe」はプログラムの起動に使われています。関連づけを変更すると、このソフトウェアも含めて、"
+            L"どのプログラムも起動できなくなることがあります。\n本当に登録しますか？");
+}
+
+}  // namespace
