@@ -5,9 +5,13 @@
 #include <array>
 
 #include "about/UnitFormAboutBox.h"
+#include "assoc/assoc_texts.h"
+#include "assoc/backup.h"
 #include "assoc/link_extention.h"
+#include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
+#include "common/cursor.h"
 #include "common/exception.h"
 #include "common/icons.h"
 #include "common/text.h"
@@ -192,7 +196,9 @@ TFormMain::TFormMain(int dpi)
       OpenDialogIni(ui::FileDialog::Kind::Open, kIniFilter, L"INI",
                     OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING),
       SaveDialogIni(ui::FileDialog::Kind::Save, kIniFilter, L"INI",
-                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING) {
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
+      OpenDialogBackup(ui::FileDialog::Kind::Open, L"バックアップファイル(*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
+                       OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING) {
   auto& app = ui::Application::Instance();
   CreateForm(nullptr, kForm, kControls, kActions, ui::LoadIconList(kImages, Scale(16)));
   Bind(IDC_EDIT_EXT, EditExt);
@@ -244,6 +250,7 @@ void TFormMain::NewSetting() {
   OpenDialogApp.FileName.clear();
   OpenDialogIni.FileName.clear();
   SaveDialogIni.FileName.clear();
+  OpenDialogBackup.FileName.clear();
   PictureOf(IDC_IMAGE_ICON).Fill(kWhite);
   InvalidateRect(Item(IDC_IMAGE_ICON), nullptr, FALSE);
   ShowExplorerNote({});
@@ -313,6 +320,12 @@ void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Regist
                                             : L"も削除しますか？");
   if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes) return;
 
+  try {
+    assoc::BackupBeforeRemoveUserChoice(Extention);
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+    return;
+  }
   const LONG result = assoc::RemoveUserOverride(Extention, what);
   if (result == ERROR_ACCESS_DENIED) {
     const std::wstring refused = removal +
@@ -355,8 +368,13 @@ void TFormMain::DoExtLink() {
     Warn(Handle(), L"アイコンを選択して下さい。");
     return;
   }
+  if (assoc::StartsPrograms(extension) &&
+      ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::texts::ProgramExtensionWarning(extension),
+                         ui::BoxButtons::YesNo, true) != ui::mrYes)
+    return;
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを登録します。\nよろしいですか？")) return;
   try {
+    assoc::BackupBeforeLink(extension);
     TLinkExtention::Link(extension, EditCommand.Text(), EditIconFile.Text(),
                          common::StrToIntDef(EditIconIndex.Text(), 0), EditFileType.Text());
     Inform(Handle(), L"関連づけを登録しました。");
@@ -376,8 +394,8 @@ void TFormMain::DoExtUnlink() {
   }
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
   try {
-    TLinkExtention::Unlink(extension);
-    Inform(Handle(), L"関連づけを削除しました。");
+    assoc::BackupBeforeUnlink(extension);
+    Inform(Handle(), assoc::texts::UnlinkedMessage(TLinkExtention::Unlink(extension)));
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;
@@ -426,9 +444,37 @@ void TFormMain::ActionFileNewExecute() { NewSetting(); }
 
 void TFormMain::ActionFileCloseExecute() { Close(); }
 
-void TFormMain::ActionFileUndoExecute() {}
+void TFormMain::ActionFileUndoExecute() {
+  const std::optional<assoc::TBackupFile> newest = assoc::NewestBackup();
+  if (!newest) {
+    Inform(Handle(), assoc::texts::kNothingToUndo);
+    return;
+  }
+  if (!Confirm(Handle(), assoc::texts::UndoQuestion(newest->Name))) return;
+  RestoreFile(newest->Path);
+}
 
-void TFormMain::ActionFileRestoreExecute() {}
+void TFormMain::ActionFileRestoreExecute() {
+  const std::wstring folder = assoc::BackupFolder();
+  OpenDialogBackup.InitialDir = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? L"" : folder;
+  if (!OpenDialogBackup.Execute(Handle())) return;
+  if (!Confirm(Handle(), L"「" + common::ExtractFileName(OpenDialogBackup.FileName) +
+                             L"」の内容で関連づけを復元します。\nよろしいですか？"))
+    return;
+  RestoreFile(OpenDialogBackup.FileName);
+}
+
+void TFormMain::RestoreFile(const std::wstring& FileName) {
+  TCursorHourGlass busy;
+  // What the note said about the extension may no longer hold.
+  ShowExplorerNote({});
+  try {
+    assoc::RestoreBackup(FileName);
+    Inform(Handle(), assoc::texts::kRestored);
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+  }
+}
 
 void TFormMain::ActionAssocListExecute() {}
 

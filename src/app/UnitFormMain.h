@@ -56,6 +56,8 @@ class TFormMain : public ui::Form {
   ui::FileDialog OpenDialogApp;
   ui::FileDialog OpenDialogIni;
   ui::FileDialog SaveDialogIni;
+  // Opens in the backups folder.
+  ui::FileDialog OpenDialogBackup;
 
   // The current settings file as it was given (a command-line argument may be relative); empty for
   // a new setting.
@@ -157,6 +159,9 @@ class TFormMain : public ui::Form {
   // a per-user choice or per-user class record overrides the classic records, asks for this
   // account whether to remove it, removes exactly that, and reports the outcome.
   void OfferToRemoveOverride(const std::wstring& Extention, bool Registered);
+  // Restores the registry file FileName under the busy cursor (backing up what it overwrites)
+  // and reports the outcome in a box.
+  void RestoreFile(const std::wstring& FileName);
 
   std::wstring FSettingFileName;
 };

@@ -26,6 +26,7 @@ std::optional<std::wstring> RunRealFileDialog(const FileDialogRequest& request) 
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrDefExt = request.defaultExt.empty() ? nullptr : request.defaultExt.c_str();
+  ofn.lpstrInitialDir = request.initialDir.empty() ? nullptr : request.initialDir.c_str();
   ofn.Flags = request.flags | OFN_EXPLORER;
   // Windows ignores OFN_NOCHANGEDIR in the open dialog, so the directory is put back here.
   std::vector<wchar_t> directory(GetCurrentDirectoryW(0, nullptr) + 1, L'\0');
@@ -37,7 +38,8 @@ std::optional<std::wstring> RunRealFileDialog(const FileDialogRequest& request) 
 }
 
 bool FileDialog::Execute(HWND owner) {
-  auto chosen = FileDialogSeam(FileDialogRequest{owner, kind_ == Kind::Save, filter_, defaultExt_, FileName, flags_});
+  auto chosen =
+      FileDialogSeam(FileDialogRequest{owner, kind_ == Kind::Save, filter_, defaultExt_, FileName, InitialDir, flags_});
   if (!chosen) return false;
   FileName = *chosen;
   return true;

@@ -18,6 +18,7 @@ struct FileDialogRequest {
   std::wstring filter;
   std::wstring defaultExt;  // without its "."
   std::wstring fileName;    // suggested at opening
+  std::wstring initialDir;  // the folder it opens in when fileName names none; empty: the platform's choice
   DWORD flags = 0;          // OFN_* options; OFN_NOCHANGEDIR keeps the current directory in both kinds
 };
 
@@ -39,6 +40,8 @@ class FileDialog {
 
   // The last chosen path (suggested at the next opening); empty at first.
   std::wstring FileName;
+  // The folder the dialog opens in while FileName names none; empty: the platform's choice.
+  std::wstring InitialDir;
 
   const std::wstring& Filter() const { return filter_; }
   const std::wstring& DefaultExt() const { return defaultExt_; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/UnitFormMain.h"
+#include "assoc/backup.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
 #include "support/ui_doubles.h"
@@ -51,6 +52,9 @@ class MainWindowTest : public testing::Test {
   static constexpr int kMenuBand = 23;
 
   testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
+  // Backups go to a folder of the test's own.
+  testsupport::TempFolder appData;
+  common::Seam<std::wstring()>::Scope appDataScope = assoc::LocalAppDataFolder.Replace([this] { return appData.Path(); });
   testsupport::BoxScript boxes;
   std::unique_ptr<TFormMain> form;
 };
