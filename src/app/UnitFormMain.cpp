@@ -153,6 +153,11 @@ bool Confirm(HWND owner, const std::wstring& text) {
   return ui::ShowMessageBox(owner, ui::BoxKind::Confirmation, text, ui::BoxButtons::YesNoCancel) == ui::mrYes;
 }
 
+bool IsEditField(HWND hwnd) {
+  wchar_t name[8] = {};
+  return GetClassNameW(hwnd, name, 8) && _wcsicmp(name, WC_EDITW) == 0;
+}
+
 // Where Explorer's decision comes from, as the note and the questions name it.
 const wchar_t* SourceLabel(const assoc::EffectiveAssociation& a) {
   if (a.source == assoc::AssocSource::UserChoice) return a.fileTypeExists ? L"利用者の選択" : L"選択先なし";
@@ -237,6 +242,11 @@ bool TFormMain::PreTranslateMessage(MSG& msg) {
     EditExtKeyDown(key);
     if (key == 0) return true;
   }
+  // Ctrl+Z in a field with typing to undo undoes that typing, as in Explorer's rename field; the
+  // registry's undo takes Ctrl+Z everywhere else.
+  if (msg.message == WM_KEYDOWN && msg.wParam == 'Z' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0 &&
+      IsEditField(msg.hwnd) && SendMessageW(msg.hwnd, EM_CANUNDO, 0, 0))
+    return false;
   return Form::PreTranslateMessage(msg);
 }
 

@@ -148,6 +148,8 @@ class TFormMain : public ui::Form {
   // ExecuteSettingFile under the busy cursor.
   void ApplicationIdle();
 
+  // Enter in EditExt reads back; Ctrl+Z goes to a field that has typing to undo; then the form's
+  // accelerators and dialog keys.
   bool PreTranslateMessage(MSG& msg) override;
 
  protected:

@@ -233,4 +233,33 @@ TEST_F(BackupCommandsTest, RestoreOpensInTheBackupsFolderAndRefusesForeignKeys) 
   EXPECT_EQ(Registry(), before);
 }
 
+TEST_F(BackupCommandsTest, CtrlZUndoesTypingInAFieldFirst) {
+  // Ctrl+Z as the message loop sees it, with Ctrl held.
+  auto ctrlZ = [&](HWND target) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const BYTE saved = keys[VK_CONTROL];
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG msg{target, WM_KEYDOWN, 'Z', 0};
+    const bool consumed = form->PreTranslateMessage(msg);
+    keys[VK_CONTROL] = saved;
+    SetKeyboardState(keys);
+    ui::ProcessMessages();
+    return consumed;
+  };
+  SendMessageW(form->EditCommand.Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"typed"));
+  EXPECT_FALSE(ctrlZ(form->EditCommand.Handle())) << "the field undoes its typing";
+  EXPECT_TRUE(boxes.Shown().empty());
+
+  // With nothing to undo in the field, or from a button, it is the registry's undo.
+  SendMessageW(form->EditCommand.Handle(), EM_EMPTYUNDOBUFFER, 0, 0);
+  boxes.Then(ui::mrOk).Then(ui::mrOk);
+  EXPECT_TRUE(ctrlZ(form->EditCommand.Handle()));
+  EXPECT_TRUE(ctrlZ(form->Item(TFormMain::IDC_BITBTN1)));
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, assoc::texts::kNothingToUndo);
+}
+
 }  // namespace
