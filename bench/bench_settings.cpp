@@ -4,6 +4,7 @@
 // reads and writes. Memory: a load and save of large and crafted files, each in a process of its
 // own, as the rise of its peak working set. Prints the figures of this one run.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <psapi.h>
 
 #include <algorithm>
@@ -51,7 +52,8 @@ std::string LargeFile(int sections, bool untidy) {
   const std::string japanese = Ansi(L"説明=関連づけの設定");
   for (int i = 0; i < sections; ++i) {
     if (i == sections / 2) {
-      bytes += "[EXT]\r\nEXT=.abc\r\nCOMMAND=C:\\Tools\\abcview.exe\r\nFILE_TYPE=ABC\r\nICON_FILE=\r\nICON_INDEX=0\r\n\r\n";
+      bytes +=
+          "[EXT]\r\nEXT=.abc\r\nCOMMAND=C:\\Tools\\abcview.exe\r\nFILE_TYPE=ABC\r\nICON_FILE=\r\nICON_INDEX=0\r\n\r\n";
       continue;
     }
     char line[128];
@@ -154,7 +156,8 @@ Times Measure(const std::wstring& folder, int sections, bool untidy, int runs) {
 }
 
 // The child's part: the rise of this process's peak working set over a save of path, in KiB, as
-// its exit code (Wine keeps no peak of private bytes; the document touches all it allocates). The child finds path in kChildVariable.
+// its exit code (Wine keeps no peak of private bytes; the document touches all it allocates). The child finds path in
+// kChildVariable.
 int MeasureMemory(const std::wstring& path) {
   PROCESS_MEMORY_COUNTERS before{}, after{};
   GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
@@ -196,22 +199,32 @@ int main() {
     CreateDirectoryW(folder.c_str(), nullptr);
 
     for (bool untidy : {false, true}) {
-      const Times small = Measure(folder, 10000, untidy, 21);
-      const Times large = Measure(folder, 100000, untidy, 21);
-      std::printf("%s\n", untidy ? "a comment in every section (left out on saving):"
-                                 : "a tidy file (as saving writes it):");
-      std::printf("  settings file      %8.2f MB  %8.2f MB\n", small.megabytes, large.megabytes);
-      std::printf("  raw read + write   %8.2f ms  %8.2f ms\n", small.raw, large.raw);
-      std::printf("  save               %8.2f ms  %8.2f ms  (load, five keys, write; median of 21)\n", small.save,
-                  large.save);
-      std::printf("  open               %8.2f ms  %8.2f ms  (load, seven reads; median of 21)\n", small.open,
-                  large.open);
-      std::printf("  save / raw         %8.2f x   %8.2f x   (goal: at most 5)\n", small.save / small.raw,
-                  large.save / large.raw);
-      std::printf("  save per MB        %8.2f ms  %8.2f ms  (linear when alike)\n", small.save / small.megabytes,
-                  large.save / large.megabytes);
-      std::printf("  open per MB        %8.2f ms  %8.2f ms\n", small.open / small.megabytes,
-                  large.open / large.megabytes);
+      // 1, 10 and 100 MB: medians of 21, 21 and 3 runs.
+      const Times t[] = {Measure(folder, 10000, untidy, 21), Measure(folder, 100000, untidy, 21),
+                         Measure(folder, 1000000, untidy, 3)};
+      std::printf("%s\n",
+                  untidy ? "a comment in every section (left out on saving):" : "a tidy file (as saving writes it):");
+      auto row = [&](const char* what, const char* unit, double (*figure)(const Times&), const char* note) {
+        std::printf("  %-17s", what);
+        for (const Times& times : t) std::printf(" %9.2f %-2s", figure(times), unit);
+        std::printf("  %s\n", note);
+      };
+      row(
+          "settings file", "MB", [](const Times& x) { return x.megabytes; }, "");
+      row(
+          "raw read + write", "ms", [](const Times& x) { return x.raw; }, "");
+      row(
+          "save", "ms", [](const Times& x) { return x.save; }, "(load, five keys, write)");
+      row(
+          "open", "ms", [](const Times& x) { return x.open; }, "(load, seven reads)");
+      row(
+          "save / raw", "x", [](const Times& x) { return x.save / x.raw; }, "(goal: at most 5)");
+      row(
+          "open / raw", "x", [](const Times& x) { return x.open / x.raw; }, "");
+      row(
+          "save per MB", "ms", [](const Times& x) { return x.save / x.megabytes; }, "(linear when alike)");
+      row(
+          "open per MB", "ms", [](const Times& x) { return x.open / x.megabytes; }, "");
     }
 
     const std::wstring profile = folder + L"\\profile.ini";

@@ -74,21 +74,23 @@ class FileSink : public ByteSink {
 // The errors of ReplaceFileW after which the rename may still put the new file in place: the old
 // file is gone (removed meanwhile, or by ReplaceFileW itself), or the platform cannot replace it.
 constexpr DWORD kRenameAfter[] = {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
-                                  ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, ERROR_NOT_SUPPORTED,
-                                  ERROR_INVALID_FUNCTION};
+                                  ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, ERROR_NOT_SUPPORTED, ERROR_INVALID_FUNCTION};
 
-// Puts the file temp in target's place: by ReplaceFileW, which keeps target's attributes and
-// security, where target exists and that works; else by renaming it, after which target's
-// attributes (when it had any) are set again. Returns false with the error as the last error.
+// Puts the file temp in target's place: by ReplaceFileW, which keeps target's security, where
+// target exists and that works; else by renaming it. Target's attributes (when it had any) are set
+// again, since Wine's ReplaceFileW and the rename drop them. Returns false with the error as the
+// last error.
 bool TakePlace(const std::wstring& temp, const std::wstring& target, DWORD attributes) {
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-      return true;
-    const DWORD error = GetLastError();
-    if (std::find(std::begin(kRenameAfter), std::end(kRenameAfter), error) == std::end(kRenameAfter)) return false;
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  const auto replace = [&] {
+    return ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  };
+  if (!exists || !replace()) {
+    if (exists && std::find(std::begin(kRenameAfter), std::end(kRenameAfter), GetLastError()) == std::end(kRenameAfter))
+      return false;
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
   }
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), attributes);
+  if (exists) SetFileAttributesW(target.c_str(), attributes);
   return true;
 }
 
@@ -156,8 +158,8 @@ void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSin
   if (!GetTempFileNameW(folder.c_str(), L"tvr", 0, tempName.data())) throw CannotCreate(full, GetLastError());
   TemporaryFile temp(tempName.data());
   {
-    common::UniqueFileHandle file(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    common::UniqueFileHandle file(
+        CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotCreate(full, GetLastError());
     FileSink sink(file.get());
     produce(sink);

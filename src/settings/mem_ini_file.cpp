@@ -55,10 +55,10 @@ struct Text {
   std::basic_string_view<Unit> units;
   TextEncoding encoding;
 
+  static bool Blank(Unit c) { return static_cast<std::make_unsigned_t<Unit>>(c) <= ' '; }
   static void Trim(std::basic_string_view<Unit> t, size_t& begin, size_t& end) {
-    auto blank = [](Unit c) { return static_cast<std::make_unsigned_t<Unit>>(c) <= ' '; };
-    while (begin < end && blank(t[begin])) ++begin;
-    while (end > begin && blank(t[end - 1])) --end;
+    while (begin < end && Blank(t[begin])) ++begin;
+    while (end > begin && Blank(t[end - 1])) --end;
   }
   Line Read(size_t pos) const {
     Line line;
@@ -147,10 +147,10 @@ TMemIniFile::TMemIniFile(std::wstring FileName) : FFileName(std::move(FileName))
     FEncoding = encoding;
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
       FWide = settings::DecodeUtf16(std::string_view(bytes).substr(mark), encoding == TextEncoding::Utf16BE);
-      FWide.resize(std::min(FWide.find(L'\0'), FWide.size()));
+      FWide.erase(std::find(FWide.begin(), FWide.end(), L'\0'), FWide.end());
     } else {
       FBytes = std::move(bytes.erase(0, mark));
-      FBytes.resize(std::min(FBytes.find('\0'), FBytes.size()));
+      FBytes.erase(std::find(FBytes.begin(), FBytes.end(), '\0'), FBytes.end());
     }
   });
 }

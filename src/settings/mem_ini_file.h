@@ -51,31 +51,30 @@ class TMemIniFile {
   };
   static constexpr size_t kAppended = static_cast<size_t>(-1);
 
-  // Calls f with the file's text: its bytes (ANSI code page, UTF-8) or its UTF-16 units.
+  // Calls f with the file's text (see mem_ini_file.cpp).
   template <typename F>
   decltype(auto) WithText(F&& f) const;
-  // Writes the document's lines in their tidy form through sink, in encoding.
+  // Writes the document in its tidy form, in encoding.
   template <typename Text>
   void Render(const Text& text, settings::TextEncoding encoding, settings::ByteSink& sink) const;
-  // Where the text of the file ends.
   size_t TextSize() const;
-  // A section: where its lines start in the file's text, or TextSize() + 1 + i for FAdded[i]. The
-  // last of that name; nullopt when there is none.
+  // The last section of that name: where its lines start in the text, or TextSize() + 1 + i for
+  // FAdded[i]; nullopt when there is none.
   std::optional<size_t> FindSection(std::wstring_view name) const;
   // The change of the key in the section, or null.
   const Change* FindChange(size_t section, std::wstring_view key) const;
-  // The encoding to write in: the file's own unless it cannot hold what was set since.
+  // The file's own encoding unless it cannot hold what was set since.
   settings::TextEncoding TargetEncoding() const;
 
   std::wstring FFileName;
   // Unset until a file was loaded.
   std::optional<settings::TextEncoding> FEncoding;
-  // The text of the file after its byte-order mark, up to a NUL: bytes, or units for UTF-16.
+  // The file's text after its byte-order mark and before any NUL: bytes, or units for UTF-16.
   std::string FBytes;
   std::wstring FWide;
-  // Sections added since loading, after the file's; and the key lines set since.
+  // Sections added since loading, after the file's; the key lines set since.
   std::vector<std::wstring> FAdded;
   std::vector<Change> FChanges;
-  // The last section looked up: one operation asks for the same section again and again.
+  // The last section looked up: one operation asks for the same one again and again.
   mutable std::optional<std::pair<std::wstring, std::optional<size_t>>> FLastFound;
 };

@@ -205,12 +205,16 @@ TEST(MemIniFile, SavingIntoAFileReplacesKeysInPlaceAndKeepsEverythingElse) {
   const std::string expected =
       "[TASK]\r\nCOMMAND=1\r\nCLOSE=1\r\n\r\n[EXT]\r\nEXT=.first\r\n\r\n[Other]\r\nkey=value with spaces\r\n"
       "just text\r\n\r\n[ext]\r\nEXT=.new\r\nCOMMAND=new.exe\r\nICON_INDEX=0\r\nFILE_TYPE=desc\r\nICON_FILE=\r\n\r\n";
+  // The file keeps its attributes, such as hidden.
+  const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  SetFileAttributesW((folder / L"task.ini").c_str(), attributes);
   // The second save finds the same document and writes the same bytes.
   for (int save = 0; save < 2; ++save) {
     TMemIniFile ini(folder / L"task.ini");
     SetSetting(ini, L".new", L"new.exe", L"desc", L"", 0);
     ini.WriteToFile();
     EXPECT_EQ(ReadBytes(folder / L"task.ini"), expected) << "save " << save;
+    EXPECT_EQ(GetFileAttributesW((folder / L"task.ini").c_str()), attributes) << "save " << save;
   }
   EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"task.ini"});
 }
