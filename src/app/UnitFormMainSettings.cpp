@@ -39,7 +39,9 @@ constexpr TextKey kTextKeys[] = {
 
 // Why a field is refused, with its label in 「」.
 std::wstring TooLongText(const TextKey& row) {
-  return L"設定ファイルの「" + std::wstring(row.label) + L"」が " + std::to_wstring(common::MaxLength(row.limit)) +
+  // The extension is counted with the "." that registering puts in front.
+  const wchar_t* counted = row.limit == common::LimitedField::Extension ? L"「.」を含めて " : L" ";
+  return L"設定ファイルの「" + std::wstring(row.label) + L"」が" + counted + std::to_wstring(common::MaxLength(row.limit)) +
          L" 文字を超えています";
 }
 std::wstring LineBreakText(const TextKey& row) {

@@ -44,29 +44,34 @@ class TemporaryFile {
   std::wstring path_;
 };
 
-// Writes into an open file in the order the pieces come, gathering them up to kBuffer bytes and
-// checking that every byte arrives.
+// Writes into an open file in the order the pieces come, gathering small ones up to kBuffer bytes,
+// and checking that every byte arrives.
 class FileSink : public ByteSink {
  public:
   explicit FileSink(HANDLE file) : file_(file) {}
   void Write(std::string_view bytes) override {
+    if (buffer_.size() + bytes.size() > kBuffer) Flush();
+    // A large piece goes out by itself, after what waited before it.
+    if (bytes.size() > kBuffer) return WriteOut(bytes);
     buffer_.append(bytes);
-    if (buffer_.size() >= kBuffer) Flush();
   }
   void Flush() {
-    for (size_t done = 0; done < buffer_.size();) {
-      const DWORD want = static_cast<DWORD>(std::min<size_t>(buffer_.size() - done, kChunk));
-      DWORD written = 0;
-      // A full disk may answer TRUE with fewer bytes written (Wine does): count them.
-      if (!WriteFile(file_, buffer_.data() + done, want, &written, nullptr) || written != want)
-        throw Exception(kWriteError);
-      done += written;
-    }
+    WriteOut(buffer_);
     buffer_.clear();
   }
 
  private:
   static constexpr size_t kBuffer = 1 << 20;
+  void WriteOut(std::string_view bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
+      DWORD written = 0;
+      // A full disk may answer TRUE with fewer bytes written (Wine does): count them.
+      if (!WriteFile(file_, bytes.data() + done, want, &written, nullptr) || written != want)
+        throw Exception(kWriteError);
+      done += written;
+    }
+  }
   HANDLE file_;
   std::string buffer_;
 };

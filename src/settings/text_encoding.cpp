@@ -127,6 +127,14 @@ TextEncoder::TextEncoder(TextEncoding encoding, ByteSink& sink) : encoding_(enco
 }
 
 void TextEncoder::Put(std::wstring_view text) {
+  // A long text goes in pieces, so that its bytes never take much memory; a piece never ends
+  // between the two halves of a surrogate pair.
+  constexpr size_t kPiece = 1 << 16;
+  while (text.size() > kPiece) {
+    const size_t n = IS_HIGH_SURROGATE(text[kPiece - 1]) ? kPiece - 1 : kPiece;
+    Put(text.substr(0, n));
+    text.remove_prefix(n);
+  }
   if (text.empty()) return;
   scratch_.clear();
   if (encoding_ == TextEncoding::Utf16LE) {

@@ -32,8 +32,9 @@ bool AnsiStartsCharacter(std::string_view text, size_t pos);
 // character or a look-alike (such as ¥ becoming \).
 bool AnsiCanHold(std::wstring_view text);
 
-// Encodes text into a sink: the byte-order mark of the encoding first, then each piece. A
-// character that the ANSI code page lacks becomes its default character; check with AnsiCanHold.
+// Encodes text into a sink: the byte-order mark of the encoding first, then each piece, a long one
+// in several writes. A character that the ANSI code page lacks becomes its default character;
+// check with AnsiCanHold.
 class TextEncoder {
  public:
   TextEncoder(TextEncoding encoding, ByteSink& sink);

@@ -199,7 +199,7 @@ TEST_F(SettingsCommandsTest, AFieldBeyondWhatWindowsAcceptsRefusesTheFileNamingT
     const wchar_t* refused;  // the message when the file is refused, else null
   };
   const std::wstring a254(254, L'a');
-  const wchar_t* const extension = L"設定ファイルの「拡張子」が 255 文字を超えています";
+  const wchar_t* const extension = L"設定ファイルの「拡張子」が「.」を含めて 255 文字を超えています";
   const LengthCase cases[] = {
       // The extension becomes the name of a registry key, its "." included.
       {&TFormMain::EditExt, "EXT", L"." + a254, nullptr},

@@ -153,18 +153,21 @@ TEST(MemIniFile, AFileIsWrittenAgainInTheEncodingItWasReadIn) {
 }
 
 TEST(MemIniFile, ALongLineKeepsItsPlaceBehindTheMark) {
-  // A piece of 256 KiB or more once went out ahead of the byte-order mark that waited before it.
+  // A piece of 256 KiB or more once went out ahead of the byte-order mark that waited before it;
+  // pieces of more than a MiB go out by themselves.
   testsupport::TempFolder folder;
-  const std::wstring big = L"[BIG]\r\nK=" + std::wstring(400000, L'x') + L"\r\n\r\n";
-  for (const EncodingCase& e : kEncodings) {
-    SCOPED_TRACE(e.what);
-    WriteBytes(folder / L"big.ini", e.mark + e.encode(big + L"[EXT]\r\nEXT=.old\r\n"));
-    TMemIniFile ini(folder / L"big.ini");
-    ini.SetTextValue(L"EXT", L"EXT", L".new");
-    ini.WriteToFile();
-    const std::string saved = ReadBytes(folder / L"big.ini");
-    EXPECT_TRUE(saved == e.mark + e.encode(big + L"[EXT]\r\nEXT=.new\r\n\r\n"))
-        << "begins " << testing::PrintToString(saved.substr(0, 8));
+  for (int length : {400000, 1500000}) {
+    const std::wstring big = L"[BIG]\r\nK=" + std::wstring(length, L'x') + L"\r\n\r\n";
+    for (const EncodingCase& e : kEncodings) {
+      SCOPED_TRACE(std::string(e.what) + ", a line of " + std::to_string(length));
+      WriteBytes(folder / L"big.ini", e.mark + e.encode(big + L"[EXT]\r\nEXT=.old\r\n"));
+      TMemIniFile ini(folder / L"big.ini");
+      ini.SetTextValue(L"EXT", L"EXT", L".new");
+      ini.WriteToFile();
+      const std::string saved = ReadBytes(folder / L"big.ini");
+      EXPECT_TRUE(saved == e.mark + e.encode(big + L"[EXT]\r\nEXT=.new\r\n\r\n"))
+          << "begins " << testing::PrintToString(saved.substr(0, 8));
+    }
   }
 }
 

@@ -106,6 +106,7 @@ TEST(MemIniFileRobustness, LoadingAndSavingAnyFileHoldsAtMostThreeTimesItsSize) 
       {"key lines in the section that is saved", L"[EXT]\r\n", L"k=v\r\n", false},
       {"lines without key in that section", L"[EXT]\r\n", L"x\n", false},
       {"an ordinary file in UTF-16", L"", L"[Section]\r\nName=関連づけ\r\nValue=1\r\n\r\n", true},
+      {"one long line in UTF-16", L"[Other]\r\nK=", L"x", true},
   };
   constexpr size_t kSize = 8 << 20;
   testsupport::TempFolder folder;
