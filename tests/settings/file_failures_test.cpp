@@ -83,6 +83,19 @@ TEST(SettingsFileFailures, AFileLockedAgainstReadingCannotBeOpenedAndNamesItsAbs
   EXPECT_EQ(ReadBytes(path), kOldContent);
 }
 
+TEST(SettingsFileFailures, AFileOfMoreThanAGibibyteIsRefusedUnread) {
+  testsupport::TempFolder folder;
+  const std::wstring path = folder / L"huge.ini";
+  {
+    // Sparse: the disk holds none of it.
+    common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    LARGE_INTEGER size;
+    size.QuadPart = (1LL << 30) + 1;
+    ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+  }
+  EXPECT_EQ(MessageOf([&] { TMemIniFile ini(path); }), CannotOpen(path, ERROR_FILE_TOO_LARGE));
+}
+
 struct CreateCase {
   const char* what;
   const wchar_t* name;

@@ -90,10 +90,6 @@ TEST(MemIniFileRobustness, EveryFileLoadsAndSavingThenLoadingKeepsTheDocument) {
   EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"fuzz.ini"});
 }
 
-}  // namespace
-
-namespace {
-
 TEST(MemIniFileRobustness, LoadingAndSavingAnyFileHoldsAtMostThreeTimesItsSize) {
   struct Shape {
     const char* what;
