@@ -122,10 +122,12 @@ class TFormMain : public ui::Form {
   void BtnHelpClick();
 
   // Fills the five fields from section "EXT" of Ini (missing text keys give empty fields, a missing
-  // or invalid icon index 0), then redraws the preview.
+  // or invalid icon index 0), then redraws the preview. Raises Exception naming the field, and
+  // changes none, when a text is longer than the field may be (common/field_limits.h).
   void ReadSetting(const TMemIniFile& Ini);
   // Stores the five fields into section "EXT" of Ini; the icon index as an integer (0 when the
-  // field holds none).
+  // field holds none). Raises Exception naming the field, and stores nothing, when a text field
+  // holds CR, LF or NUL, which would forge lines of the file.
   void WriteSetting(TMemIniFile& Ini) const;
   // Loads the settings file chosen in OpenDialogIni into the fields; its task is never run. A file
   // that cannot be read raises Exception after the caption already shows it.

@@ -2,12 +2,17 @@
 // and the batch task handed over from the command line.
 #include <windows.h>
 
+#include <array>
+#include <string>
+#include <string_view>
+
 #include "app/UnitFormMain.h"
 #include "common/cursor.h"
 #include "common/exception.h"
+#include "common/field_limits.h"
+#include "common/files.h"
 #include "common/text.h"
 #include "settings/command_line.h"
-#include "settings/file_access.h"
 #include "settings/mem_ini_file.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
@@ -17,17 +22,34 @@ namespace {
 constexpr wchar_t kSettingSection[] = L"EXT";
 constexpr wchar_t kIconIndexKey[] = L"ICON_INDEX";
 
-// The text fields and their keys in section "EXT", in the order they are read and written.
+// The text fields and their keys in section "EXT", in the order they are read and written, with
+// the labels that name them in messages.
 struct TextKey {
   ui::Control TFormMain::*field;
   const wchar_t* key;
+  const wchar_t* label;
+  common::LimitedField limit;
 };
 constexpr TextKey kTextKeys[] = {
-    {&TFormMain::EditExt, L"EXT"},
-    {&TFormMain::EditCommand, L"COMMAND"},
-    {&TFormMain::EditFileType, L"FILE_TYPE"},
-    {&TFormMain::EditIconFile, L"ICON_FILE"},
+    {&TFormMain::EditExt, L"EXT", L"拡張子", common::LimitedField::Extension},
+    {&TFormMain::EditCommand, L"COMMAND", L"実行プログラム", common::LimitedField::Command},
+    {&TFormMain::EditFileType, L"FILE_TYPE", L"ファイルタイプの説明", common::LimitedField::FileType},
+    {&TFormMain::EditIconFile, L"ICON_FILE", L"アイコンファイル", common::LimitedField::IconFile},
 };
+
+// Why a field is refused, with its label in 「」.
+std::wstring TooLongText(const TextKey& row) {
+  // The extension is counted with the "." that registering puts in front.
+  const wchar_t* counted = row.limit == common::LimitedField::Extension ? L"「.」を含めて " : L" ";
+  return L"設定ファイルの「" + std::wstring(row.label) + L"」が" + counted + std::to_wstring(common::MaxLength(row.limit)) +
+         L" 文字を超えています";
+}
+std::wstring LineBreakText(const TextKey& row) {
+  return L"「" + std::wstring(row.label) + L"」に改行または NUL 文字が含まれているため保存できません";
+}
+
+// The characters that would end a line of the file, or the text, early.
+constexpr std::wstring_view kLineBreaks(L"\r\n\0", 3);
 
 // The steps of each task code, in order.
 struct Task {
@@ -43,12 +65,19 @@ constexpr Task kTasks[] = {
 }  // namespace
 
 void TFormMain::ReadSetting(const TMemIniFile& Ini) {
-  for (const TextKey& row : kTextKeys) (this->*row.field).SetText(Ini.GetTextValue(kSettingSection, row.key, L""));
+  std::array<std::wstring, std::size(kTextKeys)> values;
+  for (size_t i = 0; i < values.size(); ++i) {
+    values[i] = Ini.GetTextValue(kSettingSection, kTextKeys[i].key, L"");
+    if (common::TooLong(kTextKeys[i].limit, values[i])) throw Exception(TooLongText(kTextKeys[i]));
+  }
+  for (size_t i = 0; i < values.size(); ++i) (this->*kTextKeys[i].field).SetText(values[i]);
   EditIconIndex.SetText(common::IntToStr(Ini.GetIntValue(kSettingSection, kIconIndexKey, 0)));
   DrawIconPreview(EditIconFile.Text(), common::StrToIntDef(EditIconIndex.Text(), 0));
 }
 
 void TFormMain::WriteSetting(TMemIniFile& Ini) const {
+  for (const TextKey& row : kTextKeys)
+    if ((this->*row.field).Text().find_first_of(kLineBreaks) != std::wstring::npos) throw Exception(LineBreakText(row));
   for (const TextKey& row : kTextKeys) Ini.SetTextValue(kSettingSection, row.key, (this->*row.field).Text());
   Ini.SetIntValue(kSettingSection, kIconIndexKey, common::StrToIntDef(EditIconIndex.Text(), 0));
 }
@@ -89,7 +118,7 @@ void TFormMain::SaveSettingFile(const std::wstring& FileName) {
 }
 
 void TFormMain::ExecuteSettingFile(const std::wstring& FileName) {
-  if (!settings::FileExists(FileName)) return;
+  if (!common::FileExists(FileName)) return;
   SetSettingFileName(FileName);
   try {
     TMemIniFile ini(FileName);

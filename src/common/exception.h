@@ -4,6 +4,10 @@
 #include <string>
 #include <utility>
 
+// The message of a failure for want of memory. Like the other messages raised, it ends without a
+// full stop, which the application's error box adds.
+inline constexpr wchar_t kOutOfMemoryMessage[] = L"メモリが不足しています";
+
 // The general error. Commands that report failures catch this class and show Message().
 class Exception {
  public:

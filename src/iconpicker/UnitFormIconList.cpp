@@ -6,6 +6,7 @@
 #include <array>
 
 #include "common/cursor.h"
+#include "common/files.h"
 #include "common/icons.h"
 #include "common/text.h"
 #include "resource.h"
@@ -62,12 +63,6 @@ constexpr std::array<int, 1> kImages = {IDI_IMAGE_OPEN};
 // The help topic of this window.
 constexpr int kHelpContext = 4;
 
-// True when path names an existing file that is not a directory (a locked file counts).
-bool FileExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 TFormIconList::TFormIconList(HWND owner, int dpi)
@@ -105,7 +100,7 @@ void TFormIconList::LoadIcons(const std::wstring& path) {
   HWND list = ListViewIcon();
   ListView_DeleteAllItems(list);
   ImageList_RemoveAll(FImageListIcon.get());
-  if (!FileExists(path)) return;
+  if (!common::FileExists(path)) return;
 
   const common::IconFile icons(path);
   const UINT count = icons.Count();

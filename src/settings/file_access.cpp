@@ -10,10 +10,14 @@ namespace settings {
 
 namespace {
 
-// Larger files are refused as settings files: the document indexes its text with 32 bits.
+// Larger files are refused as settings files: no setting needs them, and they would only tie up
+// memory.
 constexpr LONGLONG kLargestFile = 1LL << 30;
 // The most that one ReadFile or WriteFile call is asked to move.
 constexpr DWORD kChunk = 1u << 26;
+
+// The message of a write that stopped short.
+constexpr wchar_t kWriteError[] = L"ストリームへの書き込みエラー";
 
 Exception CannotOpen(const std::wstring& name, DWORD error) {
   return Exception(L"ファイル " + FullPathName(name) + L" は開けません。 " + SystemMessageText(error) + L" ");
@@ -40,31 +44,31 @@ class TemporaryFile {
   std::wstring path_;
 };
 
-// Writes into an open file, gathering small pieces and checking that every byte arrives.
+// Writes into an open file in the order the pieces come, gathering small ones up to kBuffer bytes,
+// and checking that every byte arrives.
 class FileSink : public ByteSink {
  public:
-  explicit FileSink(HANDLE file) : file_(file) { buffer_.reserve(kBuffer); }
+  explicit FileSink(HANDLE file) : file_(file) {}
   void Write(std::string_view bytes) override {
     if (buffer_.size() + bytes.size() > kBuffer) Flush();
-    if (bytes.size() >= kBuffer / 4)
-      WriteThrough(bytes);
-    else
-      buffer_.append(bytes);
+    // A large piece goes out by itself, after what waited before it.
+    if (bytes.size() > kBuffer) return WriteOut(bytes);
+    buffer_.append(bytes);
   }
   void Flush() {
-    WriteThrough(buffer_);
+    WriteOut(buffer_);
     buffer_.clear();
   }
 
  private:
   static constexpr size_t kBuffer = 1 << 20;
-  void WriteThrough(std::string_view bytes) {
+  void WriteOut(std::string_view bytes) {
     for (size_t done = 0; done < bytes.size();) {
-      DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
       DWORD written = 0;
       // A full disk may answer TRUE with fewer bytes written (Wine does): count them.
       if (!WriteFile(file_, bytes.data() + done, want, &written, nullptr) || written != want)
-        throw Exception(L"ストリームへの書き込みエラー");
+        throw Exception(kWriteError);
       done += written;
     }
   }
@@ -72,13 +76,30 @@ class FileSink : public ByteSink {
   std::string buffer_;
 };
 
-}  // namespace
+// The errors of ReplaceFileW after which the rename may still put the new file in place: the old
+// file is gone (removed meanwhile, or by ReplaceFileW itself), or the platform cannot replace it.
+constexpr DWORD kRenameAfter[] = {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+                                  ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, ERROR_NOT_SUPPORTED, ERROR_INVALID_FUNCTION};
 
-bool FileExists(const std::wstring& name) {
-  if (name.empty()) return false;
-  DWORD attributes = GetFileAttributesW(name.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+// Puts the file temp in target's place: by ReplaceFileW, which keeps target's security, where
+// target exists and that works; else by renaming it. Target's attributes (when it had any) are set
+// again, since Wine's ReplaceFileW and the rename drop them. Returns false with the error as the
+// last error.
+bool TakePlace(const std::wstring& temp, const std::wstring& target, DWORD attributes) {
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  const auto replace = [&] {
+    return ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  };
+  if (!exists || !replace()) {
+    if (exists && std::find(std::begin(kRenameAfter), std::end(kRenameAfter), GetLastError()) == std::end(kRenameAfter))
+      return false;
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+  }
+  if (exists) SetFileAttributesW(target.c_str(), attributes);
+  return true;
 }
+
+}  // namespace
 
 std::wstring FullPathName(const std::wstring& name) {
   std::wstring full(MAX_PATH, L'\0');
@@ -142,17 +163,16 @@ void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSin
   if (!GetTempFileNameW(folder.c_str(), L"tvr", 0, tempName.data())) throw CannotCreate(full, GetLastError());
   TemporaryFile temp(tempName.data());
   {
-    common::UniqueFileHandle file(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    common::UniqueFileHandle file(
+        CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotCreate(full, GetLastError());
     FileSink sink(file.get());
     produce(sink);
     sink.Flush();
+    // The new content is on the disk before it stands in for the old.
+    if (!FlushFileBuffers(file.get())) throw Exception(kWriteError);
   }
-  // The new file is renamed over the old one in one step; it takes on the old one's attributes.
-  if (!MoveFileExW(temp.Path().c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING))
-    throw CannotCreate(full, GetLastError());
-  if (exists) SetFileAttributesW(full.c_str(), attributes);
+  if (!TakePlace(temp.Path(), full, attributes)) throw CannotCreate(full, GetLastError());
   temp.Release();
 }
 

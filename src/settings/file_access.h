@@ -11,9 +11,6 @@
 
 namespace settings {
 
-// True when name denotes an existing file that is not a directory.
-bool FileExists(const std::wstring& name);
-
 // The absolute form of name (against the current directory); name itself when it has none.
 std::wstring FullPathName(const std::wstring& name);
 
@@ -26,9 +23,10 @@ std::wstring SystemMessageText(DWORD code);
 std::string ReadWholeFile(const std::wstring& name);
 
 // Replaces the whole content of the file (creating it when missing) in one step: produce writes
-// the new content into a temporary file in the same folder, every byte is checked, then that file
-// takes the old one's place. On failure the old file is left as it was and no temporary file
-// remains. Raises Exception: "ストリームへの書き込みエラー" when fewer bytes were written;
+// the new content into a temporary file in the same folder, every byte is checked and flushed to
+// the disk, then that file takes the old one's place, keeping the old one's attributes and
+// security. On failure the old file is left as it was and no temporary file remains. Raises
+// Exception: "ストリームへの書き込みエラー" when fewer bytes were written or flushed;
 // "ファイル "<absolute path>" を作成できません。<system text>" when the file is read-only, a
 // folder, in use, or cannot be created or replaced; and whatever produce raises.
 void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce);

@@ -1,17 +1,20 @@
 #pragma once
 // An INI settings file held in memory for the length of one operation.
 
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "settings/byte_sink.h"
 #include "settings/text_encoding.h"
 
 // The sections and lines of one INI file. Section and key names match regardless of letter case;
 // where a name occurs more than once, the last occurrence is the one read and replaced. Nothing is
-// written until WriteToFile; destroying a document never writes.
+// written until WriteToFile; destroying a document never writes. Every operation raises Exception
+// "メモリが不足しています" when memory runs out, and then leaves the document and its file as they were.
 class TMemIniFile {
  public:
   // Loads FileName when it names an existing file (relative names against the current directory).
@@ -27,7 +30,8 @@ class TMemIniFile {
   // it is absent or not such a number.
   int GetIntValue(std::wstring_view Section, std::wstring_view Key, int Default) const;
   // Replaces the key's line in place (the key written as passed), or appends it to the section,
-  // which is appended to the document when absent. The value is kept exactly as passed.
+  // which is appended to the document when absent. The value is kept exactly as passed; a value
+  // holding CR, LF or NUL would be read back as other lines, so callers keep those out.
   void SetTextValue(std::wstring_view Section, std::wstring_view Key, std::wstring_view Value);
   // SetTextValue with the value in decimal.
   void SetIntValue(std::wstring_view Section, std::wstring_view Key, int Value);
@@ -38,80 +42,39 @@ class TMemIniFile {
   void WriteToFile() const;
 
  private:
-  // A piece of the file's text (FBytes or FWide), or of FAdded.
-  struct Range {
-    uint32_t pos = 0;
-    uint32_t len = 0;
-    bool added = false;
+  // A key line set since loading: it stands in for the file's line that starts at `line`, or
+  // follows the lines of its section when line is kAppended.
+  struct Change {
+    size_t section;
+    size_t line;
+    std::wstring key, value;
   };
-  // A key line (key "=" value) or, without key, a line kept as read (in value).
-  struct Line {
-    Range key;
-    Range value;
-    bool hasKey = false;
-  };
-  // A section as it lies in the file, from its header line (begin) to the next header (end), its
-  // lines after body. Its lines are read from the file until a change takes them apart into
-  // FLineLists[lines]. Writing copies the file's text but for the lines FEdits[firstEdit, +
-  // editCount), and adds the empty line after the section unless the file has it there.
-  struct Section {
-    Range name;
-    uint32_t begin = 0;
-    uint32_t body = 0;
-    uint32_t end = 0;
-    uint32_t firstEdit = 0;
-    uint32_t editCount = 0;
-    bool headerAsWritten = false;
-    bool endsWithEmptyLine = false;
-    int lines = -1;
-  };
-  class Writer;
-  // One line of the file as the format reads it.
-  struct RawLine;
+  static constexpr size_t kAppended = static_cast<size_t>(-1);
 
-  // The piece [from, to) of the file's text.
-  static Range Span(size_t from, size_t to);
-  // Reads the line that starts at pos of text[0, n).
-  template <typename Unit>
-  static RawLine ReadLine(const Unit* text, size_t pos, size_t n, const bool* leadBytes);
-  // A key line or line without key of the file as a line of the document.
-  static Line LineOf(const RawLine& line);
-
-  // Calls f with the file's text (bytes or UTF-16 units), its length and the lead-byte table.
+  // Calls f with the file's text (see mem_ini_file.cpp).
   template <typename F>
   decltype(auto) WithText(F&& f) const;
-  // Reads the sections of the text from start on; returns where the text ends (at a NUL).
-  size_t Parse(size_t start);
-  // True when the file's text is held as UTF-16 units (FWide).
-  bool Wide() const;
-  // The text of a range, decoded.
-  std::wstring Text(Range range) const;
-  // True when the text of range is name, letter case aside.
-  bool Matches(Range range, std::wstring_view name) const;
-  // Keeps text in FAdded; answers where.
-  Range Store(std::wstring_view text);
-  // The last section of that name, or null.
-  Section* FindSection(std::wstring_view name);
-  const Section* FindSection(std::wstring_view name) const;
-  // The value of the last key line of that key in the section.
-  std::optional<Range> FindValue(const Section& section, std::wstring_view key) const;
-  // The section's lines, taken apart from the file on first use.
-  std::vector<Line>& LinesOf(Section& section);
-  // The encoding to write in: the file's own unless it cannot hold what was set since.
+  // Writes the document in its tidy form, in encoding.
+  template <typename Text>
+  void Render(const Text& text, settings::TextEncoding encoding, settings::ByteSink& sink) const;
+  size_t TextSize() const;
+  // The last section of that name: where its lines start in the text, or TextSize() + 1 + i for
+  // FAdded[i]; nullopt when there is none.
+  std::optional<size_t> FindSection(std::wstring_view name) const;
+  // The change of the key in the section, or null.
+  const Change* FindChange(size_t section, std::wstring_view key) const;
+  // The file's own encoding unless it cannot hold what was set since.
   settings::TextEncoding TargetEncoding() const;
 
   std::wstring FFileName;
   // Unset until a file was loaded.
   std::optional<settings::TextEncoding> FEncoding;
-  // The file as read: bytes for the ANSI code page and UTF-8, units for UTF-16.
+  // The file's text after its byte-order mark and before any NUL: bytes, or units for UTF-16.
   std::string FBytes;
   std::wstring FWide;
-  const bool* FLeadBytes = nullptr;
-  // Keys, values and names set since.
-  std::wstring FAdded;
-  std::vector<Section> FSections;
-  // The lines of the file that writing does not copy as they are: they are left out (comments,
-  // empty lines) or written in their tidy form.
-  std::vector<Range> FEdits;
-  std::vector<std::vector<Line>> FLineLists;
+  // Sections added since loading, after the file's; the key lines set since.
+  std::vector<std::wstring> FAdded;
+  std::vector<Change> FChanges;
+  // The last section looked up: one operation asks for the same one again and again.
+  mutable std::optional<std::pair<std::wstring, std::optional<size_t>>> FLastFound;
 };

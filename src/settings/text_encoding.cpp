@@ -93,19 +93,22 @@ std::wstring DecodeBytes(std::string_view bytes, TextEncoding encoding) {
 }
 
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
-  std::wstring out(bytes.size() / 2, L'\0');
-  std::memcpy(out.data(), bytes.data(), out.size() * 2);
+  std::wstring out((bytes.size() + 1) / 2, kReplacement);
+  std::memcpy(out.data(), bytes.data(), bytes.size() / 2 * 2);
   if (bigEndian)
-    for (wchar_t& c : out) c = static_cast<wchar_t>(((c & 0xFF) << 8) | ((c >> 8) & 0xFF));
-  if (bytes.size() % 2) out.push_back(kReplacement);
+    for (size_t i = 0; i < bytes.size() / 2; ++i)
+      out[i] = static_cast<wchar_t>(((out[i] & 0xFF) << 8) | ((out[i] >> 8) & 0xFF));
   return out;
 }
 
-const bool* AnsiLeadBytes() {
-  const auto& table = LeadByteTable();
-  for (bool lead : table)
-    if (lead) return table.data();
-  return nullptr;
+bool AnsiStartsCharacter(std::string_view text, size_t pos) {
+  const auto& lead = LeadByteTable();
+  const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+  // Only a byte after a lead byte can be the second byte of a character.
+  if (pos == 0 || !lead[b[pos - 1]]) return true;
+  size_t i = 0;
+  while (i < pos) i += lead[b[i]] && i + 1 < text.size() && b[i + 1] >= kLowestTrailByte ? 2 : 1;
+  return i == pos;
 }
 
 bool AnsiCanHold(std::wstring_view text) {
@@ -124,6 +127,14 @@ TextEncoder::TextEncoder(TextEncoding encoding, ByteSink& sink) : encoding_(enco
 }
 
 void TextEncoder::Put(std::wstring_view text) {
+  // A long text goes in pieces, so that its bytes never take much memory; a piece never ends
+  // between the two halves of a surrogate pair.
+  constexpr size_t kPiece = 1 << 16;
+  while (text.size() > kPiece) {
+    const size_t n = IS_HIGH_SURROGATE(text[kPiece - 1]) ? kPiece - 1 : kPiece;
+    Put(text.substr(0, n));
+    text.remove_prefix(n);
+  }
   if (text.empty()) return;
   scratch_.clear();
   if (encoding_ == TextEncoding::Utf16LE) {

@@ -24,15 +24,17 @@ std::wstring DecodeBytes(std::string_view bytes, TextEncoding encoding);
 // The UTF-16 units of little- or big-endian bytes; an odd last byte becomes U+FFFD.
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian);
 
-// The lead-byte table of the ANSI code page when it is a double-byte one, else null.
-const bool* AnsiLeadBytes();
+// True when the byte at pos of text, which starts at a character, starts one of its own in the
+// ANSI code page: in a double-byte code page it may be the second byte of a character instead.
+bool AnsiStartsCharacter(std::string_view text, size_t pos);
 
 // True when the ANSI code page gives text back unchanged: no character becomes the default
 // character or a look-alike (such as ¥ becoming \).
 bool AnsiCanHold(std::wstring_view text);
 
-// Encodes text into a sink: the byte-order mark of the encoding first, then each piece. A
-// character that the ANSI code page lacks becomes its default character; check with AnsiCanHold.
+// Encodes text into a sink: the byte-order mark of the encoding first, then each piece, a long one
+// in several writes. A character that the ANSI code page lacks becomes its default character;
+// check with AnsiCanHold.
 class TextEncoder {
  public:
   TextEncoder(TextEncoding encoding, ByteSink& sink);

@@ -1,5 +1,7 @@
 #include "ui/application.h"
 
+#include <new>
+
 #include "common/exception.h"
 #include "ui/form.h"
 #include "ui/help.h"
@@ -76,6 +78,8 @@ void Application::HandleException() noexcept {
     throw;
   } catch (const Exception& e) {
     ShowException(e.Message());
+  } catch (const std::bad_alloc&) {
+    ShowException(kOutOfMemoryMessage);
   } catch (...) {
     ShowException(L"");
   }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -188,6 +189,105 @@ TEST_F(SettingsCommandsTest, SaveFailuresShowAWarningAndLeaveTheFileAsItWas) {
   lock.reset();
   EXPECT_EQ(ReadBytes(readOnly), kExampleSetting);
   EXPECT_EQ(ReadBytes(locked), kExampleSetting);
+}
+
+TEST_F(SettingsCommandsTest, AFieldBeyondWhatWindowsAcceptsRefusesTheFileNamingTheFieldAndChangesNoField) {
+  struct LengthCase {
+    ui::Control TFormMain::*field;
+    const char* key;
+    std::wstring value;
+    const wchar_t* refused;  // the message when the file is refused, else null
+  };
+  const std::wstring a254(254, L'a');
+  const wchar_t* const extension = L"設定ファイルの「拡張子」が「.」を含めて 255 文字を超えています";
+  const LengthCase cases[] = {
+      // The extension becomes the name of a registry key, its "." included.
+      {&TFormMain::EditExt, "EXT", L"." + a254, nullptr},
+      {&TFormMain::EditExt, "EXT", a254 + L"a", extension},
+      {&TFormMain::EditExt, "EXT", L"." + a254 + L"a", extension},
+      {&TFormMain::EditCommand, "COMMAND", std::wstring(32767, L'c'), nullptr},
+      {&TFormMain::EditCommand, "COMMAND", std::wstring(32768, L'c'),
+       L"設定ファイルの「実行プログラム」が 32767 文字を超えています"},
+      {&TFormMain::EditFileType, "FILE_TYPE", std::wstring(32767, L'f'), nullptr},
+      {&TFormMain::EditFileType, "FILE_TYPE", std::wstring(32768, L'f'),
+       L"設定ファイルの「ファイルタイプの説明」が 32767 文字を超えています"},
+      {&TFormMain::EditIconFile, "ICON_FILE", std::wstring(32767, L'i'), nullptr},
+      {&TFormMain::EditIconFile, "ICON_FILE", std::wstring(1 << 20, L'i'),
+       L"設定ファイルの「アイコンファイル」が 32767 文字を超えています"},
+  };
+  const std::wstring path = folder / L"long.ini";
+  const std::vector<std::wstring> before = {L".kept", L"kept.exe", L"kept", L"", L"0"};
+  for (const LengthCase& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " of " + std::to_string(c.value.size()));
+    WriteBytes(path, std::string("[EXT]\r\n") + c.key + "=" + testsupport::Ansi(c.value) + "\r\n" + kExampleTask);
+    Fill(before[0], before[1], before[2], before[3], before[4]);
+    dialogs.Then(path);
+    if (!c.refused) {
+      form->ActionFileOpenExecute();
+      const std::wstring shown = (form.get()->*c.field).Text();
+      EXPECT_TRUE(shown == c.value) << "the field holds " << shown.size() << " characters";
+      EXPECT_TRUE(boxes.Take().empty());
+      continue;
+    }
+    // Opened from the menu, the file is refused in the application's error box; run as a batch
+    // task, in the task's error box, and the task is not run.
+    boxes.Then(ui::mrOk).Then(ui::mrOk);
+    SendMessageW(form->Handle(), WM_COMMAND, IDM_FILE_OPEN, 0);
+    EXPECT_TRUE(Fields() == before) << "opening changed a field";
+    form->ExecuteSettingFile(path);
+    EXPECT_TRUE(Fields() == before) << "the batch task changed a field";
+    ExpectBoxes(boxes.Take(), {{ui::BoxKind::Error, c.refused + std::wstring(L".")}, {ui::BoxKind::Error, c.refused}});
+    EXPECT_TRUE(IsWindow(form->Handle()));
+  }
+}
+
+TEST_F(SettingsCommandsTest, AFieldWithALineBreakIsNotSavedSinceItWouldForgeLines) {
+  struct BreakCase {
+    ui::Control TFormMain::*field;
+    const wchar_t* label;
+    const wchar_t* text;
+  };
+  const BreakCase cases[] = {
+      {&TFormMain::EditExt, L"拡張子", L".abc\r\n[TASK]"},
+      {&TFormMain::EditCommand, L"実行プログラム", L"x.exe\r\nCOMMAND=1"},
+      {&TFormMain::EditFileType, L"ファイルタイプの説明", L"line\none"},
+      {&TFormMain::EditIconFile, L"アイコンファイル", L"C:\\a.ico\r"},
+  };
+  const std::wstring path = folder / L"kept.ini";
+  for (const BreakCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.label)));
+    WriteBytes(path, kExampleSetting);
+    Fill(L".abc", L"x.exe", L"", L"", L"0");
+    (form.get()->*c.field).SetText(c.text);
+    ASSERT_EQ((form.get()->*c.field).Text(), c.text) << "the field does not keep the line break";
+    boxes.Then(ui::mrOk);
+    form->SaveSettingFile(path);
+    const std::wstring refusal = L"「" + std::wstring(c.label) + L"」に改行または NUL 文字が含まれているため保存できません";
+    ExpectBoxes(boxes.Take(), {{ui::BoxKind::Warning, refusal}});
+    EXPECT_EQ(ReadBytes(path), kExampleSetting);
+  }
+  // A new file is not even created.
+  boxes.Then(ui::mrOk);
+  form->SaveSettingFile(folder / L"new.ini");
+  EXPECT_EQ(boxes.Take().size(), 1u);
+  EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"kept.ini"});
+}
+
+TEST_F(MainWindowTest, RunningOutOfMemoryAnywhereShowsAMessageThatSaysSo) {
+  // A command whose failure nobody catches: the window procedure hands it to the error box.
+  struct Throwing : TFormMain {
+    using TFormMain::TFormMain;
+    void OnCommand(int id) override {
+      if (id != 4243) return TFormMain::OnCommand(id);
+      throw std::bad_alloc();
+    }
+  };
+  auto throwing = std::make_unique<Throwing>(96);
+  throwing->Show();
+  boxes.Then(ui::mrOk);
+  SendMessageW(throwing->Handle(), WM_COMMAND, 4243, 0);
+  ExpectBoxes(boxes.Take(), {{ui::BoxKind::Error, L"メモリが不足しています."}});
+  EXPECT_TRUE(IsWindow(throwing->Handle()));
 }
 
 struct TaskCase {

@@ -7,6 +7,7 @@
 
 #include "common/exception.h"
 #include "common/handles.h"
+#include "heap_probe.h"
 #include "settings/file_access.h"
 #include "settings/mem_ini_file.h"
 #include "support/temp_files.h"
@@ -82,6 +83,19 @@ TEST(SettingsFileFailures, AFileLockedAgainstReadingCannotBeOpenedAndNamesItsAbs
   EXPECT_EQ(ReadBytes(path), kOldContent);
 }
 
+TEST(SettingsFileFailures, AFileOfMoreThanAGibibyteIsRefusedUnread) {
+  testsupport::TempFolder folder;
+  const std::wstring path = folder / L"huge.ini";
+  {
+    // Sparse: the disk holds none of it.
+    common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    LARGE_INTEGER size;
+    size.QuadPart = (1LL << 30) + 1;
+    ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+  }
+  EXPECT_EQ(MessageOf([&] { TMemIniFile ini(path); }), CannotOpen(path, ERROR_FILE_TOO_LARGE));
+}
+
 struct CreateCase {
   const char* what;
   const wchar_t* name;
@@ -137,6 +151,26 @@ TEST(SettingsFileFailures, AFileOthersMayOnlyReadIsReadButNotReplaced) {
   // Once the other handle is gone the same save goes through.
   SaveInto(path);
   EXPECT_EQ(ReadBytes(path), "[EXT]\r\nEXT=.new\r\n\r\n");
+}
+
+TEST(SettingsFileFailures, RunningOutOfMemorySaysSoAndLeavesTheFileAsItWas) {
+  testsupport::TempFolder folder;
+  const std::wstring path = folder / L"large.ini";
+  const std::string large = "[EXT]\r\nEXT=.old\r\nFILE_TYPE=" + std::string(1 << 20, 'a') + "\r\n\r\n";
+  WriteBytes(path, large);
+  {
+    heapprobe::RequestLimit limit(1 << 19);
+    EXPECT_EQ(MessageOf([&] { TMemIniFile ini(path); }), L"メモリが不足しています");
+  }
+  TMemIniFile ini(path);
+  ini.SetTextValue(L"EXT", L"COMMAND", std::wstring(1 << 19, L'c'));
+  {
+    heapprobe::RequestLimit limit(1 << 19);
+    EXPECT_EQ(MessageOf([&] { ini.WriteToFile(); }), L"メモリが不足しています");
+    EXPECT_EQ(MessageOf([&] { ini.GetTextValue(L"EXT", L"FILE_TYPE", L""); }), L"メモリが不足しています");
+  }
+  EXPECT_EQ(ReadBytes(path), large);
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::wstring>{L"large.ini"});
 }
 
 // A small disk of its own that the test setup maps as a drive of the prefix, when it may mount one.

@@ -152,6 +152,25 @@ TEST(MemIniFile, AFileIsWrittenAgainInTheEncodingItWasReadIn) {
   }
 }
 
+TEST(MemIniFile, ALongLineKeepsItsPlaceBehindTheMark) {
+  // A piece of 256 KiB or more once went out ahead of the byte-order mark that waited before it;
+  // pieces of more than a MiB go out by themselves.
+  testsupport::TempFolder folder;
+  for (int length : {400000, 1500000}) {
+    const std::wstring big = L"[BIG]\r\nK=" + std::wstring(length, L'x') + L"\r\n\r\n";
+    for (const EncodingCase& e : kEncodings) {
+      SCOPED_TRACE(std::string(e.what) + ", a line of " + std::to_string(length));
+      WriteBytes(folder / L"big.ini", e.mark + e.encode(big + L"[EXT]\r\nEXT=.old\r\n"));
+      TMemIniFile ini(folder / L"big.ini");
+      ini.SetTextValue(L"EXT", L"EXT", L".new");
+      ini.WriteToFile();
+      const std::string saved = ReadBytes(folder / L"big.ini");
+      EXPECT_TRUE(saved == e.mark + e.encode(big + L"[EXT]\r\nEXT=.new\r\n\r\n"))
+          << "begins " << testing::PrintToString(saved.substr(0, 8));
+    }
+  }
+}
+
 TEST(MemIniFile, TextTheAnsiCodePageCannotHoldIsWrittenAsUtf8WithItsMark) {
   testsupport::TempFolder folder;
   // Korean has no place in code page 932; é and ¥ would come back as the look-alikes e and \.
@@ -189,12 +208,16 @@ TEST(MemIniFile, SavingIntoAFileReplacesKeysInPlaceAndKeepsEverythingElse) {
   const std::string expected =
       "[TASK]\r\nCOMMAND=1\r\nCLOSE=1\r\n\r\n[EXT]\r\nEXT=.first\r\n\r\n[Other]\r\nkey=value with spaces\r\n"
       "just text\r\n\r\n[ext]\r\nEXT=.new\r\nCOMMAND=new.exe\r\nICON_INDEX=0\r\nFILE_TYPE=desc\r\nICON_FILE=\r\n\r\n";
+  // The file keeps its attributes, such as hidden.
+  const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  SetFileAttributesW((folder / L"task.ini").c_str(), attributes);
   // The second save finds the same document and writes the same bytes.
   for (int save = 0; save < 2; ++save) {
     TMemIniFile ini(folder / L"task.ini");
     SetSetting(ini, L".new", L"new.exe", L"desc", L"", 0);
     ini.WriteToFile();
     EXPECT_EQ(ReadBytes(folder / L"task.ini"), expected) << "save " << save;
+    EXPECT_EQ(GetFileAttributesW((folder / L"task.ini").c_str()), attributes) << "save " << save;
   }
   EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"task.ini"});
 }

@@ -1,11 +1,13 @@
 // Thousands of generated and mutated files (fixed seed): each loads without a crash, and a
-// document saved and loaded again is the same document.
+// document saved and loaded again is the same document. Large and crafted files take memory in
+// proportion to their size.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "common/exception.h"
+#include "heap_probe.h"
 #include "settings/mem_ini_file.h"
 #include "support/temp_files.h"
 
@@ -86,6 +88,48 @@ TEST(MemIniFileRobustness, EveryFileLoadsAndSavingThenLoadingKeepsTheDocument) {
     ASSERT_EQ(values[0], values[1]) << "round " << round;
   }
   EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"fuzz.ini"});
+}
+
+TEST(MemIniFileRobustness, LoadingAndSavingAnyFileHoldsAtMostThreeTimesItsSize) {
+  struct Shape {
+    const char* what;
+    std::wstring head, line;  // the file: head, then line again and again
+    bool wide;                // UTF-16 LE with its mark, else ANSI
+  };
+  const Shape shapes[] = {
+      {"empty sections", L"", L"[]\r\n", false},
+      {"empty sections ending in LF alone", L"", L"[]\n", false},
+      {"key lines in the section that is saved", L"[EXT]\r\n", L"k=v\r\n", false},
+      {"lines without key in that section", L"[EXT]\r\n", L"x\n", false},
+      {"an ordinary file in UTF-16", L"", L"[Section]\r\nName=関連づけ\r\nValue=1\r\n\r\n", true},
+      {"one long line in UTF-16", L"[Other]\r\nK=", L"x", true},
+  };
+  constexpr size_t kSize = 8 << 20;
+  testsupport::TempFolder folder;
+  const std::wstring path = folder / L"large.ini";
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    std::wstring text = shape.head;
+    while (text.size() * (shape.wide ? 2 : 1) < kSize) text += shape.line;
+    const std::string bytes =
+        shape.wide ? "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)
+                   : std::string(text.begin(), text.end());
+    WriteBytes(path, bytes);
+    text.clear();
+    text.shrink_to_fit();
+
+    const heapprobe::Peak peak;
+    {
+      TMemIniFile ini(path);
+      ini.SetTextValue(L"EXT", L"EXT", L".abc");
+      ini.SetTextValue(L"EXT", L"COMMAND", L"abc.exe");
+      ini.SetTextValue(L"EXT", L"FILE_TYPE", L"ABC");
+      ini.SetTextValue(L"EXT", L"ICON_FILE", L"");
+      ini.SetIntValue(L"EXT", L"ICON_INDEX", 0);
+      ini.WriteToFile();
+    }
+    EXPECT_LE(peak.Bytes(), 3 * bytes.size()) << "held " << peak.Bytes() / (bytes.size() / 100) << "% of the size";
+  }
 }
 
 }  // namespace
