@@ -13,6 +13,7 @@
 #include "assoc/user_override.h"
 #include "common/cursor.h"
 #include "common/exception.h"
+#include "common/field_limits.h"
 #include "common/icons.h"
 #include "common/text.h"
 #include "iconpicker/UnitFormIconList.h"
@@ -433,9 +434,27 @@ void TFormMain::ActionExtUnlinkExecute() { DoExtUnlink(); }
 
 void TFormMain::ActionExtReloadExecute() {
   const std::wstring extension = GetExtention();
-  EditCommand.SetText(TLinkExtention::GetCommand(extension));
-  EditFileType.SetText(TLinkExtention::GetFileType(extension));
+  const std::wstring command = TLinkExtention::GetCommand(extension);
+  const std::wstring fileType = TLinkExtention::GetFileType(extension);
   const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(extension);
+  // A value no field can use (an edit control shows a very long line in quadratic time) is
+  // reported instead of shown, and the fields stay as they were.
+  const struct {
+    const std::wstring& value;
+    common::LimitedField field;
+    const wchar_t* label;
+  } read[] = {{command, common::LimitedField::Command, L"実行プログラム"},
+              {fileType, common::LimitedField::FileType, L"ファイルタイプの説明"},
+              {icon.IconFile, common::LimitedField::IconFile, L"アイコンファイル"}};
+  for (const auto& r : read) {
+    if (!common::TooLong(r.field, r.value)) continue;
+    Warn(Handle(), L"レジストリの「" + std::wstring(r.label) + L"」が " + std::to_wstring(common::MaxLength(r.field)) +
+                       L" 文字を超えているため、読み込みませんでした。");
+    ShowExplorerNote({});
+    return;
+  }
+  EditCommand.SetText(command);
+  EditFileType.SetText(fileType);
   EditIconFile.SetText(icon.IconFile);
   EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
   DrawIconPreview(icon.IconFile, icon.IconIndex);

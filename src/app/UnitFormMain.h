@@ -106,7 +106,9 @@ class TFormMain : public ui::Form {
   void ActionIconSelectExecute();
   void ActionExtLinkExecute();
   void ActionExtUnlinkExecute();
-  // Reads the association of the extension back into the fields and the preview.
+  // Reads the association of the extension back into the fields and the preview, and shows the
+  // note when Explorer does not follow it. A value longer than its field can take is reported in
+  // a warning instead, and no field changes.
   void ActionExtReloadExecute();
   void ActionHelpShowExecute();
   // Shows the About box modally; it is destroyed on every way out.

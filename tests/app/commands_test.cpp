@@ -65,6 +65,45 @@ TEST_F(MainWindowTest, ReadBackFillsTheFieldsFromTheRegistry) {
   EXPECT_TRUE(boxes.Shown().empty());
 }
 
+TEST_F(MainWindowTest, ReadBackRefusesValuesLongerThanAFieldTakes) {
+  const std::wstring limit(32767, L'x');
+  struct Case {
+    const wchar_t* path;
+    std::wstring tooLong;
+    std::wstring atLimit;
+    const wchar_t* label;
+  };
+  const Case cases[] = {
+      {L"tvrfile\\Shell\\open\\command", limit + L"x", limit, L"実行プログラム"},
+      {L"tvrfile", limit + L"x", limit, L"ファイルタイプの説明"},
+      {L"tvrfile\\DefaultIcon", limit + L"x,0", limit + L",0", L"アイコンファイル"},
+  };
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrfile");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.label));
+    Fill(L"tvr", L"kept command", L"kept type", L"kept.ico", L"7");
+    WriteValue(HKEY_CLASSES_ROOT, c.path, L"", REG_SZ, c.tooLong);
+    boxes.Then(ui::mrOk);
+    form->ActionExtReloadExecute();
+    auto shown = boxes.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    ExpectBox(shown[0], ui::BoxKind::Warning,
+              L"レジストリの「" + std::wstring(c.label) + L"」が 32767 文字を超えているため、読み込みませんでした。");
+    EXPECT_EQ(form->EditCommand.Text(), L"kept command");
+    EXPECT_EQ(form->EditFileType.Text(), L"kept type");
+    EXPECT_EQ(form->EditIconFile.Text(), L"kept.ico");
+    EXPECT_EQ(form->EditIconIndex.Text(), L"7");
+
+    // At the limit the value is read back.
+    WriteValue(HKEY_CLASSES_ROOT, c.path, L"", REG_SZ, c.atLimit);
+    form->ActionExtReloadExecute();
+    EXPECT_TRUE(boxes.Take().empty());
+    EXPECT_EQ(form->EditCommand.Text().size() + form->EditFileType.Text().size() + form->EditIconFile.Text().size(),
+              32767u);
+    RegDeleteKeyValueW(HKEY_CLASSES_ROOT, c.path, nullptr);
+  }
+}
+
 TEST_F(MainWindowTest, EnterInTheExtensionFieldReadsBackAndIsConsumed) {
   WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrfile");
   WriteValue(HKEY_CLASSES_ROOT, L"tvrfile", L"", REG_SZ, L"from registry");
