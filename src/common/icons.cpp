@@ -215,10 +215,10 @@ class PeResources {
       const size_t target = root_ + entry.OffsetToDirectory;
       if (entry.DataIsDirectory != (level < 2)) return false;
       if (level == 0) {
-        const Kind next = !numbered                            ? Kind::Other
-                          : entry.Id == LOWORD(RT_ICON)        ? Kind::Icon
+        const Kind next = !numbered                           ? Kind::Other
+                          : entry.Id == LOWORD(RT_ICON)       ? Kind::Icon
                           : entry.Id == LOWORD(RT_GROUP_ICON) ? Kind::Group
-                                                               : Kind::Other;
+                                                              : Kind::Other;
         if (!Directory(target, 1, next)) return false;
       } else if (level == 1) {
         if (kind == Kind::Icon && numbered) icons_.push_back(entry.Id);
@@ -313,8 +313,8 @@ std::wstring FoundOnSearchPath(const std::wstring& path) {
   if (path.empty()) return {};
   std::wstring found(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = SearchPathW(nullptr, path.c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(),
-                                     nullptr);
+    const DWORD length =
+        SearchPathW(nullptr, path.c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(), nullptr);
     if (length == 0) return {};
     if (length < found.size()) {
       found.resize(length);

@@ -177,7 +177,7 @@ std::string SharedDirectoriesPe(int levels) {
 
 // A 16-bit library (NE) with one icon group naming one icon; the group's bytes come last.
 struct NeFile {
-  static constexpr size_t kHeader = 0x40;         // the NE header
+  static constexpr size_t kHeader = 0x40;           // the NE header
   static constexpr size_t kTable = kHeader + 0x40;  // the resource table: alignment shift, then types
   static constexpr WORD kShift = 4;
   Bytes bytes;
@@ -262,10 +262,13 @@ std::string Ne(const std::function<void(NeFile&)>& fault) {
 }
 
 const Fault kFaults[] = {
-    {"NE: the group type claims 65535 resources", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupType + 2, 0xFFFF); }); }},
-    {"NE: the icon type claims 65535 resources", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.iconType + 2, 0xFFFF); }); }},
+    {"NE: the group type claims 65535 resources",
+     [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupType + 2, 0xFFFF); }); }},
+    {"NE: the icon type claims 65535 resources",
+     [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.iconType + 2, 0xFFFF); }); }},
     {"NE: the icon lies past the end", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.iconName, 0xFF00); }); }},
-    {"NE: the group runs past the end", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupName + 2, 0x4000); }); }},
+    {"NE: the group runs past the end",
+     [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupName + 2, 0x4000); }); }},
     {"NE: alignment shift of 40", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(NeFile::kTable, 40); }); }},
     {"NE: alignment shift of 24", [] { return Ne([](NeFile& f) { f.bytes.Put<WORD>(NeFile::kTable, 24); }); }},
     {"NE: the resource table lies past the end",
@@ -290,17 +293,16 @@ const Fault kFaults[] = {
     {"PE: the group names a missing icon", [] { return Pe([](PeFile& f) { f.bytes.Put<WORD>(f.group + 18, 7); }); }},
     {"PE: the group has no language level",
      [] {
-       return Pe([](PeFile& f) {
-         f.bytes.Put<DWORD>(f.groupName + 4, static_cast<DWORD>(f.groupData - PeFile::kSection));
-       });
+       return Pe(
+           [](PeFile& f) { f.bytes.Put<DWORD>(f.groupName + 4, static_cast<DWORD>(f.groupData - PeFile::kSection)); });
      }},
     {"PE: the group's language directory is empty",
      [] { return Pe([](PeFile& f) { f.bytes.Put<WORD>(f.groupLanguages + 14, 0); }); }},
-    {"PE: a name lies past the end",
-     [] { return Pe([](PeFile& f) { f.bytes.Put<DWORD>(f.groupName, 0xFFFFFFF0); }); }},
+    {"PE: a name lies past the end", [] { return Pe([](PeFile& f) { f.bytes.Put<DWORD>(f.groupName, 0xFFFFFFF0); }); }},
     {"PE: two types share one directory",
      [] {
-       return Pe([](PeFile& f) { f.bytes.Put(PeFile::kSection + 20, f.bytes.Data().substr(PeFile::kSection + 28, 4)); });
+       return Pe(
+           [](PeFile& f) { f.bytes.Put(PeFile::kSection + 20, f.bytes.Data().substr(PeFile::kSection + 28, 4)); });
      }},
     {"PE: three levels of 1,000 entries that share their directories", [] { return SharedDirectoriesPe(3); }},
     {"PE: four levels of 1,000 entries that share their directories", [] { return SharedDirectoriesPe(4); }},
