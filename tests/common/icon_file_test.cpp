@@ -1,11 +1,11 @@
 // The icon-file check on files built here byte by byte: a sound library of each format holds
 // its icon, and every fault from the table leaves the file with none, without the platform's
-// reader ever being handed it (Wine's reader faults on most of them, or reads outside the file).
+// reader ever being handed it (Wine's reader faults on several of them).
 #include "common/icons.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -304,6 +304,7 @@ const Fault kFaults[] = {
        return Pe(
            [](PeFile& f) { f.bytes.Put(PeFile::kSection + 20, f.bytes.Data().substr(PeFile::kSection + 28, 4)); });
      }},
+    // Walked entry by entry, these two ask for 10^9 and 10^12 steps.
     {"PE: three levels of 1,000 entries that share their directories", [] { return SharedDirectoriesPe(3); }},
     {"PE: four levels of 1,000 entries that share their directories", [] { return SharedDirectoriesPe(4); }},
 };
@@ -348,13 +349,14 @@ TEST(IconFile, ANameIsCheckedWhereThePlatformFindsItOnTheSearchPath) {
   const TempFolder scratch;
   const std::wstring name = L"tavrelo-crafted-16.dll";
   Written(scratch / name, Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupType + 2, 0xFFFF); }));
-  wchar_t saved[32767] = {};
-  const DWORD length = GetEnvironmentVariableW(L"PATH", saved, 32767);
-  ASSERT_TRUE(length > 0 && length < 32767);
+  std::wstring saved(32767, L'\0');
+  const DWORD length = GetEnvironmentVariableW(L"PATH", saved.data(), static_cast<DWORD>(saved.size()));
+  ASSERT_TRUE(length > 0 && length < saved.size());
+  saved.resize(length);
   ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (scratch.Path() + L";" + saved).c_str()));
   const UINT crafted = common::IconFile(name).Count();
   const UINT system = common::IconFile(L"shell32.dll").Count();
-  SetEnvironmentVariableW(L"PATH", saved);
+  SetEnvironmentVariableW(L"PATH", saved.c_str());
   EXPECT_EQ(crafted, 0u);
   EXPECT_EQ(system, common::IconFile(SystemShell32()).Count());
   EXPECT_GT(system, 100u);

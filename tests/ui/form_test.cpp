@@ -21,14 +21,20 @@ TEST(Form, AWindowThatCannotBeMadeLeavesNoMenuBehind) {
   HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(gone);
   DestroyWindow(gone);
-  // Wine hands out the handle freed last first: a menu loaded and destroyed just before marks
-  // the handles that the form's menu takes, and gives back unless it leaks.
+  // Windows counts a process's objects; Wine does not, but hands out the handle freed last
+  // first: a menu loaded and destroyed just before marks the handles that the form's menu
+  // takes, and gets them back unless that menu leaks.
+  const DWORD objects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
   HMENU before = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINMENU));
   ASSERT_TRUE(before);
   DestroyMenu(before);
   {
     MenuForm form(gone);
     EXPECT_FALSE(form.Handle());
+  }
+  if (objects != 0) {
+    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), objects);
+    return;
   }
   HMENU after = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINMENU));
   EXPECT_EQ(LOWORD(reinterpret_cast<ULONG_PTR>(after)), LOWORD(reinterpret_cast<ULONG_PTR>(before)));
