@@ -6,12 +6,12 @@
 
 #include "app/UnitFormMain.h"
 #include "assoc/windows_version.h"
+#include "common/libraries.h"
 #include "ui/application.h"
 
-// The one main window, alive while the message loop runs.
-TFormMain* FormMain = nullptr;
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything loads a library by name: the tool may run elevated.
+  common::RestrictLibrarySearch();
   auto& app = ui::Application::Instance();
   try {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
@@ -19,9 +19,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     assoc::RunningWindowsVersion();
     app.SetTitle(kApplicationTitle);
     auto form = std::make_unique<TFormMain>();
-    FormMain = form.get();
     app.Run(*form);
-    FormMain = nullptr;
   } catch (...) {
     app.HandleException();
   }

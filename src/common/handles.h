@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <utility>
 
 namespace common {
@@ -60,9 +61,13 @@ struct NullTraits {
 struct HKeyTraits {
   using Handle = HKEY;
   static constexpr Handle Invalid() noexcept { return nullptr; }
+  // True for HKEY_CLASSES_ROOT to HKEY_CURRENT_USER_LOCAL_SETTINGS, compared as the headers
+  // define them: 64-bit Windows sign-extends their 32-bit values.
   static bool IsPredefined(HKEY h) noexcept {
-    auto v = reinterpret_cast<ULONG_PTR>(h);
-    return v >= 0x80000000u && v <= 0x80000007u;
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
+                      HKEY_CURRENT_CONFIG, HKEY_DYN_DATA, HKEY_CURRENT_USER_LOCAL_SETTINGS})
+      if (h == root) return true;
+    return false;
   }
   static void Close(Handle h) noexcept {
     if (!IsPredefined(h)) RegCloseKey(h);

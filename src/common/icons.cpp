@@ -2,7 +2,12 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace common {
 
@@ -31,11 +36,12 @@ class MappedFile {
   // Copies the object at offset; false when it does not lie wholly inside the file.
   template <typename T>
   bool Read(size_t offset, T& out) const {
-    if (!view_ || offset > size_ || size_ - offset < sizeof(T)) return false;
+    if (!Holds(offset, sizeof(T))) return false;
     std::memcpy(&out, view_ + offset, sizeof(T));
     return true;
   }
-  bool Holds(size_t offset, size_t length) const { return offset <= size_ && size_ - offset >= length; }
+  // True when the length bytes at offset lie inside the file.
+  bool Holds(uint64_t offset, uint64_t length) const { return offset <= size_ && size_ - offset >= length; }
 
  private:
   UniqueFileHandle file_;
@@ -44,13 +50,47 @@ class MappedFile {
   size_t size_ = 0;
 };
 
+// The entries (directory entries and icon-group entries) that one check reads at most. Real
+// libraries read a few thousand (Wine's shell32.dll, the most of its system files, 5,062);
+// tables that reach each other over and over would ask for billions.
+constexpr size_t kEntryBudget = size_t{1} << 20;
+
+// Counts entries against kEntryBudget.
+class Budget {
+ public:
+  // False once more than kEntryBudget entries have been taken.
+  bool Take(size_t entries) {
+    used_ += entries;
+    return used_ <= kEntryBudget;
+  }
+
+ private:
+  size_t used_ = 0;
+};
+
 #pragma pack(push, 1)
 struct IconDirEntry {
   BYTE width, height, colors, reserved;
   WORD planes, bitCount;
   DWORD bytes, offset;
 };
+// An icon group's entry, as libraries of both formats hold it.
+struct GroupEntry {
+  BYTE width, height, colors, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD id;
+};
+struct NeTypeInfo {
+  WORD type, count;
+  DWORD loader;
+};
+struct NeNameInfo {
+  WORD offset, length, flags, id, handle, usage;
+};
 #pragma pack(pop)
+
+constexpr size_t kGroupHeader = 6;  // reserved, type, count
 
 // An icon file: every image its directory lists lies inside the file.
 bool IconFileIsWhole(const MappedFile& f) {
@@ -63,85 +103,225 @@ bool IconFileIsWhole(const MappedFile& f) {
   return true;
 }
 
-// The file offset of a relative virtual address of a PE image, through its section table.
-bool RvaToOffset(const MappedFile& f, size_t sections, WORD count, DWORD rva, size_t& offset) {
+// An icon group of size bytes at offset: its entries lie inside it and each names an icon of
+// icons (sorted), as id | nameBit.
+bool GroupIsWhole(const MappedFile& f, size_t offset, size_t size, const std::vector<WORD>& icons, WORD nameBit,
+                  Budget& budget) {
+  WORD count = 0;
+  if (size < kGroupHeader || !f.Read(offset + 4, count) || size - kGroupHeader < size_t{count} * sizeof(GroupEntry) ||
+      !budget.Take(count))
+    return false;
   for (WORD i = 0; i < count; ++i) {
-    IMAGE_SECTION_HEADER s;
-    if (!f.Read(sections + i * sizeof s, s)) return false;
-    if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.SizeOfRawData) {
-      offset = s.PointerToRawData + (rva - s.VirtualAddress);
-      return true;
-    }
-  }
-  return false;
-}
-
-// Walks a resource directory: every directory, entry and data block lies inside the file.
-bool ResourcesAreWhole(const MappedFile& f, size_t sections, WORD sectionCount, size_t root, size_t directory,
-                       int depth) {
-  IMAGE_RESOURCE_DIRECTORY dir;
-  if (depth > 3 || !f.Read(directory, dir)) return false;
-  const size_t count = size_t{dir.NumberOfNamedEntries} + dir.NumberOfIdEntries;
-  for (size_t i = 0; i < count; ++i) {
-    IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-    if (!f.Read(directory + sizeof dir + i * sizeof entry, entry)) return false;
-    const size_t target = root + (entry.OffsetToData & 0x7FFFFFFF);
-    if (entry.OffsetToData & 0x80000000) {
-      if (!ResourcesAreWhole(f, sections, sectionCount, root, target, depth + 1)) return false;
-    } else {
-      IMAGE_RESOURCE_DATA_ENTRY data;
-      size_t offset = 0;
-      if (!f.Read(target, data) || !RvaToOffset(f, sections, sectionCount, data.OffsetToData, offset) ||
-          !f.Holds(offset, data.Size))
-        return false;
-    }
+    GroupEntry entry;
+    if (!f.Read(offset + kGroupHeader + i * sizeof entry, entry) ||
+        !std::binary_search(icons.begin(), icons.end(), static_cast<WORD>(entry.id | nameBit)))
+      return false;
   }
   return true;
 }
 
-// A program or library: its headers, section table and resources lie inside the file.
-bool ImageIsWhole(const MappedFile& f) {
-  IMAGE_DOS_HEADER dos;
-  if (!f.Read(0, dos) || dos.e_lfanew < 0) return false;
-  const size_t nt = static_cast<size_t>(dos.e_lfanew);
-  DWORD signature = 0;
-  if (!f.Read(nt, signature)) return false;
-  if (signature != IMAGE_NT_SIGNATURE) return true;  // older formats go to the platform as they are
+// A 16-bit program or library whose header is at ne: its resource table, and every resource
+// it lists, lie inside the file, and its icon groups name icons it holds.
+bool NeIsWhole(const MappedFile& f, size_t ne) {
+  IMAGE_OS2_HEADER header;
+  if (!f.Read(ne, header)) return false;
+  // Readers take a table this short for no table at all.
+  const int span = header.ne_restab - header.ne_rsrctab;
+  if (span >= 0 && span <= static_cast<int>(sizeof(NeTypeInfo))) return true;
+  const size_t table = ne + header.ne_rsrctab;
+  WORD shift = 0;
+  if (!f.Read(table, shift) || shift >= 32) return false;
+
+  constexpr WORD kIcon = 0x8003, kGroup = 0x800E, kNumbered = 0x8000;
+  std::vector<WORD> icons;
+  std::vector<NeNameInfo> groups;
+  size_t at = table + sizeof shift;
+  for (;;) {
+    WORD id = 0;
+    if (!f.Read(at, id)) return false;
+    if (id == 0) break;
+    NeTypeInfo type;
+    if (!f.Read(at, type)) return false;
+    at += sizeof type;
+    for (WORD i = 0; i < type.count; ++i, at += sizeof(NeNameInfo)) {
+      NeNameInfo name;
+      if (!f.Read(at, name) || !f.Holds(uint64_t{name.offset} << shift, uint64_t{name.length} << shift)) return false;
+      if (type.type == kIcon) icons.push_back(name.id);
+      if (type.type == kGroup) groups.push_back(name);
+    }
+  }
+  std::sort(icons.begin(), icons.end());
+  Budget budget;
+  for (const NeNameInfo& group : groups)
+    if (!GroupIsWhole(f, static_cast<size_t>(uint64_t{group.offset} << shift),
+                      static_cast<size_t>(uint64_t{group.length} << shift), icons, kNumbered, budget))
+      return false;
+  return true;
+}
+
+// The file offset of relative virtual address rva of a PE image; false unless exactly one
+// section holds it (readers differ in which of several they take).
+bool SectionOffset(const std::vector<IMAGE_SECTION_HEADER>& sections, DWORD rva, size_t& offset) {
+  int holders = 0;
+  for (const IMAGE_SECTION_HEADER& s : sections) {
+    if (rva < s.VirtualAddress || rva - s.VirtualAddress >= s.SizeOfRawData) continue;
+    offset = size_t{s.PointerToRawData} + (rva - s.VirtualAddress);
+    ++holders;
+  }
+  return holders == 1;
+}
+
+// The resources of a PE image, whose root directory is at file offset root.
+class PeResources {
+ public:
+  PeResources(const MappedFile& f, std::vector<IMAGE_SECTION_HEADER> sections, size_t root)
+      : f_(f), sections_(std::move(sections)), root_(root) {}
+
+  // True when the tree has three levels (type, name, language) and no directory is reached
+  // twice, every directory, entry, name and data block lies inside the file, each name has a
+  // language, and every icon group lies inside its data and names icons that the tree holds.
+  bool AreWhole() {
+    if (!Directory(root_, 0, Kind::Other)) return false;
+    std::sort(icons_.begin(), icons_.end());
+    for (auto [offset, size] : groups_)
+      if (!GroupIsWhole(f_, offset, size, icons_, 0, budget_)) return false;
+    return true;
+  }
+
+ private:
+  enum class Kind { Other, Icon, Group };
+
+  // The file offset of the size bytes at rva: false unless they lie inside the file.
+  bool Locate(DWORD rva, DWORD size, size_t& offset) const {
+    return SectionOffset(sections_, rva, offset) && f_.Holds(offset, size);
+  }
+
+  bool Directory(size_t offset, int level, Kind kind) {
+    IMAGE_RESOURCE_DIRECTORY dir;
+    if (!seen_.insert(offset).second || !f_.Read(offset, dir)) return false;
+    const size_t count = size_t{dir.NumberOfNamedEntries} + dir.NumberOfIdEntries;
+    // Readers take a resource's first language without looking at the count.
+    if ((level == 2 && count == 0) || !budget_.Take(count)) return false;
+    for (size_t i = 0; i < count; ++i) {
+      IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+      WORD nameLength = 0;
+      if (!f_.Read(offset + sizeof dir + i * sizeof entry, entry)) return false;
+      if (entry.NameIsString &&
+          (!f_.Read(root_ + entry.NameOffset, nameLength) ||
+           !f_.Holds(root_ + entry.NameOffset + sizeof nameLength, size_t{nameLength} * sizeof(WCHAR))))
+        return false;
+      // Readers look numbered entries up among those after the named ones.
+      const bool numbered = i >= dir.NumberOfNamedEntries;
+      const size_t target = root_ + entry.OffsetToDirectory;
+      if (entry.DataIsDirectory != (level < 2)) return false;
+      if (level == 0) {
+        const Kind next = !numbered                           ? Kind::Other
+                          : entry.Id == LOWORD(RT_ICON)       ? Kind::Icon
+                          : entry.Id == LOWORD(RT_GROUP_ICON) ? Kind::Group
+                                                              : Kind::Other;
+        if (!Directory(target, 1, next)) return false;
+      } else if (level == 1) {
+        if (kind == Kind::Icon && numbered) icons_.push_back(entry.Id);
+        if (!Directory(target, 2, kind)) return false;
+      } else {
+        IMAGE_RESOURCE_DATA_ENTRY data;
+        size_t at = 0;
+        if (!f_.Read(target, data) || !Locate(data.OffsetToData, data.Size, at)) return false;
+        if (kind == Kind::Group) groups_.emplace_back(at, data.Size);
+      }
+    }
+    return true;
+  }
+
+  const MappedFile& f_;
+  std::vector<IMAGE_SECTION_HEADER> sections_;
+  size_t root_;
+  std::unordered_set<size_t> seen_;
+  Budget budget_;
+  std::vector<WORD> icons_;
+  std::vector<std::pair<size_t, size_t>> groups_;
+};
+
+// The most sections an image may have (the system's loader refuses more).
+constexpr WORD kMaxSections = 96;
+
+// A PE image whose headers are at nt: its headers, section table and resources lie inside the
+// file (PeResources::AreWhole).
+bool PeIsWhole(const MappedFile& f, size_t nt) {
   IMAGE_FILE_HEADER file;
-  if (!f.Read(nt + 4, file)) return false;
+  if (!f.Read(nt + 4, file) || file.NumberOfSections > kMaxSections) return false;
   const size_t optional = nt + 4 + sizeof file;
-  const size_t sections = optional + file.SizeOfOptionalHeader;
-  if (!f.Holds(sections, size_t{file.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER))) return false;
+  std::vector<IMAGE_SECTION_HEADER> sections(file.NumberOfSections);
+  for (WORD i = 0; i < file.NumberOfSections; ++i)
+    if (!f.Read(optional + file.SizeOfOptionalHeader + i * sizeof(IMAGE_SECTION_HEADER), sections[i])) return false;
 
   WORD magic = 0;
   if (!f.Read(optional, magic)) return false;
   IMAGE_DATA_DIRECTORY resources{};
+  DWORD headers = 0;
+  auto take = [&](const auto& header) {
+    if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_RESOURCE)
+      resources = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    headers = header.SizeOfHeaders;
+  };
   if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
     IMAGE_OPTIONAL_HEADER64 header;
     if (!f.Read(optional, header)) return false;
-    if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_RESOURCE)
-      resources = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
-  } else {
+    take(header);
+  } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
     IMAGE_OPTIONAL_HEADER32 header;
     if (!f.Read(optional, header)) return false;
-    if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_RESOURCE)
-      resources = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    take(header);
+  } else {
+    return false;
   }
   if (resources.VirtualAddress == 0) return true;
-  size_t root = 0;
-  if (!RvaToOffset(f, sections, file.NumberOfSections, resources.VirtualAddress, root)) return false;
-  return ResourcesAreWhole(f, sections, file.NumberOfSections, root, root, 0);
+  // Readers take an address inside the headers for a file offset, as the system's loader does.
+  size_t root = resources.VirtualAddress;
+  if (resources.VirtualAddress >= headers && !SectionOffset(sections, resources.VirtualAddress, root)) return false;
+  return PeResources(f, std::move(sections), root).AreWhole();
 }
 
-// False for a program, library or icon file that is cut short or whose tables point outside
-// it. Files of other kinds, and files that cannot be read here, go to the platform as they are.
+// A program or library: PE (32 or 64 bits) or NE, each whole; other kinds (DOS, LE) hold no icons.
+bool ImageIsWhole(const MappedFile& f) {
+  IMAGE_DOS_HEADER dos;
+  if (!f.Read(0, dos) || dos.e_lfanew < 0) return false;
+  const size_t header = static_cast<size_t>(dos.e_lfanew);
+  DWORD signature = 0;
+  if (!f.Read(header, signature)) return false;
+  if (signature == IMAGE_NT_SIGNATURE) return PeIsWhole(f, header);
+  if (LOWORD(signature) == IMAGE_OS2_SIGNATURE) return NeIsWhole(f, header);
+  return false;
+}
+
+// False for a file that may not be given to the platform's reader: a program, library or icon
+// file that is cut short or whose tables point outside it, reach each other or run past the
+// entry budget, and a file that cannot be read here. Files of other kinds go to the platform
+// as they are.
 bool IconSourceIsSound(const std::wstring& file) {
   MappedFile f(file);
   WORD start[2];
-  if (!f.Read(0, start)) return true;
+  if (!f.Read(0, start)) return false;
   if (start[0] == IMAGE_DOS_SIGNATURE) return ImageIsWhole(f);
   if (start[0] == 0 && start[1] == 1) return IconFileIsWhole(f);
   return true;
+}
+
+// The file that the platform's reader opens for path: it looks the name up on the search path.
+// Empty when there is none.
+std::wstring FoundOnSearchPath(const std::wstring& path) {
+  if (path.empty()) return {};
+  std::wstring found(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        SearchPathW(nullptr, path.c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(), nullptr);
+    if (length == 0) return {};
+    if (length < found.size()) {
+      found.resize(length);
+      return found;
+    }
+    found.resize(length);
+  }
 }
 
 HICON RealExtractIcon(const std::wstring& file, UINT index) {
@@ -152,7 +332,8 @@ HICON RealExtractIcon(const std::wstring& file, UINT index) {
 
 Seam<HICON(const std::wstring& file, UINT index)> ExtractIconRaw(&RealExtractIcon);
 
-IconFile::IconFile(std::wstring path) : path_(std::move(path)), sound_(IconSourceIsSound(path_)) {}
+IconFile::IconFile(const std::wstring& path)
+    : path_(FoundOnSearchPath(path)), sound_(!path_.empty() && IconSourceIsSound(path_)) {}
 
 UINT IconFile::Count() const {
   if (!sound_) return 0;

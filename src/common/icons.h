@@ -17,10 +17,15 @@ extern Seam<HICON(const std::wstring& file, UINT index)> ExtractIconRaw;
 
 // The icons of one file. A program, library or icon file that is cut short, or whose tables
 // point outside it, holds no icons here: the platform's reader is not safe with those
-// everywhere (Wine faults on them). The file is checked once, when the object is made.
+// everywhere (Wine faults on them). Checked are the headers and sections of 32- and 64-bit
+// programs (PE), their resource tree and every icon group in it, the resource table of 16-bit
+// programs (NE) and their icon groups, and the directory of icon files; other programs (DOS,
+// LE) hold no icons, and files of other kinds go to the platform unchecked. The file is looked
+// up on the search path as the platform does, and checked once, when the object is made; a
+// name that is not found, or a file that cannot be read, holds no icons.
 class IconFile {
  public:
-  explicit IconFile(std::wstring path);
+  explicit IconFile(const std::wstring& path);
   // The number of icons; 0 when it holds none or cannot be read.
   UINT Count() const;
   // Icon number index, owned by the caller; empty when there is none. ExtractIconW's other

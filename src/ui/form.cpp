@@ -136,7 +136,9 @@ ATOM Form::ClassAtom() {
 }
 
 Form::~Form() {
-  if (hwnd_) DestroyWindow(hwnd_);
+  // The window goes first, while the members that its last messages use still live, and with
+  // its handle still held for them: its WM_NCDESTROY gives the handle up.
+  if (hwnd_) DestroyWindow(hwnd_.get());
 }
 
 Form* Form::FromHandle(HWND hwnd) {
@@ -150,7 +152,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   Form* self;
   if (msg == WM_NCCREATE) {
     self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
+    self->hwnd_.reset(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   } else {
     self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -165,7 +167,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
+    self->hwnd_.release();
   }
   return result;
 }
@@ -176,34 +178,39 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
   images_ = std::move(images);
   font_ = FormFont(dpi_, false);
 
-  HMENU menu = def.menu ? LoadMenuW(Instance(), MAKEINTRESOURCEW(def.menu)) : nullptr;
-  if (menu) AttachMenuImages(menu);
+  // Owned here until the window takes it.
+  common::UniqueHMenu menu(def.menu ? LoadMenuW(Instance(), MAKEINTRESOURCEW(def.menu)) : nullptr);
+  if (menu) AttachMenuImages(menu.get());
   if (def.accelerators) accelerators_ = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(def.accelerators));
 
   designClient_ = {Scale(def.clientWidth), Scale(def.clientHeight - def.menuBand)};
   RECT frame{0, 0, designClient_.cx, designClient_.cy};
-  AdjustWindowRectEx(&frame, def.style, menu != nullptr, def.exStyle);
+  AdjustWindowRectEx(&frame, def.style, menu ? TRUE : FALSE, def.exStyle);
   int width = frame.right - frame.left, height = frame.bottom - frame.top;
   RECT area = def.position == FormPosition::OwnerCenter && owner ? RECT{} : WorkAreaOf(owner);
   if (def.position == FormPosition::OwnerCenter && owner) GetWindowRect(owner, &area);
   RECT place = CentredIn(area, width, height);
 
-  hwnd_ = CreateWindowExW(def.exStyle, MAKEINTATOM(ClassAtom()), def.caption, def.style, place.left, place.top, width, height, owner,
-                          menu, Instance(), this);
+  // The window's WM_NCCREATE hands it to hwnd_.
+  CreateWindowExW(def.exStyle, MAKEINTATOM(ClassAtom()), def.caption, def.style, place.left, place.top, width, height,
+                  owner, menu.get(), Instance(), this);
+  // A window that was made owns the menu, and so does one that failed after taking it (it
+  // destroyed the menu with itself).
+  if (hwnd_ || !IsMenu(menu.get())) menu.release();
   if (!hwnd_) return;
 
   // A menu bar that wraps takes more than one row: give the client its full design height.
   RECT client;
-  GetClientRect(hwnd_, &client);
+  GetClientRect(hwnd_.get(), &client);
   if (client.bottom != designClient_.cy || client.right != designClient_.cx) {
-    SetWindowPos(hwnd_, nullptr, 0, 0, width + designClient_.cx - client.right,
+    SetWindowPos(hwnd_.get(), nullptr, 0, 0, width + designClient_.cx - client.right,
                  height + designClient_.cy - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   if (def.tooltips) {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, Instance(),
-                               nullptr);
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_.get(), nullptr,
+                               Instance(), nullptr);
   }
 
   for (const ControlDef& row : controls) {
@@ -218,7 +225,7 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
       continue;
     }
     GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, hwnd_.get(), reinterpret_cast<POINT*>(&r), 2);
     placed_.push_back(Placed{control, r, row.anchors});
     const Action* action = FindAction(row.action);
     const wchar_t* hint = row.hint ? row.hint : (action ? action->hint : nullptr);
@@ -229,7 +236,7 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
   if (def.initialFocus) initialFocus_ = savedFocus_ = Item(def.initialFocus);
 
   // Access keys stay underlined whatever the keyboard cues setting says.
-  SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+  SendMessageW(hwnd_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
 }
 
 HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
@@ -242,7 +249,8 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
   HWND control = nullptr;
 
   auto create = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* caption, DWORD style, int cw) {
-    return CreateWindowExW(exStyle, cls, caption, style, r.left, r.top, cw, h, hwnd_, idParam, Instance(), nullptr);
+    return CreateWindowExW(exStyle, cls, caption, style, r.left, r.top, cw, h, hwnd_.get(), idParam, Instance(),
+                           nullptr);
   };
 
   switch (row.kind) {
@@ -252,9 +260,9 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
       break;
     case ControlKind::Link: {
       if (!linkFont_) linkFont_ = FormFont(dpi_, true);
-      const int height = h ? h : TextSize(hwnd_, linkFont_.get(), text, w).cy;
+      const int height = h ? h : TextSize(hwnd_.get(), linkFont_.get(), text, w).cy;
       control = CreateWindowExW(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX | SS_NOTIFY, r.left, r.top, w,
-                                height, hwnd_, idParam, Instance(), nullptr);
+                                height, hwnd_.get(), idParam, Instance(), nullptr);
       if (control) links_.insert(control);
       break;
     }
@@ -315,7 +323,7 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
                        w);
       break;
     case ControlKind::StatusBar:
-      control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_, idParam,
+      control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_.get(), idParam,
                                 Instance(), nullptr);
       if (control) {
         // One part across the whole bar: simple mode cannot be read back on every platform.
@@ -337,7 +345,7 @@ void Form::AddTool(HWND control, const wchar_t* hint) {
   TOOLINFOW ti{};
   ti.cbSize = sizeof ti;
   ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  ti.hwnd = hwnd_;
+  ti.hwnd = hwnd_.get();
   ti.uId = reinterpret_cast<UINT_PTR>(control);
   ti.lpszText = const_cast<wchar_t*>(hint);
   SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
@@ -374,9 +382,9 @@ int Form::LabelWidth(std::wstring_view text) const {
   // Room for one more average character: some renderers (Wine's, for small Tahoma) place glyphs
   // a pixel wider apart than the metrics that measure them, which would cut off the last one.
   TEXTMETRICW metrics{};
-  FontDc dc(hwnd_, font_.get());
+  FontDc dc(hwnd_.get(), font_.get());
   GetTextMetricsW(dc.get(), &metrics);
-  return TextSize(hwnd_, font_.get(), text, 0).cx + metrics.tmAveCharWidth;
+  return TextSize(hwnd_.get(), font_.get(), text, 0).cx + metrics.tmAveCharWidth;
 }
 
 void Form::FitToText(HWND label) {
@@ -400,13 +408,13 @@ const Action* Form::FindAction(int id) const {
 }
 
 void Form::Show() {
-  ShowWindow(hwnd_, SW_SHOW);
-  UpdateWindow(hwnd_);
+  ShowWindow(hwnd_.get(), SW_SHOW);
+  UpdateWindow(hwnd_.get());
   if (initialFocus_) ::SetFocus(initialFocus_);
 }
 
 int Form::ShowModal() {
-  HWND owner = GetWindow(hwnd_, GW_OWNER);
+  HWND owner = GetWindow(hwnd_.get(), GW_OWNER);
   modalResult_ = mrNone;
   modal_ = true;
   // EnableWindow answers whether the window was disabled before.
@@ -418,7 +426,7 @@ int Form::ShowModal() {
     ~Restore() {
       // The owner is enabled before the form hides, so that it becomes the active window.
       if (reenable) EnableWindow(owner, TRUE);
-      if (form.hwnd_) ShowWindow(form.hwnd_, SW_HIDE);
+      if (form.hwnd_) ShowWindow(form.hwnd_.get(), SW_HIDE);
       form.modal_ = false;
     }
   } restore{*this, owner, reenable};
@@ -427,7 +435,7 @@ int Form::ShowModal() {
   return modalResult_;
 }
 
-void Form::Close() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+void Form::Close() { SendMessageW(hwnd_.get(), WM_CLOSE, 0, 0); }
 
 std::wstring Form::StatusText() const {
   if (!statusBar_) return statusText_;
@@ -448,7 +456,7 @@ std::wstring Form::TooltipText(HWND control) const {
   wchar_t buffer[512] = {};
   TOOLINFOW ti{};
   ti.cbSize = sizeof ti;
-  ti.hwnd = hwnd_;
+  ti.hwnd = hwnd_.get();
   ti.uId = reinterpret_cast<UINT_PTR>(control);
   ti.lpszText = buffer;
   SendMessageW(tooltip_, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&ti));
@@ -456,7 +464,7 @@ std::wstring Form::TooltipText(HWND control) const {
 }
 
 std::wstring Form::HintOf(HWND control) const {
-  while (control && GetParent(control) != hwnd_) control = GetParent(control);
+  while (control && GetParent(control) != hwnd_.get()) control = GetParent(control);
   auto it = hints_.find(control);
   return it == hints_.end() ? std::wstring() : std::wstring(it->second);
 }
@@ -468,20 +476,20 @@ void Form::ShowHintFor(HWND pointed) {
 
 bool Form::PreTranslateMessage(MSG& msg) {
   if (msg.message == WM_MOUSEMOVE) ShowHintFor(msg.hwnd);
-  if (accelerators_ && TranslateAcceleratorW(hwnd_, accelerators_, &msg)) return true;
+  if (accelerators_ && TranslateAcceleratorW(hwnd_.get(), accelerators_, &msg)) return true;
   // Enter presses a push button that has the focus, as Space does.
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == GetFocus() &&
       (SendMessageW(msg.hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON)) {
     SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
     return true;
   }
-  return IsDialogMessageW(hwnd_, &msg) != FALSE;
+  return IsDialogMessageW(hwnd_.get(), &msg) != FALSE;
 }
 
 void Form::ApplyAnchors() {
   if (placed_.empty()) return;
   RECT client;
-  GetClientRect(hwnd_, &client);
+  GetClientRect(hwnd_.get(), &client);
   int dx = client.right - designClient_.cx;
   int dy = client.bottom - designClient_.cy;
   HDWP defer = BeginDeferWindowPos(static_cast<int>(placed_.size()));
@@ -587,18 +595,18 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) savedFocus_ = focus;
+        if (focus && IsChild(hwnd_.get(), focus)) savedFocus_ = focus;
       }
       break;
     case WM_SETFOCUS:
-      if (savedFocus_ && IsWindow(savedFocus_) && IsChild(hwnd_, savedFocus_)) ::SetFocus(savedFocus_);
+      if (savedFocus_ && IsWindow(savedFocus_) && IsChild(hwnd_.get(), savedFocus_)) ::SetFocus(savedFocus_);
       return 0;
     case WM_CLOSE:
       if (modal_) {
         modalResult_ = mrCancel;
         return 0;
       }
-      DestroyWindow(hwnd_);
+      DestroyWindow(hwnd_.get());
       return 0;
     case WM_DESTROY:
       if (isMainForm_) PostQuitMessage(0);
@@ -606,7 +614,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return DefWindowProcW(hwnd_, msg, wParam, lParam);
+  return DefWindowProcW(hwnd_.get(), msg, wParam, lParam);
 }
 
 int SystemDpi() {

@@ -124,7 +124,7 @@ class Form {
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const { return hwnd_.get(); }
   // The control of a layout row, or null.
   HWND Item(int id) const;
   int Dpi() const { return dpi_; }
@@ -203,7 +203,7 @@ class Form {
   void FitToText(HWND label);
 
   int dpi_;
-  HWND hwnd_ = nullptr;
+  common::UniqueHwnd hwnd_;  // from WM_NCCREATE to WM_NCDESTROY
   int modalResult_ = mrNone;
   bool modal_ = false;
   SIZE designClient_{};

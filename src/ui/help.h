@@ -1,5 +1,6 @@
 #pragma once
-// The HTML Help viewer, loaded at run time from hhctrl.ocx. Tests replace it through HelpSeam.
+// The HTML Help viewer, loaded at run time from the system folder's hhctrl.ocx. Tests replace it
+// through HelpSeam.
 
 #include <windows.h>
 
@@ -21,7 +22,8 @@ struct HelpRequest {
 inline constexpr UINT kHelpDisplayToc = 0x0001;   // HH_DISPLAY_TOC
 inline constexpr UINT kHelpContext = 0x000F;      // HH_HELP_CONTEXT
 
-// Calls HtmlHelpW when hhctrl.ocx can be loaded; whatever the viewer does is all that happens.
+// Calls HtmlHelpW when the system's hhctrl.ocx can be loaded (never one of that name from
+// elsewhere); whatever the viewer does is all that happens.
 void RunRealHelp(const HelpRequest& request);
 
 // The help call actually made.
