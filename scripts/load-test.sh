@@ -119,6 +119,9 @@ done
 load_failures=$(cat "$logs/load-failures" 2>/dev/null || true)
 stop_load
 trap - EXIT
+for f in "$logs"/load[0-9]*-*.log; do
+  [ -e "$f" ] && ! grep -qF "$f" <<<"$load_failures" && rm -f "$f"
+done
 echo ">> $((rounds - failed_rounds)) of $rounds rounds passed"
 status=0
 [ "$failed_rounds" -eq 0 ] || status=1
