@@ -192,7 +192,8 @@ TEST_F(BatchTaskTest, RegistersReadsBackAndDeletesAsItsFilesAsk) {
     testsupport::WindowDriver driver(
         testsupport::IsDialogOfThisProcess,
         [&](HWND box) {
-          question = testsupport::ReadDialog(box).texts.back();
+          const testsupport::DialogView view = testsupport::ReadDialog(box);
+          if (!view.texts.empty()) question = view.texts.back();
           if (HWND main = testsupport::FindVisibleWindow(IsMainWindow, tool.Id()))
             shownType = TextOf(GetDlgItem(main, TFormMain::IDC_EDIT_FILETYPE));
           answered = testsupport::PressAndConfirm(box, IDYES, kPatience);
