@@ -46,15 +46,15 @@ rm -rf "$logs"
 mkdir -p "$logs"
 mapfile -t programs < <(ls build/tests/*/test_*.exe)
 
-# load_copy N: runs every test program in the prefix wineprefix-loadN, over and over; a failing run
-# leaves its output in $logs/loadN-PROGRAM-RUN.log.
+# load_copy N: runs every test program in the prefix wineprefix-loadN, over and over; a failing or
+# hanging (15 min) run leaves its output in $logs/loadN-PROGRAM-RUN.log.
 load_copy() {
   local n=$1 run=0 exe name
   while :; do
     run=$((run + 1))
     for exe in "${programs[@]}"; do
       name=$(basename "$exe" .exe)
-      if ! (cd "$(dirname "$exe")" && TAVRELO_PREFIX_NAME=load$n ../../wine-run "./$name.exe" --gtest_color=no) \
+      if ! (cd "$(dirname "$exe")" && TAVRELO_PREFIX_NAME=load$n timeout 900 ../../wine-run "./$name.exe" --gtest_color=no) \
         >"$logs/load$n-$name-$run.log" 2>&1; then
         echo "load copy $n, run $run: $name failed (see $logs/load$n-$name-$run.log)" >>"$logs/load-failures"
       else
