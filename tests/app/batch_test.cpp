@@ -59,7 +59,7 @@ std::wstring ClassOf(HWND hwnd) {
 }
 
 bool IsMainWindow(HWND hwnd) {
-  return ClassOf(hwnd) != L"#32770" && TextOf(hwnd).rfind(kApplicationTitle, 0) == 0;
+  return ClassOf(hwnd) != L"#32770" && testsupport::CaptionOf(hwnd).rfind(kApplicationTitle, 0) == 0;
 }
 
 // A box the tool shows and the button pressed in it.
@@ -102,21 +102,20 @@ class ToolRun {
       testsupport::DialogDriver driver(a.press, kPatience, id_);
       const testsupport::DialogView& view = driver.Wait();
       ASSERT_TRUE(view.hwnd) << "no box came: " << testing::PrintToString(a.text);
+      EXPECT_TRUE(view.answered) << "the box stayed: " << testing::PrintToString(a.text);
       EXPECT_EQ(view.caption, ui::BoxTitle(a.kind));
       ASSERT_FALSE(view.texts.empty());
       EXPECT_EQ(view.texts.back(), a.text);
     }
   }
-  // The main window once the tool is idle after its task; null when it never came.
+  // The main window once the tool has done its task and waits for input; null when it never came.
   HWND IdleMainWindow() const {
     HWND main = testsupport::WaitForWindow(IsMainWindow, kPatience, id_);
-    // Sent messages are handled only where the tool waits for input, that is after the task.
-    for (int i = 0; i < 10 && main; ++i) {
-      DWORD_PTR ignored;
-      SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
-      Sleep(30);
-    }
-    return main;
+    // The tool first waits for input after its task, or in a box of the task that has been answered
+    // by now; a sent message is then handled only where it waits again, which is after the task.
+    if (!main || WaitForInputIdle(process_.get(), kPatience) != 0) return nullptr;
+    DWORD_PTR ignored;
+    return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, kPatience, &ignored) ? main : nullptr;
   }
   // Closes the main window, which ends the tool.
   void Close() const {
@@ -181,7 +180,7 @@ TEST_F(BatchTaskTest, RegistersReadsBackAndDeletesAsItsFilesAsk) {
     EXPECT_EQ(TextOf(main), std::wstring(kApplicationTitle) + L" - read.ini");
     EXPECT_EQ(TextOf(GetDlgItem(main, TFormMain::IDC_EDIT_FILETYPE)), L"テスト文書");
     EXPECT_EQ(TextOf(GetDlgItem(main, TFormMain::IDC_EDIT_ICONINDEX)), L"1");
-    EXPECT_FALSE(testsupport::WaitForWindow(testsupport::IsDialogOfThisProcess, 1, tool.Id()));
+    EXPECT_FALSE(testsupport::FindVisibleWindow(testsupport::IsDialogOfThisProcess, tool.Id()));
     tool.Close();
   }
   {
@@ -189,16 +188,19 @@ TEST_F(BatchTaskTest, RegistersReadsBackAndDeletesAsItsFilesAsk) {
     const std::wstring file = TaskFile(L"delete.ini", L"the file's description", 5, L"COMMAND=2\r\nCLOSE=0x1");
     ToolRun tool(L"\"" + file + L"\"", L"");
     std::wstring shownType, question;
+    bool answered = false;
     testsupport::WindowDriver driver(
         testsupport::IsDialogOfThisProcess,
         [&](HWND box) {
-          question = testsupport::ReadDialog(box).texts.back();
-          if (HWND main = testsupport::WaitForWindow(IsMainWindow, 1, tool.Id()))
+          const testsupport::DialogView view = testsupport::ReadDialog(box);
+          if (!view.texts.empty()) question = view.texts.back();
+          if (HWND main = testsupport::FindVisibleWindow(IsMainWindow, tool.Id()))
             shownType = TextOf(GetDlgItem(main, TFormMain::IDC_EDIT_FILETYPE));
-          PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+          answered = testsupport::PressAndConfirm(box, IDYES, kPatience);
         },
         kPatience, tool.Id());
     ASSERT_TRUE(driver.Wait());
+    EXPECT_TRUE(answered);
     EXPECT_EQ(question, Ask(L"削除"));
     EXPECT_EQ(shownType, L"テスト文書");
     tool.AnswerBoxes({{ui::BoxKind::Information, L"関連づけを削除しました。", IDOK}});
@@ -245,7 +247,7 @@ TEST_F(BatchTaskTest, RefusedOrUnreadableTasksRegisterNothing) {
       HWND main = tool.IdleMainWindow();
       ASSERT_TRUE(main);
       EXPECT_EQ(TextOf(main), c.caption);
-      EXPECT_FALSE(testsupport::WaitForWindow(testsupport::IsDialogOfThisProcess, 1, tool.Id()));
+      EXPECT_FALSE(testsupport::FindVisibleWindow(testsupport::IsDialogOfThisProcess, tool.Id()));
       tool.Close();
     }
     EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, extension));

@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace testsupport {
 
 namespace {
 
-std::wstring WindowText(HWND hwnd) {
-  std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
-  text.resize(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
-  return text;
-}
+// Between two looks at a window that is awaited.
+constexpr DWORD kLookMs = 20;
+// How long a press may take before it is tried once more.
+constexpr DWORD kPressPatienceMs = 2000;
 
 std::wstring ClassOf(HWND hwnd) {
   wchar_t name[64] = {};
@@ -18,7 +19,98 @@ std::wstring ClassOf(HWND hwnd) {
   return name;
 }
 
+// What WaitForWindow compares between two looks.
+struct Look {
+  struct Child {
+    HWND hwnd;
+    int id;
+    std::wstring text;
+    bool visible;
+    bool enabled;
+    bool operator==(const Child&) const = default;
+  };
+  std::wstring caption;
+  LONG place[4];
+  std::vector<Child> children;
+  bool operator==(const Look&) const = default;
+
+  // Whether there is enough to read: a caption and at least one visible child.
+  bool Complete() const {
+    if (caption.empty()) return false;
+    for (const Child& child : children)
+      if (child.visible) return true;
+    return false;
+  }
+};
+
+Look LookAt(HWND hwnd) {
+  Look look{CaptionOf(hwnd), {}, {}};
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  look.place[0] = r.left, look.place[1] = r.top, look.place[2] = r.right, look.place[3] = r.bottom;
+  EnumChildWindows(
+      hwnd,
+      [](HWND child, LPARAM lp) -> BOOL {
+        reinterpret_cast<Look*>(lp)->children.push_back(
+            {child, GetDlgCtrlID(child), CaptionOf(child), IsWindowVisible(child) != FALSE, IsWindowEnabled(child) != FALSE});
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&look));
+  return look;
+}
+
+// Visible, enabled and the active window of its thread, which a window becomes only after its
+// activation hooks have run.
+bool IsActiveAndEnabled(HWND hwnd) {
+  if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return false;
+  GUITHREADINFO info{sizeof info};
+  return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) && info.hwndActive == hwnd;
+}
+
+// Every visible top-level window of process processId that match accepts, in z-order.
+std::vector<HWND> VisibleWindows(const std::function<bool(HWND)>& match, DWORD processId, bool firstOnly) {
+  struct Search {
+    const std::function<bool(HWND)>& match;
+    DWORD processId;
+    bool firstOnly;
+    std::vector<HWND> found;
+  } search{match, processId, firstOnly, {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid != s->processId || !IsWindowVisible(hwnd) || !s->match(hwnd)) return TRUE;
+        s->found.push_back(hwnd);
+        return !s->firstOnly;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Waits up to timeoutMs for hwnd to be destroyed or hidden.
+bool WentAway(HWND hwnd, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kLookMs);
+  }
+}
+
 }  // namespace
+
+std::wstring CaptionOf(HWND hwnd) {
+  std::wstring text(256, L'\0');
+  for (;;) {
+    int length = InternalGetWindowText(hwnd, text.data(), static_cast<int>(text.size()));
+    if (length < static_cast<int>(text.size()) - 1) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
+}
 
 BoxScript::BoxScript()
     : scope_(ui::MessageBoxSeam.Replace([this](const ui::BoxRequest& request) {
@@ -69,7 +161,7 @@ bool IsAllWhite(const ui::Picture& picture) {
 DialogView ReadDialog(HWND dialog) {
   DialogView view;
   view.hwnd = dialog;
-  view.caption = WindowText(dialog);
+  view.caption = CaptionOf(dialog);
   GetWindowRect(dialog, &view.rect);
   view.owner = GetWindow(dialog, GW_OWNER);
   view.ownerEnabled = view.owner && IsWindowEnabled(view.owner);
@@ -77,9 +169,9 @@ DialogView ReadDialog(HWND dialog) {
     std::wstring cls = ClassOf(child);
     if (!IsWindowVisible(child)) continue;
     if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-      view.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
+      view.buttons.push_back({GetDlgCtrlID(child), CaptionOf(child)});
     } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
-      std::wstring text = WindowText(child);
+      std::wstring text = CaptionOf(child);
       if (!text.empty()) view.texts.push_back(text);
     }
   }
@@ -89,30 +181,52 @@ DialogView ReadDialog(HWND dialog) {
 bool IsDialogOfThisProcess(HWND hwnd) { return ClassOf(hwnd) == L"#32770"; }
 
 std::function<bool(HWND)> WindowCaptioned(std::wstring caption) {
-  return [caption](HWND hwnd) { return WindowText(hwnd) == caption; };
+  return [caption](HWND hwnd) { return CaptionOf(hwnd) == caption; };
+}
+
+HWND FindVisibleWindow(const std::function<bool(HWND)>& match, DWORD processId) {
+  std::vector<HWND> found = VisibleWindows(match, processId, true);
+  return found.empty() ? nullptr : found.front();
 }
 
 HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs, DWORD processId) {
   const DWORD start = GetTickCount();
-  struct Search {
-    const std::function<bool(HWND)>& match;
-    DWORD processId;
-    HWND found = nullptr;
-  } search{match, processId};
-  while (!search.found && GetTickCount() - start < timeoutMs) {
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lp);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(hwnd, &pid);
-          if (pid != s->processId || !IsWindowVisible(hwnd) || !s->match(hwnd)) return TRUE;
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(20);
+  std::vector<std::pair<HWND, Look>> before;
+  for (;;) {
+    std::vector<std::pair<HWND, Look>> now;
+    for (HWND hwnd : VisibleWindows(match, processId, false)) {
+      if (!IsActiveAndEnabled(hwnd)) continue;
+      Look look = LookAt(hwnd);
+      if (!look.Complete()) continue;
+      for (const auto& [earlier, seen] : before)
+        if (earlier == hwnd && seen == look) return hwnd;
+      now.emplace_back(hwnd, std::move(look));
+    }
+    before = std::move(now);
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kLookMs);
   }
-  return search.found;
+}
+
+bool PressAndConfirm(HWND dialog, int press, DWORD timeoutMs) {
+  HWND button = press ? GetDlgItem(dialog, press) : nullptr;
+  auto command = [&] {
+    if (press == 0) {
+      PostMessageW(dialog, WM_CLOSE, 0, 0);
+    } else {
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    }
+  };
+  if (press == 0) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+  } else {
+    command();
+  }
+  if (WentAway(dialog, std::min(timeoutMs, kPressPatienceMs))) return true;
+  command();
+  return WentAway(dialog, timeoutMs);
 }
 
 WindowDriver::WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs,
@@ -135,7 +249,6 @@ DWORD WINAPI WindowDriver::Thread(void* param) {
   auto* self = static_cast<WindowDriver*>(param);
   HWND found = WaitForWindow(self->match_, self->timeoutMs_, self->processId_);
   if (!found) return 0;
-  Sleep(50);  // let the window finish its activation before it is worked
   self->found_ = true;
   self->act_(found);
   return 0;
@@ -143,14 +256,9 @@ DWORD WINAPI WindowDriver::Thread(void* param) {
 
 DialogDriver::DialogDriver(int press, DWORD timeoutMs, DWORD processId)
     : driver_(IsDialogOfThisProcess,
-              [this, press](HWND dialog) {
+              [this, press, timeoutMs](HWND dialog) {
                 view_ = ReadDialog(dialog);
-                if (press == 0) {
-                  PostMessageW(dialog, WM_CLOSE, 0, 0);
-                } else {
-                  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
-                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, press)));
-                }
+                view_.answered = PressAndConfirm(dialog, press, timeoutMs);
               },
               timeoutMs, processId) {}
 
@@ -161,17 +269,15 @@ const DialogView& DialogDriver::Wait() {
 
 FileDialogDriver::FileDialogDriver(std::optional<std::wstring> typed, DWORD timeoutMs)
     : driver_(IsDialogOfThisProcess,
-              [typed](HWND dialog) {
-                if (!typed) {
-                  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                  return;
+              [this, typed, timeoutMs](HWND dialog) {
+                if (typed) {
+                  // The file name field: the combo box cmb13 of the Explorer-style dialog, or the
+                  // edit field edt1 of the older one.
+                  HWND field = GetDlgItem(dialog, 0x47c);
+                  if (!field) field = GetDlgItem(dialog, 0x480);
+                  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed->c_str()));
                 }
-                // The file name field: the combo box cmb13 of the Explorer-style dialog, or the
-                // edit field edt1 of the older one.
-                HWND field = GetDlgItem(dialog, 0x47c);
-                if (!field) field = GetDlgItem(dialog, 0x480);
-                SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed->c_str()));
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                answered_ = PressAndConfirm(dialog, typed ? IDOK : IDCANCEL, timeoutMs);
               },
               timeoutMs) {}
 

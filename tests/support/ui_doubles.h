@@ -72,15 +72,32 @@ struct DialogView {
   RECT rect{};
   HWND owner = nullptr;
   bool ownerEnabled = false;  // while the dialog was up
+  bool answered = false;      // it went away after the press
 };
 
-// Waits (up to timeoutMs) for a visible top-level window of process processId that match
-// accepts; null when none came.
+// The text a window holds itself (its caption, a button's or a static text's label), read
+// without sending the window a message, so it never waits for a busy thread.
+std::wstring CaptionOf(HWND hwnd);
+
+// Looks once for a visible top-level window of process processId that match accepts; null when
+// there is none. For checks that no such window is up.
+HWND FindVisibleWindow(const std::function<bool(HWND)>& match, DWORD processId = GetCurrentProcessId());
+
+// Waits (up to timeoutMs) for a top-level window of process processId that match accepts and that
+// is complete, so that what is read from it and pressed in it counts: visible, enabled, the active
+// window of its thread (which a message box becomes only once its buttons are renamed), with a
+// caption and visible children, and with its caption, place and children (ids, texts, visibility,
+// enabled state) alike at two looks in a row. Null when none came.
 HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs, DWORD processId = GetCurrentProcessId());
 
-// Waits (up to timeoutMs) on another thread for a visible top-level window of process processId
-// (this process unless given) that match accepts, then runs act on it from that thread, as
-// another program would work the window. The destructor waits for the thread.
+// Presses the button press of dialog, or with press 0 its close box, as a user would, and waits
+// (up to timeoutMs) for the dialog to go away; when it stays a while, presses once more through the
+// button's command (or WM_CLOSE). Answers whether the dialog went away.
+bool PressAndConfirm(HWND dialog, int press, DWORD timeoutMs);
+
+// Waits (up to timeoutMs) on another thread for a complete top-level window of process processId
+// (this process unless given) that match accepts (see WaitForWindow), then runs act on it from that
+// thread, as another program would work the window. The destructor waits for the thread.
 class WindowDriver {
  public:
   WindowDriver(std::function<bool(HWND)> match, std::function<void(HWND)> act, DWORD timeoutMs = 10000,
@@ -101,9 +118,9 @@ class WindowDriver {
   common::UniqueKernelHandle thread_;
 };
 
-// A dialog (class #32770) of process processId (this process unless given), read as it appears,
-// then answered: the button with id press is pressed, or, with press 0, the dialog is closed
-// through its close box.
+// A dialog (class #32770) of process processId (this process unless given), read once complete,
+// then answered with PressAndConfirm: the button with id press is pressed, or, with press 0, the
+// dialog is closed through its close box.
 class DialogDriver {
  public:
   explicit DialogDriver(int press, DWORD timeoutMs = 10000, DWORD processId = GetCurrentProcessId());
@@ -115,15 +132,16 @@ class DialogDriver {
   WindowDriver driver_;
 };
 
-// A file dialog of this process: types text into its file name field and presses OK, or,
-// with no text, presses Cancel.
+// A file dialog of this process, once complete: types text into its file name field and presses
+// OK, or, with no text, presses Cancel.
 class FileDialogDriver {
  public:
   explicit FileDialogDriver(std::optional<std::wstring> typed, DWORD timeoutMs = 10000);
-  // Answers whether a file dialog came.
-  bool Wait() { return driver_.Wait(); }
+  // Answers whether a file dialog came and went away after the answer.
+  bool Wait() { return driver_.Wait() && answered_; }
 
  private:
+  bool answered_ = false;
   WindowDriver driver_;
 };
 
