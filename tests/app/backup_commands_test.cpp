@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "assoc/assoc_texts.h"
 #include "assoc/shell_assoc.h"
+#include "resource.h"
 
 namespace {
 
@@ -14,12 +15,24 @@ using testsupport::KeyExists;
 using testsupport::Snapshot;
 using testsupport::WriteValue;
 
+constexpr wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
 
 class BackupCommandsTest : public MainWindowTest {
  protected:
   std::wstring Folder() const { return appData.Path() + L"\\Tavrelo\\Backups"; }
   std::vector<std::wstring> Backups() const { return testsupport::FolderEntries(Folder()); }
+  // The association records: the classes root, and the user's classes and Explorer records.
+  std::vector<std::wstring> Associations() const {
+    auto lines = Snapshot(HKEY_CLASSES_ROOT);
+    for (const wchar_t* path : {L"Software\\Classes", kFileExtsKey}) {
+      common::UniqueHKey key;
+      if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
+      auto user = Snapshot(key.get());
+      lines.insert(lines.end(), user.begin(), user.end());
+    }
+    return lines;
+  }
   // The whole redirected registry.
   std::vector<std::wstring> Registry() const {
     auto lines = Snapshot(sandbox.Machine());
@@ -260,6 +273,76 @@ TEST_F(BackupCommandsTest, CtrlZUndoesTypingInAFieldFirst) {
   auto shown = boxes.Take();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].text, assoc::texts::kNothingToUndo);
+}
+
+TEST_F(BackupCommandsTest, UndoAndRestoreThroughTheMenuWithTheRealBoxesAndDialog) {
+  const auto before = Associations();
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  Register(L"tvr");
+  boxes.Take();
+  const auto registered = Associations();
+  const std::wstring backup = Backups().at(0);
+
+  // From here on the boxes are the real ones, worked from another thread. The real file dialog
+  // keeps records of its own in the user's keys, so only the association records are compared.
+  auto real = ui::MessageBoxSeam.Replace([](const ui::BoxRequest& r) { return ui::ShowRealMessageBox(r); });
+  {
+    testsupport::DialogSequence user({{IDYES, {}}, {IDOK, {}}});
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_UNDO, 0), 0);
+    const auto& seen = user.Wait();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].caption, L"確認");
+    ASSERT_FALSE(seen[0].texts.empty());
+    EXPECT_EQ(seen[0].texts.back(), assoc::texts::UndoQuestion(*assoc::ParseBackupFileName(backup)));
+    EXPECT_EQ(seen[1].caption, L"情報");
+    ASSERT_FALSE(seen[1].texts.empty());
+    EXPECT_EQ(seen[1].texts.back(), assoc::texts::kRestored);
+  }
+  EXPECT_EQ(Associations(), before);
+
+  {
+    testsupport::DialogSequence user({{IDOK, Folder() + L"\\" + backup}, {IDYES, {}}, {IDOK, {}}});
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_RESTORE, 0), 0);
+    const auto& seen = user.Wait();
+    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_FALSE(seen[1].texts.empty());
+    EXPECT_EQ(seen[1].texts.back(), L"「" + backup + L"」の内容で関連づけを復元します。\nよろしいですか？");
+    EXPECT_TRUE(seen[2].answered);
+  }
+  // The registration's backup holds the registry as it was before the registration.
+  EXPECT_EQ(Associations(), before);
+  EXPECT_NE(registered, before);
+}
+
+TEST_F(BackupCommandsTest, TheRealWarningBeforeAProgramExtensionAnswersNoToEnter) {
+  std::vector<int> answers;
+  // Only the warning is the real box; anything after it would be declined.
+  auto real = ui::MessageBoxSeam.Replace([&](const ui::BoxRequest& r) {
+    answers.push_back(answers.empty() ? ui::ShowRealMessageBox(r) : static_cast<int>(ui::mrCancel));
+    return answers.back();
+  });
+  testsupport::DialogView view;
+  bool gone = false;
+  testsupport::WindowDriver user(testsupport::IsDialogOfThisProcess, [&](HWND box) {
+    view = testsupport::ReadDialog(box);
+    // Enter, where the box has put the focus.
+    GUITHREADINFO info{sizeof info};
+    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
+    PostMessageW(info.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(info.hwndFocus, WM_KEYUP, VK_RETURN, 0);
+    for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(20);
+    gone = !IsWindow(box);
+  });
+  Fill(L"exe", L"C:\\x.exe %1", L"", Shell32Path(), L"0");
+  form->DoExtLink();
+  ASSERT_TRUE(user.Wait());
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(view.caption, L"警告");
+  std::vector<std::wstring> captions;
+  for (const auto& b : view.buttons) captions.push_back(b.caption);
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"はい(&Y)", L"いいえ(&N)"}));
+  EXPECT_EQ(answers, std::vector<int>{IDNO}) << "Enter says No, and nothing more is asked";
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".exe"));
 }
 
 }  // namespace

@@ -267,18 +267,45 @@ const DialogView& DialogDriver::Wait() {
   return view_;
 }
 
+namespace {
+
+// Puts text into a file dialog's file name field: the combo box cmb13 of the Explorer-style
+// dialog, or the edit field edt1 of the older one.
+void TypeFileName(HWND dialog, const std::wstring& text) {
+  HWND field = GetDlgItem(dialog, 0x47c);
+  if (!field) field = GetDlgItem(dialog, 0x480);
+  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+}  // namespace
+
 FileDialogDriver::FileDialogDriver(std::optional<std::wstring> typed, DWORD timeoutMs)
     : driver_(IsDialogOfThisProcess,
               [this, typed, timeoutMs](HWND dialog) {
-                if (typed) {
-                  // The file name field: the combo box cmb13 of the Explorer-style dialog, or the
-                  // edit field edt1 of the older one.
-                  HWND field = GetDlgItem(dialog, 0x47c);
-                  if (!field) field = GetDlgItem(dialog, 0x480);
-                  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed->c_str()));
-                }
+                if (typed) TypeFileName(dialog, *typed);
                 answered_ = PressAndConfirm(dialog, typed ? IDOK : IDCANCEL, timeoutMs);
               },
               timeoutMs) {}
+
+DialogSequence::DialogSequence(std::vector<DialogStep> steps, DWORD timeoutMs)
+    : driver_(IsDialogOfThisProcess,
+              [this, steps = std::move(steps), timeoutMs](HWND first) {
+                HWND dialog = first;
+                for (size_t i = 0; i < steps.size() && dialog; ++i) {
+                  if (i > 0) dialog = WaitForWindow(IsDialogOfThisProcess, timeoutMs);
+                  if (!dialog) break;
+                  DialogView view = ReadDialog(dialog);
+                  if (steps[i].typed) TypeFileName(dialog, *steps[i].typed);
+                  view.answered = PressAndConfirm(dialog, steps[i].press, timeoutMs);
+                  views_.push_back(std::move(view));
+                  if (!views_.back().answered) break;
+                }
+              },
+              timeoutMs) {}
+
+const std::vector<DialogView>& DialogSequence::Wait() {
+  driver_.Wait();
+  return views_;
+}
 
 }  // namespace testsupport

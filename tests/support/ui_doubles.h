@@ -145,6 +145,26 @@ class FileDialogDriver {
   WindowDriver driver_;
 };
 
+// One dialog of a DialogSequence: typed goes into its file name field first when given (a file
+// dialog), then the button press is pressed (0: its close box).
+struct DialogStep {
+  int press;
+  std::optional<std::wstring> typed;
+};
+
+// Dialogs of this process answered one after another from another thread, as a user works
+// through them: each is read once complete and confirmed gone before the next is looked for.
+class DialogSequence {
+ public:
+  explicit DialogSequence(std::vector<DialogStep> steps, DWORD timeoutMs = 10000);
+  // The dialogs as they were seen, in order; fewer than the steps when one did not come.
+  const std::vector<DialogView>& Wait();
+
+ private:
+  std::vector<DialogView> views_;
+  WindowDriver driver_;
+};
+
 // A window of class #32770 (the drivers look only at the process they were given).
 bool IsDialogOfThisProcess(HWND hwnd);
 // The visible top-level window of this process with the given caption.
