@@ -32,17 +32,15 @@ common::UniqueHKey OpenForReading(HKEY base, const std::wstring& path) {
 // The text of value name of key, up to its first NUL; false when the value is absent, is not
 // REG_SZ or REG_EXPAND_SZ, or cannot be read.
 bool ReadText(HKEY key, const wchar_t* name, std::wstring& text) {
-  DWORD type = REG_NONE, size = 0;
-  if (!key || RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-  std::wstring data;
+  if (!key) return false;
+  // Most values fit the first buffer, so one call reads them; a longer one is read again.
+  std::wstring data(256, L'\0');
+  DWORD type = REG_NONE;
   for (;;) {
-    data.resize(size / sizeof(wchar_t) + 1);
     DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    const LONG result =
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+    const LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
     if (result == ERROR_MORE_DATA) {
-      size = got;
+      data.resize(got / sizeof(wchar_t) + 1);
       continue;
     }
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
