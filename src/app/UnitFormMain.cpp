@@ -5,6 +5,7 @@
 #include <array>
 
 #include "about/UnitFormAboutBox.h"
+#include "assoclist/UnitFormAssocList.h"
 #include "assoc/link_extention.h"
 #include "common/exception.h"
 #include "common/icons.h"
@@ -242,6 +243,7 @@ void TFormMain::DoExtLink() {
   try {
     TLinkExtention::Link(extension, EditCommand.Text(), EditIconFile.Text(),
                          common::StrToIntDef(EditIconIndex.Text(), 0), EditFileType.Text());
+    AssociationsChanged();
     Inform(Handle(), L"関連づけを登録しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
@@ -258,6 +260,7 @@ void TFormMain::DoExtUnlink() {
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
   try {
     TLinkExtention::Unlink(extension);
+    AssociationsChanged();
     Inform(Handle(), L"関連づけを削除しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
@@ -307,6 +310,22 @@ void TFormMain::ActionFileUndoExecute() {}
 
 void TFormMain::ActionFileRestoreExecute() {}
 
-void TFormMain::ActionAssocListExecute() {}
+void TFormMain::ActionAssocListExecute() {
+  if (FAssocList && FAssocList->Handle()) {
+    FAssocList->Activate();
+    return;
+  }
+  FAssocList = std::make_unique<TFormAssocList>(Handle(), Dpi());
+  FAssocList->OnOpenExtension = [this](const std::wstring& extension) {
+    EditExt.SetText(extension);
+    ActionExtReloadExecute();
+    SetForegroundWindow(Handle());
+  };
+  FAssocList->Show();
+}
+
+void TFormMain::AssociationsChanged() {
+  if (FAssocList && FAssocList->Handle()) FAssocList->Refresh();
+}
 
 void TFormMain::BtnHelpClick() { ui::Application::Instance().HelpContext(Handle(), 3); }

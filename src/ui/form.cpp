@@ -247,9 +247,12 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
 
   switch (row.kind) {
     case ControlKind::Label:
-      control = create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, w ? w : LabelWidth(text));
+    case ControlKind::AccessLabel: {
+      const DWORD prefix = row.kind == ControlKind::Label ? SS_NOPREFIX : 0;
+      control = create(0, WC_STATICW, text, child | SS_LEFT | prefix, w ? w : LabelWidth(text));
       if (control && w == 0) autoSized_.insert(control);
       break;
+    }
     case ControlKind::Link: {
       if (!linkFont_) linkFont_ = FormFont(dpi_, true);
       const int height = h ? h : TextSize(hwnd_, linkFont_.get(), text, w).cy;
@@ -313,6 +316,12 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
                        child | WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
                            LVS_SHAREIMAGELISTS,
                        w);
+      break;
+    case ControlKind::ReportView:
+      control = create(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+                       child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, w);
+      if (control)
+        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
       break;
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_, idParam,
@@ -463,7 +472,13 @@ std::wstring Form::HintOf(HWND control) const {
 
 void Form::ShowHintFor(HWND pointed) {
   std::wstring hint = HintOf(pointed);
+  if (hint.empty()) hint = restingStatus_;
   if (hint != statusText_) SetStatusText(hint);
+}
+
+void Form::SetRestingStatus(std::wstring text) {
+  restingStatus_ = std::move(text);
+  SetStatusText(restingStatus_);
 }
 
 bool Form::PreTranslateMessage(MSG& msg) {
