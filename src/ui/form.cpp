@@ -608,6 +608,15 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (savedFocus_ && IsWindow(savedFocus_) && IsChild(hwnd_, savedFocus_)) ::SetFocus(savedFocus_);
       return 0;
+    case WM_NEXTDLGCTL: {
+      // As a dialog does: the access key of a label moves the focus this way.
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (next && IsChild(hwnd_, next)) {
+        ::SetFocus(next);
+        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+      }
+      return 0;
+    }
     case WM_CLOSE:
       if (modal_) {
         modalResult_ = mrCancel;
