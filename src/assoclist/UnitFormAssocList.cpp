@@ -52,8 +52,8 @@ constexpr ui::ControlDef kControls[] = {
     {Form::IDC_LABEL_FILTER, Kind::AccessLabel, {8, 12, 0, 13}, akLeft | akTop, L"絞り込み(&F)"},
     {Form::IDC_EDIT_FILTER, Kind::Edit, {80, 8, 552, 21}, akLeft | akTop | akRight, nullptr,
      L"入力した文字を含む行だけを表示します。大文字と小文字は区別しません。"},
-    {Form::IDC_LISTVIEW_ASSOC, Kind::ReportView, {8, 36, 624, 324}, akLeft | akTop | akRight | akBottom, nullptr,
-     L"Enter キーかダブルクリックで、その拡張子をメイン画面に読み込みます。"},
+    // No hint: the status bar keeps the count of rows while the pointer is over the list.
+    {Form::IDC_LISTVIEW_ASSOC, Kind::ReportView, {8, 36, 624, 324}, akLeft | akTop | akRight | akBottom},
     {Form::IDC_BTN_HELP, Kind::Button, {8, 368, 75, 25}, akLeft | akBottom, L"ヘルプ(&H)", L"ヘルプを表示します。", 0,
      IDI_GLYPH_HELP},
     {Form::IDC_BTN_REFRESH, Kind::Button, {319, 368, 105, 25}, akRight | akBottom, nullptr, nullptr,
@@ -66,7 +66,7 @@ constexpr ui::ControlDef kControls[] = {
 };
 
 // The width of each column at 96 DPI.
-constexpr std::array<int, kColumnCount> kColumnWidths = {80, 110, 150, 220, 180, 220};
+constexpr std::array<int, kColumnCount> kColumnWidths = {72, 100, 130, 190, 150, 210};
 
 // The smallest size of the window at 96 DPI.
 constexpr SIZE kMinimumSize = {360, 240};

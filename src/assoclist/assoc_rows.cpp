@@ -171,8 +171,8 @@ class RowReader {
 
 std::wstring ExplorerCell(const assoc::EffectiveAssociation& association) {
   if (!association.differs) return {};
-  std::wstring cell = CellText(association.program.empty() ? association.fileType : association.program);
-  return cell + L"（" + assoc::SourceLabel(association) + L"）";
+  return assoc::SourceLabel(association) + std::wstring(L"：") +
+         CellText(association.program.empty() ? association.fileType : association.program);
 }
 
 std::vector<AssocRow> ReadAssociationRows() {

@@ -28,8 +28,9 @@ struct AssocRow {
 };
 
 // The cell of the last column: empty when Explorer follows the classic record (differs is
-// false); else the program Explorer starts (the file type when it has none) followed by the
-// source label in full-width parentheses, e.g. "C:\x\v.exe（利用者の選択）".
+// false); else the source label, a full-width colon and the program Explorer starts (the file
+// type when it has none), e.g. "利用者の選択：C:\x\v.exe". The label leads, so that a narrow
+// column still shows it and sorting by the column groups the rows by source.
 std::wstring ExplorerCell(const assoc::EffectiveAssociation& association);
 
 // The rows of every key of HKEY_CLASSES_ROOT whose name begins with ".", in the order the

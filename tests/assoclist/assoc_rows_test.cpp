@@ -48,18 +48,18 @@ const Case kCases[] = {
      ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Viewer.abc"},
                  {Choice, L".abc\\UserChoice", L"Hash", L"q2x4="},
                  {Machine, L"Viewer.abc\\shell\\open\\command", L"", L"\"C:\\Viewer\\v.exe\" \"%1\""}}),
-     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"C:\\Viewer\\v.exe（利用者の選択）"},
+     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"利用者の選択：C:\\Viewer\\v.exe"},
      true},
     {"UserClassesOverride",
      ClassicAnd({{User, L".abc", L"", L"Other.Doc"}, {User, L"Other.Doc\\shell\\open\\command", L"", L"C:\\o.exe %1"}}),
-     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"C:\\o.exe（利用者のクラス）"},
+     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"利用者のクラス：C:\\o.exe"},
      true},
     // Neither the user's choices nor the user's extension keys name .abc: only its file type.
     {"UserClassesRedefineTheFileType", ClassicAnd({{User, L"abcFile\\shell\\open\\command", L"", L"C:\\u.exe \"%1\""}}),
-     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"C:\\u.exe（利用者のクラス）"},
+     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"利用者のクラス：C:\\u.exe"},
      true},
     {"ChoiceOfAMissingFileType", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Gone.abc"}}),
-     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"Gone.abc（選択先なし）"},
+     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"選択先なし：Gone.abc"},
      true},
     {"ChoiceEqualToTheClassicRecord", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"ABCFILE"}}),
      {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L""},
@@ -172,14 +172,14 @@ TEST(ExplorerCellTest, NamesTheProgramOrElseTheFileTypeWithItsSource) {
   a.program = L"C:\\v.exe";
   EXPECT_EQ(assoclist::ExplorerCell(a), L"") << "the classic record decides";
   a.differs = true;
-  EXPECT_EQ(assoclist::ExplorerCell(a), L"C:\\v.exe（利用者の選択）");
+  EXPECT_EQ(assoclist::ExplorerCell(a), L"利用者の選択：C:\\v.exe");
   a.program = L"C:\\new\nline.exe";
-  EXPECT_EQ(assoclist::ExplorerCell(a), L"C:\\new\\nline.exe（利用者の選択）");
+  EXPECT_EQ(assoclist::ExplorerCell(a), L"利用者の選択：C:\\new\\nline.exe");
   a.program.clear();
   a.fileTypeExists = false;
-  EXPECT_EQ(assoclist::ExplorerCell(a), L"Viewer.abc（選択先なし）");
+  EXPECT_EQ(assoclist::ExplorerCell(a), L"選択先なし：Viewer.abc");
   a.source = assoc::AssocSource::UserClasses;
-  EXPECT_EQ(assoclist::ExplorerCell(a), L"Viewer.abc（利用者のクラス）");
+  EXPECT_EQ(assoclist::ExplorerCell(a), L"利用者のクラス：Viewer.abc");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ AssocRow Row(std::wstring ext, std::wstring type, std::wstring description, std:
 std::vector<AssocRow> Rows() {
   return {
       Row(L".abc", L"abcFile", L"ABC ファイル", L"C:\\Tools\\abc.exe \"%1\""),
-      Row(L".Doc", L"Word.Doc", L"文書", L"C:\\Office\\word.exe", L"", L"C:\\v.exe（利用者の選択）"),
+      Row(L".Doc", L"Word.Doc", L"文書", L"C:\\Office\\word.exe", L"", L"利用者の選択：C:\\v.exe"),
       Row(L".txt", L"txtfile", L"テキスト文書", L"notepad.exe %1"),
       Row(L".zip", L"", L"", L""),
       Row(L".ＡＢＣ", L"wide", L"全角", L"C:\\wide.exe"),

@@ -175,7 +175,7 @@ TEST_F(ListWindowTest, ListsEveryExtensionWithItsColumnsSortedByExtension) {
   EXPECT_EQ(Cell(txt, 3), L"notepad.exe %1");
   EXPECT_EQ(Cell(txt, 4), kShell32Icon);
   EXPECT_EQ(Cell(txt, 5), L"");
-  EXPECT_EQ(Cell(Find(L".doc"), 5), L"C:\\Writer\\w.exe（利用者の選択）");
+  EXPECT_EQ(Cell(Find(L".doc"), 5), L"利用者の選択：C:\\Writer\\w.exe");
   EXPECT_EQ(Cell(Find(L".zzz"), 2), L"二行\\nの説明");
   EXPECT_EQ(Cell(Find(L".bad"), 2), L"");
   EXPECT_EQ(HeadingFormat(0), HDF_SORTUP);
@@ -391,7 +391,7 @@ TEST(ListWindowDpiTest, LayoutColumnsAndIconsScaleWithTheDpi) {
     EXPECT_EQ(list.left, scaled(8)) << dpi;
     EXPECT_EQ(list.top, scaled(36)) << dpi;
     EXPECT_EQ(list.right - list.left, scaled(624)) << dpi;
-    EXPECT_EQ(ListView_GetColumnWidth(form.ListViewAssoc(), 0), scaled(80)) << dpi;
+    EXPECT_EQ(ListView_GetColumnWidth(form.ListViewAssoc(), 0), scaled(72)) << dpi;
     int cx = 0, cy = 0;
     ImageList_GetIconSize(form.Icons().Images(), &cx, &cy);
     EXPECT_EQ(cx, scaled(16)) << dpi;
