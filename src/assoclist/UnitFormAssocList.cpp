@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -73,6 +74,8 @@ constexpr SIZE kMinimumSize = {360, 240};
 
 // Posted by the icon worker when icons wait to go into the list.
 constexpr UINT kIconsReady = WM_APP + 1;
+// The most icons put into the list for one message.
+constexpr size_t kIconsPerRound = 4;
 
 // Where a key does its work: anywhere in the window, or only in one control.
 enum class KeyPlace { Window, List, Filter };
@@ -151,21 +154,6 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
   return false;
 }
 
-// Keeps a window from drawing while it lives; then it is redrawn whole, frame included.
-class RedrawPause {
- public:
-  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawPause() {
-    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  HWND window_;
-};
-
 }  // namespace
 
 TFormAssocList::TFormAssocList(HWND owner, int dpi)
@@ -234,7 +222,12 @@ bool TFormAssocList::PreTranslateMessage(MSG& msg) {
 LRESULT TFormAssocList::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kIconsReady:
-      if (icons_ && icons_->TakeExtracted()) InvalidateRect(ListViewAssoc(), nullptr, FALSE);
+      // A few icons at a time; the rest come with the next round, after waiting input.
+      if (!icons_) return 0;
+      if (const size_t taken = icons_->TakeExtracted(kIconsPerRound); taken > 0) {
+        RedrawIcons();
+        if (taken == kIconsPerRound) PostMessageW(Handle(), kIconsReady, 0, 0);
+      }
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_EDIT_FILTER && HIWORD(wParam) == EN_CHANGE) {
@@ -298,6 +291,19 @@ int TFormAssocList::ImageOfRow(size_t position) {
   return location ? icons_->ImageOf(*location) : 0;
 }
 
+void TFormAssocList::RedrawIcons() {
+  // Only the strip of icons of the rows in view is drawn again, not their text.
+  HWND list = ListViewAssoc();
+  const int top = ListView_GetTopIndex(list);
+  const int last = std::min(top + ListView_GetCountPerPage(list), ListView_GetItemCount(list) - 1);
+  RECT first{}, bottom{};
+  if (last < top || !ListView_GetItemRect(list, top, &first, LVIR_ICON) ||
+      !ListView_GetItemRect(list, last, &bottom, LVIR_ICON))
+    return;
+  first.bottom = bottom.bottom;
+  InvalidateRect(list, &first, FALSE);
+}
+
 template <typename Change>
 void TFormAssocList::KeepingSelection(Change change) {
   HWND list = ListViewAssoc();
@@ -309,13 +315,10 @@ void TFormAssocList::KeepingSelection(Change change) {
     std::erase(selected, focused);
     selected.insert(selected.begin(), focused);
   }
-  {
-    // The list is drawn once, when the change is complete.
-    const RedrawPause pause(list);
-    change();
-    ShowTable();
-    SelectExtensions(selected);
-  }
+  // The list draws itself when the change is complete, at its next paint.
+  change();
+  ShowTable();
+  SelectExtensions(selected);
 }
 
 void TFormAssocList::SelectExtensions(const std::vector<std::wstring>& extensions) {

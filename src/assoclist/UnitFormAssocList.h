@@ -80,8 +80,6 @@ class TFormAssocList : public ui::Form {
   // Selects the shown rows of the given extension keys (letter case aside) and no others; the
   // first becomes the focused row and is scrolled into view.
   void SelectExtensions(const std::vector<std::wstring>& extensions);
-  // The image the list shows for the shown row at position (see assoclist::IconCache::ImageOf).
-  int ImageOfRow(size_t position);
   // The icon cache of the list (its images, and whether the worker is idle).
   assoclist::IconCache& Icons() const { return *icons_; }
   ui::FileDialog SaveDialogCsv;
@@ -101,8 +99,12 @@ class TFormAssocList : public ui::Form {
   // arrows follow.
   void ShowTable();
   void FilterChanged();
+  // Draws again the icons of the rows in view.
+  void RedrawIcons();
   // Opens the shown row at position.
   void OpenRow(int position);
+  // The image the list shows for the shown row at position (see assoclist::IconCache::ImageOf).
+  int ImageOfRow(size_t position);
   // The rows at the selected positions, in the order shown.
   std::vector<const assoclist::AssocRow*> SelectedRows() const;
 

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "assoclist/assoc_table.h"
 #include "common/icons.h"
 #include "common/text.h"
@@ -65,13 +68,16 @@ IconCache::~IconCache() { Stop(); }
 int IconCache::ImageOf(const IconLocation& location) {
   std::wstring key = FoldCase(location.file) + L"|" + common::IntToStr(location.index);
   if (auto it = byKey_.find(key); it != byKey_.end()) return it->second == kQueued ? I_IMAGENONE : it->second;
+  bool wake;
   {
     const std::lock_guard<std::mutex> guard(lock_);
     if (stopping_ || !thread_) return 0;
+    // A worker with a queue is awake already.
+    wake = queue_.empty();
     queue_.push_back(Job{key, location});
   }
   byKey_.emplace(std::move(key), kQueued);
-  SetEvent(wake_.get());
+  if (wake) SetEvent(wake_.get());
   return I_IMAGENONE;
 }
 
@@ -84,17 +90,19 @@ void IconCache::DropQueued() {
   for (const Job& job : dropped) byKey_.erase(job.key);
 }
 
-bool IconCache::TakeExtracted() {
-  std::vector<Result> done;
+size_t IconCache::TakeExtracted(size_t most) {
+  std::vector<Result> taken;
   {
     const std::lock_guard<std::mutex> guard(lock_);
-    done.swap(done_);
+    const size_t count = std::min(most, done_.size());
+    taken.assign(std::make_move_iterator(done_.begin()), std::make_move_iterator(done_.begin() + count));
+    done_.erase(done_.begin(), done_.begin() + count);
   }
-  for (Result& result : done) {
+  for (Result& result : taken) {
     const int image = result.icon ? ImageList_ReplaceIcon(images_.get(), -1, result.icon.get()) : -1;
     byKey_[result.key] = image > 0 ? image : 0;
   }
-  return !done.empty();
+  return taken.size();
 }
 
 bool IconCache::Idle() const {

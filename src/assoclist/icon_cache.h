@@ -53,8 +53,10 @@ class IconCache {
   // Forgets the queued icons that the worker has not started (the rows that wanted them went
   // out of view; they are queued again when asked again).
   void DropQueued();
-  // Puts the icons that the worker finished into the list; answers whether any came.
-  bool TakeExtracted();
+  // Puts at most most of the icons that the worker finished into the list, the oldest first, so
+  // that the window's thread is never held up long; answers how many it took (when that is
+  // most, more may wait: call again).
+  size_t TakeExtracted(size_t most = static_cast<size_t>(-1));
   // True when nothing is queued, in the worker's hands or waiting to be taken.
   bool Idle() const;
   // Tells the worker to end after the icon in its hands and waits for it; afterwards nothing is

@@ -321,7 +321,7 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
       control = create(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
                        child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, w);
       if (control)
-        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
       break;
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_, idParam,

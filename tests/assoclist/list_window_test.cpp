@@ -354,6 +354,9 @@ TEST_F(ListWindowTest, KeyboardMovesBetweenFilterAndListWithAccessKeysUnderlined
   EXPECT_TRUE(form->EditFilter.Focused()) << "Alt+F";
   Press(form->EditFilter.Handle(), VK_DOWN);
   EXPECT_EQ(GetFocus(), List());
+  // Typing in the list goes to the first extension that begins with the letters, dot or not.
+  SendMessageW(List(), WM_CHAR, L't', 1);
+  EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_FOCUSED), Find(L".txt"));
 
   // Esc closes the window; the object stays for its owner.
   Press(List(), VK_ESCAPE);
