@@ -5,8 +5,8 @@
 #include <array>
 
 #include "about/UnitFormAboutBox.h"
-#include "assoclist/UnitFormAssocList.h"
 #include "assoc/link_extention.h"
+#include "assoclist/UnitFormAssocList.h"
 #include "common/exception.h"
 #include "common/icons.h"
 #include "common/text.h"
