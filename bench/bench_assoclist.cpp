@@ -332,8 +332,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::printf("open to first page: %.0f ms median (rounds %.0f %.0f %.0f); %zu rows\n", Median(open) * 1000,
               open[0] * 1000, open[1] * 1000, open[2] * 1000, form->Table().RowCount());
-  std::printf("  bare enumeration + the four classic values per extension: %.0f ms median -> ratio %.2fx (goal <= 1.5x)\n",
-              Median(bare) * 1000, Median(open) / Median(bare));
+  // Under Wine every registry call is a round trip to the wineserver, so other load on the
+  // machine shows as slow rounds; the least times are the least disturbed ones.
+  auto least = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
+  std::printf("  bare enumeration + the four classic values per extension: %.0f ms median, %.0f ms least -> ratio "
+              "%.2fx on the medians, %.2fx on the least (goal <= 1.5x)\n",
+              Median(bare) * 1000, least(bare) * 1000, Median(open) / Median(bare), least(open) / least(bare));
   std::printf("  bare reads + the resolver's per-user reads: %.0f ms median -> ratio %.2fx\n",
               Median(bareResolver) * 1000, Median(open) / Median(bareResolver));
 
