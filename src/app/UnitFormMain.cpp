@@ -11,6 +11,7 @@
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
+#include "assoclist/UnitFormAssocList.h"
 #include "common/cursor.h"
 #include "common/exception.h"
 #include "common/field_limits.h"
@@ -351,6 +352,7 @@ void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Regist
     return;
   }
   assoc::NotifyAssocChanged();
+  AssociationsChanged();
   Inform(Handle(), removal + L"を削除しました。");
   ShowExplorerNote(assoc::ResolveAssociation(Extention));
 }
@@ -388,6 +390,7 @@ void TFormMain::DoExtLink() {
     assoc::BackupBeforeLink(extension);
     TLinkExtention::Link(extension, EditCommand.Text(), EditIconFile.Text(),
                          common::StrToIntDef(EditIconIndex.Text(), 0), EditFileType.Text());
+    AssociationsChanged();
     Inform(Handle(), L"関連づけを登録しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
@@ -406,7 +409,9 @@ void TFormMain::DoExtUnlink() {
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
   try {
     assoc::BackupBeforeUnlink(extension);
-    Inform(Handle(), assoc::texts::UnlinkedMessage(TLinkExtention::Unlink(extension)));
+    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(extension);
+    AssociationsChanged();
+    Inform(Handle(), assoc::texts::UnlinkedMessage(result));
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;
@@ -499,12 +504,31 @@ void TFormMain::RestoreFile(const std::wstring& FileName) {
   ShowExplorerNote({});
   try {
     assoc::RestoreBackup(FileName);
+    AssociationsChanged();
     Inform(Handle(), assoc::texts::kRestored);
   } catch (const Exception& e) {
+    // A restore that stopped part-way has written some keys.
+    AssociationsChanged();
     Warn(Handle(), e.Message());
   }
 }
 
-void TFormMain::ActionAssocListExecute() {}
+void TFormMain::ActionAssocListExecute() {
+  if (FAssocList && FAssocList->Handle()) {
+    FAssocList->Activate();
+    return;
+  }
+  FAssocList = std::make_unique<TFormAssocList>(Handle(), Dpi());
+  FAssocList->OnOpenExtension = [this](const std::wstring& extension) {
+    EditExt.SetText(extension);
+    ActionExtReloadExecute();
+    SetForegroundWindow(Handle());
+  };
+  FAssocList->Show();
+}
+
+void TFormMain::AssociationsChanged() {
+  if (FAssocList && FAssocList->Handle()) FAssocList->Refresh();
+}
 
 void TFormMain::BtnHelpClick() { ui::Application::Instance().HelpContext(Handle(), 3); }

@@ -2,6 +2,7 @@
 // The main window: the five association fields, the icon preview, the commands that read,
 // register and delete an association, and the document state (the current settings file).
 
+#include <memory>
 #include <string>
 
 #include "assoc/assoc_resolver.h"
@@ -9,6 +10,7 @@
 #include "ui/form.h"
 
 class TMemIniFile;
+class TFormAssocList;
 
 // The application title: the base of the main window's caption and the title of the
 // top-level error box.
@@ -121,6 +123,9 @@ class TFormMain : public ui::Form {
   void ActionFileRestoreExecute();
   // Opens the list of all associations (modeless), or brings it forward when it is open.
   void ActionAssocListExecute();
+  // The registry's associations were changed by this window: a list that is open re-reads
+  // them, keeping filter, sort and selection.
+  void AssociationsChanged();
   void BtnHelpClick();
 
   // Fills the five fields from section "EXT" of Ini (missing text keys give empty fields, a missing
@@ -170,4 +175,6 @@ class TFormMain : public ui::Form {
   void RestoreFile(const std::wstring& FileName);
 
   std::wstring FSettingFileName;
+  // The list of associations once opened (its window may have been closed since).
+  std::unique_ptr<TFormAssocList> FAssocList;
 };

@@ -255,9 +255,12 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
 
   switch (row.kind) {
     case ControlKind::Label:
-      control = create(0, WC_STATICW, text, child | SS_LEFT | SS_NOPREFIX, w ? w : LabelWidth(text));
+    case ControlKind::AccessLabel: {
+      const DWORD prefix = row.kind == ControlKind::Label ? SS_NOPREFIX : 0;
+      control = create(0, WC_STATICW, text, child | SS_LEFT | prefix, w ? w : LabelWidth(text));
       if (control && w == 0) autoSized_.insert(control);
       break;
+    }
     case ControlKind::Link: {
       if (!linkFont_) linkFont_ = FormFont(dpi_, true);
       const int height = h ? h : TextSize(hwnd_.get(), linkFont_.get(), text, w).cy;
@@ -321,6 +324,12 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
                        child | WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
                            LVS_SHAREIMAGELISTS,
                        w);
+      break;
+    case ControlKind::ReportView:
+      control = create(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+                       child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, w);
+      // Not double-buffered: through a buffer, every paint takes about twice as long under Wine.
+      if (control) ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
       break;
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_.get(), idParam,
@@ -471,7 +480,13 @@ std::wstring Form::HintOf(HWND control) const {
 
 void Form::ShowHintFor(HWND pointed) {
   std::wstring hint = HintOf(pointed);
+  if (hint.empty()) hint = restingStatus_;
   if (hint != statusText_) SetStatusText(hint);
+}
+
+void Form::SetRestingStatus(std::wstring text) {
+  restingStatus_ = std::move(text);
+  SetStatusText(restingStatus_);
 }
 
 bool Form::PreTranslateMessage(MSG& msg) {
@@ -571,7 +586,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       UINT flags = HIWORD(wParam);
       const Action* action = nullptr;
       if (!(flags == 0xFFFF && lParam == 0) && !(flags & MF_POPUP)) action = FindAction(LOWORD(wParam));
-      SetStatusText(action && action->hint ? action->hint : L"");
+      SetStatusText(action && action->hint ? action->hint : restingStatus_);
       return 0;
     }
     case WM_SETCURSOR:
@@ -601,6 +616,15 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (savedFocus_ && IsWindow(savedFocus_) && IsChild(hwnd_.get(), savedFocus_)) ::SetFocus(savedFocus_);
       return 0;
+    case WM_NEXTDLGCTL: {
+      // As a dialog does: the access key of a label moves the focus this way.
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (next && IsChild(hwnd_, next)) {
+        ::SetFocus(next);
+        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+      }
+      return 0;
+    }
     case WM_CLOSE:
       if (modal_) {
         modalResult_ = mrCancel;

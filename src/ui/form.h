@@ -37,6 +37,12 @@ enum class ControlKind {
   Link,           // text shown as a link: underlined, in the system's hyperlink colour where that
                   // is legible (kLegibleContrast), hand pointer; a click is the row's command. It
                   // wraps at its width; a height of 0 fits the wrapped text
+  ReportView,     // list of rows and columns whose items the form supplies (owner data: the form
+                  // adds the columns, sets the item count and answers LVN_GETDISPINFO); several
+                  // rows may be selected, a click selects the whole row, the selection stays
+                  // visible without the focus
+  AccessLabel,    // a Label whose "&" underlines its access key, which moves the focus to the
+                  // control that follows it in the table
 };
 
 // The least difference in luminance (0 to 255) between a link's colour and the face colour: a
@@ -148,8 +154,12 @@ class Form {
   std::wstring TooltipText(HWND control) const;
   // The hint of a control (or of the control that contains it), empty when it has none.
   std::wstring HintOf(HWND control) const;
-  // Shows in the status bar the hint of the control under the pointer.
+  // Shows in the status bar the hint of the control under the pointer, or the resting text
+  // when it has none.
   void ShowHintFor(HWND pointed);
+  // Makes text the status bar's resting text (empty at first), which it shows now and whenever
+  // no hint is shown.
+  void SetRestingStatus(std::wstring text);
 
   // Gives the form the first look at a message of its thread meant for it or one of its
   // controls: accelerators, then dialog keys (Tab, Enter, Esc). True when it was consumed.
@@ -213,6 +223,7 @@ class Form {
   HWND tooltip_ = nullptr;
   HACCEL accelerators_ = nullptr;
   std::wstring statusText_;
+  std::wstring restingStatus_;
   std::span<const Action> actions_;
   std::map<int, HWND> items_;
   std::map<HWND, const wchar_t*> hints_;

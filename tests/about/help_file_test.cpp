@@ -1,6 +1,7 @@
 // The compiled help file beside the tool, read the way the help viewer reads it (through the
-// platform's storage of compiled help files): the help contexts of the main window (3) and of
-// the icon picker (4) lead to their topics, and every topic of the contents is in the file.
+// platform's storage of compiled help files): the help contexts of the main window (3), the
+// icon picker (4) and the list of associations (5) lead to their topics, and every topic of the
+// contents is in the file.
 #include <windows.h>
 #include <objbase.h>
 
@@ -120,12 +121,13 @@ std::wstring TitleOf(const std::string& page) {
 // The tool's help file: its own path with ".chm".
 std::wstring ToolHelpFile() { return common::ChangeFileExt(BuildFile(L"tavrelo.exe"), L".chm"); }
 
-TEST(HelpFile, ContextsThreeAndFourLeadToTheMainWindowAndIconPickerTopics) {
+TEST(HelpFile, ContextsLeadToTheTopicsOfTheirWindows) {
   ComScope com;
   HelpFile help(ToolHelpFile());
   ASSERT_TRUE(help.IsOpen()) << "no help file beside the tool";
 
-  const std::pair<DWORD, std::wstring> contexts[] = {{3, L"メイン画面"}, {4, L"アイコン選択画面"}};
+  const std::pair<DWORD, std::wstring> contexts[] = {
+      {3, L"メイン画面"}, {4, L"アイコン選択画面"}, {5, L"関連づけの一覧"}};
   for (const auto& [context, title] : contexts) {
     auto topic = help.TopicOf(context);
     ASSERT_TRUE(topic) << "context " << context << " is not mapped";
@@ -148,8 +150,8 @@ TEST(HelpFile, HoldsEveryTopicOfItsContentsInJapanese) {
   std::vector<std::string> topics;
   for (auto it = std::sregex_iterator(contents->begin(), contents->end(), local); it != std::sregex_iterator(); ++it)
     topics.push_back((*it)[1]);
-  const std::vector<std::string> expected = {"overview.html", "main.html", "iconpicker.html", "settings.html",
-                                             "task.html"};
+  const std::vector<std::string> expected = {"overview.html", "main.html",     "iconpicker.html",
+                                             "list.html",     "settings.html", "task.html"};
   EXPECT_EQ(topics, expected);
   for (const std::string& topic : topics) {
     auto page = help.Read(std::wstring(topic.begin(), topic.end()));

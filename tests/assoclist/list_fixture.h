@@ -1,0 +1,60 @@
+#pragma once
+// Registry states for the list of associations, built in a sandbox that redirects the machine's
+// and the user's keys, and keys that exist but cannot be opened.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/registry_sandbox.h"
+
+namespace listtest {
+
+enum Where { Machine, User, Choice };
+
+// One value of a registry state: below HKLM\Software\Classes (which HKEY_CLASSES_ROOT stands
+// for), HKCU\Software\Classes, or the user's FileExts key. data holds the value's bytes as
+// UTF-16 code units (REG_DWORD: its decimal number), without a terminator for REG_BINARY,
+// REG_MULTI_SZ and other types; REG_SZ and REG_EXPAND_SZ get theirs.
+struct Write {
+  Where where;
+  std::wstring path;
+  const wchar_t* name;
+  std::wstring data;
+  DWORD type = REG_SZ;
+};
+
+void Apply(const std::vector<Write>& writes);
+
+// The classic records of .abc, as a registration by this tool leaves them.
+std::vector<Write> Classic(const std::wstring& extension = L".abc");
+// Classic(".abc") followed by more.
+std::vector<Write> ClassicAnd(std::vector<Write> more);
+
+// Keys that exist but cannot be opened: symbolic links to themselves, which the registry
+// refuses to open on every system (under Wine with ERROR_INVALID_PARAMETER). They are volatile
+// and removed (as links) when the object ends; declare it after the sandbox.
+class LoopKeys {
+ public:
+  LoopKeys() = default;
+  ~LoopKeys();
+  LoopKeys(const LoopKeys&) = delete;
+  LoopKeys& operator=(const LoopKeys&) = delete;
+  // Makes root\path (its parent must exist) such a key.
+  void Add(HKEY root, const std::wstring& path);
+
+ private:
+  std::vector<std::pair<HKEY, std::wstring>> keys_;
+};
+
+// Both redirected trees, for checking that nothing changed.
+struct Trees {
+  std::vector<std::wstring> machine, user;
+  bool operator==(const Trees&) const = default;
+};
+Trees Snapshot(const testsupport::RegistrySandbox& sandbox);
+
+}  // namespace listtest
