@@ -618,8 +618,8 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NEXTDLGCTL: {
       // As a dialog does: the access key of a label moves the focus this way.
-      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
-      if (next && IsChild(hwnd_, next)) {
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_.get(), GetFocus(), wParam != 0);
+      if (next && IsChild(hwnd_.get(), next)) {
         ::SetFocus(next);
         if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
       }
