@@ -5,6 +5,7 @@
 #include <array>
 
 #include "about/UnitFormAboutBox.h"
+#include "assoc/assoc_labels.h"
 #include "assoc/assoc_texts.h"
 #include "assoc/backup.h"
 #include "assoc/link_extention.h"
@@ -160,12 +161,6 @@ bool IsEditField(HWND hwnd) {
   return GetClassNameW(hwnd, name, 8) && _wcsicmp(name, WC_EDITW) == 0;
 }
 
-// Where Explorer's decision comes from, as the note and the questions name it.
-const wchar_t* SourceLabel(const assoc::EffectiveAssociation& a) {
-  if (a.source == assoc::AssocSource::UserChoice) return a.fileTypeExists ? L"利用者の選択" : L"選択先なし";
-  return L"利用者のクラス";
-}
-
 // What Explorer does with the extension: "「program」で開きます", or, without a program, by the
 // file type, or, when the chosen file type is gone, asks the user.
 std::wstring WhatExplorerDoes(const assoc::EffectiveAssociation& a) {
@@ -303,7 +298,7 @@ void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association)
   }
   // The source leads, so that a long program path cut at the end leaves it readable.
   const std::wstring text =
-      std::wstring(SourceLabel(Association)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"。";
+      std::wstring(assoc::SourceLabel(Association)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"。";
   SetWindowTextW(note, text.c_str());
   ShowWindow(icon, SW_SHOWNA);
   ShowWindow(note, SW_SHOWNA);
@@ -327,7 +322,7 @@ void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Regist
   account = account.empty() ? L"この利用者" : L"利用者「" + account + L"」";
   const std::wstring removal = OverrideName(what, Extention);
   const std::wstring question = account + L"の設定では、エクスプローラーはこの拡張子を引き続き" +
-                                WhatExplorerDoes(found) + L"（" + SourceLabel(found) + L"）。\n" + removal +
+                                WhatExplorerDoes(found) + L"（" + assoc::SourceLabel(found) + L"）。\n" + removal +
                                 (Registered ? L"を削除して、登録した関連づけが使われるようにしますか？"
                                             : L"も削除しますか？");
   if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes) return;

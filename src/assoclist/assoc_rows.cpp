@@ -48,21 +48,19 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
 
 // What the user's own records name: the extensions of the user's choices and the keys of the
 // user's classes. Explorer departs from the classic record only through those (see
-// assoc::AssociationResolver), so an extension that neither names, and whose file type the
-// user's classes do not redefine, needs no resolving: Explorer follows its classic record.
+// assoc::AssociationResolver), so an extension that neither names needs no resolving: Explorer
+// follows its classic record.
 class PerUserRecords {
  public:
   PerUserRecords()
       : choices_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts")),
         classes_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Classes")) {}
 
-  // False when Explorer surely follows the classic record of extension, whose classic file type
-  // is fileType (empty when it has none).
-  bool MayDecide(std::wstring_view extension, std::wstring_view fileType) const {
+  // False when Explorer surely follows the classic record of extension (assoc::HasUserRecords
+  // from the two listings).
+  bool MayDecide(std::wstring_view extension) const {
     const std::wstring folded = FoldCase(extension);
-    if (choices_.contains(folded) || classes_.contains(folded)) return true;
-    // A file type below another key (Applications\x.exe) counts by its first name.
-    return !fileType.empty() && classes_.contains(FoldCase(fileType.substr(0, fileType.find(L'\\'))));
+    return choices_.contains(folded) || classes_.contains(folded);
   }
 
  private:
@@ -98,7 +96,7 @@ class RowReader {
         break;
     }
     if (fileType && NamesKey(*fileType)) ReadFileType(*fileType, row);
-    if (perUser_.MayDecide(key, fileType ? *fileType : std::wstring()))
+    if (perUser_.MayDecide(key))
       row.cells[kExplorer] = ExplorerCell(resolver_.Resolve(key));
     row.key = std::move(key);
     return row;

@@ -54,9 +54,10 @@ const Case kCases[] = {
      ClassicAnd({{User, L".abc", L"", L"Other.Doc"}, {User, L"Other.Doc\\shell\\open\\command", L"", L"C:\\o.exe %1"}}),
      {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"利用者のクラス：C:\\o.exe"},
      true},
-    // Neither the user's choices nor the user's extension keys name .abc: only its file type.
+    // Only the file type is the user's own: HKEY_CLASSES_ROOT (which the other cells read) shows
+    // the user's version of a file type on Windows, so Explorer follows what the row says.
     {"UserClassesRedefineTheFileType", ClassicAnd({{User, L"abcFile\\shell\\open\\command", L"", L"C:\\u.exe \"%1\""}}),
-     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"利用者のクラス：C:\\u.exe"},
+     {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L""},
      true},
     {"ChoiceOfAMissingFileType", ClassicAnd({{Choice, L".abc\\UserChoice", L"ProgId", L"Gone.abc"}}),
      {L".abc", L"abcFile", L"abcファイル", kCommand, kIcon, L"選択先なし：Gone.abc"},
