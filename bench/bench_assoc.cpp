@@ -15,6 +15,7 @@
 #include "assoc/link_extention_winvista.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/windows_version.h"
+#include "bench_clock.h"
 #include "common/exception.h"
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
@@ -64,13 +65,6 @@ bool WideAssociationGone() {
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, L".big", 0, KEY_READ, key.put()) != ERROR_SUCCESS &&
          RegOpenKeyExW(HKEY_CLASSES_ROOT, L"bigFile", 0, KEY_READ, key.put()) != ERROR_SUCCESS;
 }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Least(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
 
 // One line of round times in milliseconds, with their median and least.
 void PrintTimes(const char* label, const std::vector<double>& seconds) {

@@ -14,6 +14,7 @@
 #include "assoc/link_extention.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
+#include "bench_clock.h"
 #include "common/exception.h"
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
@@ -65,13 +66,6 @@ int EnumerateClassesRoot() {
     ++count;
   }
 }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Least(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
 
 void PrintTimes(const char* label, int extensions, const std::vector<double>& seconds) {
   std::printf("    %-28s median %8.1f ms, least %8.1f ms, %6.2f us per extension (rounds:", label,

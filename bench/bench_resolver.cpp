@@ -96,11 +96,6 @@ size_t BareReads(HKEY user, HKEY machine, HKEY fileExts, const std::wstring& ext
   return got;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 
 int wmain() {

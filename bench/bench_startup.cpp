@@ -16,11 +16,6 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 struct Started {
   common::UniqueKernelHandle process;
   common::UniqueKernelHandle thread;
