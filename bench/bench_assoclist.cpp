@@ -121,8 +121,6 @@ int Fill(int count, const std::vector<IconSource>& icons) {
 // default values that the classic columns show.
 double BareReads(bool withResolver, size_t& rows) {
   const double start = Now();
-  std::unique_ptr<assoc::AssociationResolver> resolver;
-  if (withResolver) resolver = std::make_unique<assoc::AssociationResolver>();
   std::vector<BYTE> buffer(4096);
   auto readDefault = [&](HKEY key) {
     DWORD size = static_cast<DWORD>(buffer.size()), type = 0;
@@ -148,7 +146,7 @@ double BareReads(bool withResolver, size_t& rows) {
       if (RegOpenKeyExW(type.get(), L"DefaultIcon", 0, KEY_QUERY_VALUE, icon.put()) == ERROR_SUCCESS)
         readDefault(icon.get());
     }
-    if (resolver) resolver->Resolve(name);
+    if (withResolver) assoc::ResolveAssociation(name);
   }
   return Now() - start;
 }

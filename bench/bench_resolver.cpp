@@ -54,46 +54,70 @@ std::vector<std::wstring> MakeExtensions(int count) {
   return extensions;
 }
 
-// The default or named value of base\path, read the plain way: open, ask the size, read.
-std::wstring Bare(HKEY base, const std::wstring& path, const wchar_t* name = nullptr) {
-  HKEY key;
-  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
-  DWORD type = 0, size = 0;
-  std::wstring text;
-  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    text.resize(size / sizeof(wchar_t) + 1);
-    RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
-    text.resize(wcslen(text.c_str()));
-  }
-  RegCloseKey(key);
+// Opens base\path for reading values: a handle to close, or null.
+HKEY Open(HKEY base, const std::wstring& path) {
+  HKEY key = nullptr;
+  return RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+// A value of an open key into a buffer on the stack, the plain way: one call.
+std::wstring Value(HKEY key, const wchar_t* name = nullptr) {
+  wchar_t data[256];
+  DWORD size = sizeof data;
+  if (!key || RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+    return {};
+  return std::wstring(data, wcsnlen(data, size / sizeof(wchar_t)));
+}
+
+// Opens, reads a value and closes.
+std::wstring Read(HKEY base, const std::wstring& path, const wchar_t* name = nullptr) {
+  const HKEY key = Open(base, path);
+  std::wstring text = Value(key, name);
+  if (key) RegCloseKey(key);
   return text;
 }
 
-bool BareExists(HKEY base, const std::wstring& path) {
-  HKEY key;
-  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+bool Exists(HKEY base, const std::wstring& path) {
+  const HKEY key = Open(base, path);
+  if (key) RegCloseKey(key);
+  return key != nullptr;
 }
 
-// The reads the resolver makes for one extension, with nothing around them.
-size_t BareReads(HKEY user, HKEY machine, HKEY fileExts, const std::wstring& ext) {
-  size_t got = 0;
-  const std::wstring classic = Bare(HKEY_CLASSES_ROOT, ext);
-  got += Bare(HKEY_CLASSES_ROOT, classic + L"\\Shell\\open\\command").size();
-  BareExists(fileExts, ext + L"\\UserChoiceLatest");
-  std::wstring type = Bare(fileExts, ext + L"\\UserChoice", L"ProgId");
-  if (!type.empty()) Bare(fileExts, ext + L"\\UserChoice", L"Hash");
-  const std::wstring userType = Bare(user, ext);
-  if (type.empty()) type = userType;
-  if (type.empty()) type = Bare(machine, ext);
-  if (!BareExists(user, type)) BareExists(machine, type);
-  for (const wchar_t* sub : {L"\\shell\\open\\command", L"\\DefaultIcon"}) {
-    std::wstring text = Bare(user, type + sub);
-    if (text.empty()) text = Bare(machine, type + sub);
-    got += text.size();
+// The same registry calls the resolver makes for one extension, in the same order, with nothing
+// around them.
+size_t BareReads(const std::wstring& ext) {
+  const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
+  const std::wstring fileExts = kFileExts, classes = L"Software\\Classes\\";
+  const std::wstring classic = Read(HKEY_CLASSES_ROOT, ext);
+  std::wstring type, command, icon;
+  const HKEY classicCommand = Open(HKEY_CLASSES_ROOT, classic + L"\\Shell\\open\\command");
+  const std::wstring classicText = Value(classicCommand);
+  if (Exists(user, fileExts + ext)) {
+    if (const HKEY latest = Open(user, fileExts + ext + L"\\UserChoiceLatest")) {
+      type = Value(latest, L"ProgId");
+      RegCloseKey(latest);
+    }
+    if (const HKEY choice = Open(user, fileExts + ext + L"\\UserChoice"); type.empty() && choice) {
+      type = Value(choice, L"ProgId");
+      Value(choice, L"Hash");
+      RegCloseKey(choice);
+    }
   }
-  return got;
+  const std::wstring userType = Read(user, classes + ext);
+  if (type.empty()) type = userType;
+  if (type.empty()) {
+    if (!classicCommand) Exists(HKEY_CLASSES_ROOT, classic);
+    command = classicText;
+    icon = Read(HKEY_CLASSES_ROOT, classic + L"\\DefaultIcon");
+  } else {
+    if (!Exists(user, classes + type)) Exists(machine, classes + type);
+    for (auto [sub, text] : {std::pair{L"\\shell\\open\\command", &command}, {L"\\DefaultIcon", &icon}}) {
+      *text = Read(user, classes + type + sub);
+      if (text->empty()) *text = Read(machine, classes + type + sub);
+    }
+  }
+  if (classicCommand) RegCloseKey(classicCommand);
+  return command.size() + icon.size() + 1;
 }
 
 }  // namespace
@@ -115,19 +139,10 @@ int wmain() {
       const bool resolverTurn = (turn == 0) == (round % 2 == 0);
       const double start = Now();
       if (resolverTurn) {
-        const assoc::AssociationResolver r;
-        for (const auto& ext : extensions) sink += r.Resolve(ext).command.size();
+        for (const auto& ext : extensions) sink += assoc::ResolveAssociation(ext).command.size();
         resolver.push_back(Now() - start);
       } else {
-        HKEY user, machine, fileExts;
-        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_QUERY_VALUE, &user);
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_QUERY_VALUE, &machine);
-        RegOpenKeyExW(HKEY_CURRENT_USER, std::wstring(kFileExts).substr(0, wcslen(kFileExts) - 1).c_str(), 0,
-                      KEY_QUERY_VALUE, &fileExts);
-        for (const auto& ext : extensions) sink += BareReads(user, machine, fileExts, ext);
-        RegCloseKey(user);
-        RegCloseKey(machine);
-        RegCloseKey(fileExts);
+        for (const auto& ext : extensions) sink += BareReads(ext);
         bare.push_back(Now() - start);
       }
     }

@@ -210,12 +210,9 @@ TFormMain::TFormMain(int dpi)
   Bind(IDC_EDIT_ICONINDEX, EditIconIndex);
   SetWindowTextW(Handle(), app.Title().c_str());
   app.SetHelpFile(common::ChangeFileExt(common::ModuleFileName(), L".chm"));
-  // The note's warning sign, a shared system icon (not destroyed).
-  ui::Picture& sign = PictureOf(IDC_EXPLORER_ICON);
-  sign.Fill(GetSysColor(COLOR_BTNFACE));
-  const auto warning =
-      static_cast<HICON>(LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, sign.Width(), sign.Height(), LR_SHARED));
-  DrawIconEx(sign.Canvas(), 0, 0, warning, sign.Width(), sign.Height(), 0, nullptr, DI_NORMAL);
+  PictureOf(IDC_EXPLORER_ICON).Fill(GetSysColor(COLOR_BTNFACE));
+  EnableWindow(Item(IDC_EXPLORER_ICON), FALSE);
+  EnableWindow(Item(IDC_EXPLORER_NOTE), FALSE);
   NewSetting();
   app.SetOnIdle([this] { ApplicationIdle(); }, this);
 }
@@ -280,6 +277,8 @@ void TFormMain::DrawIconPreview(const std::wstring& IconFile, int IconIndex) {
 
 const ui::Picture& TFormMain::ImageIcon() const { return PictureOf(IDC_IMAGE_ICON); }
 
+const ui::Picture& TFormMain::ExplorerSign() const { return PictureOf(IDC_EXPLORER_ICON); }
+
 void TFormMain::EditExtKeyDown(WORD& Key) {
   if (Key != VK_RETURN) return;
   ActionExtReloadExecute();
@@ -289,28 +288,31 @@ void TFormMain::EditExtKeyDown(WORD& Key) {
 void TFormMain::EditExtChange() { ShowExplorerNote({}); }
 
 void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association) {
-  const HWND note = Item(IDC_EXPLORER_NOTE), icon = Item(IDC_EXPLORER_ICON);
-  if (!Association.differs) {
-    SetWindowTextW(note, L"");
-    ShowWindow(note, SW_HIDE);
-    ShowWindow(icon, SW_HIDE);
-    return;
-  }
   // The source leads, so that a long program path cut at the end leaves it readable.
-  const std::wstring text =
-      std::wstring(assoc::SourceLabel(Association)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(Association) + L"。";
+  const std::wstring text = Association.differs ? std::wstring(assoc::SourceLabel(Association)) +
+                                                      L"：エクスプローラーはこの拡張子を" +
+                                                      WhatExplorerDoes(Association) + L"。"
+                                                : std::wstring();
+  if (text == FExplorerNote) return;
+  FExplorerNote = text;
+  // The band stays in place and shows nothing while there is no note: showing and hiding windows
+  // costs Wine a few milliseconds each. Disabled, its empty parts show no hint.
+  const HWND note = Item(IDC_EXPLORER_NOTE), icon = Item(IDC_EXPLORER_ICON);
   SetWindowTextW(note, text.c_str());
-  ShowWindow(icon, SW_SHOWNA);
-  ShowWindow(note, SW_SHOWNA);
+  EnableWindow(note, !text.empty());
+  EnableWindow(icon, !text.empty());
+  ui::Picture& sign = PictureOf(IDC_EXPLORER_ICON);
+  sign.Fill(GetSysColor(COLOR_BTNFACE));
+  if (!text.empty()) {
+    // A shared system icon: not destroyed.
+    const auto warning =
+        static_cast<HICON>(LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, sign.Width(), sign.Height(), LR_SHARED));
+    DrawIconEx(sign.Canvas(), 0, 0, warning, sign.Width(), sign.Height(), 0, nullptr, DI_NORMAL);
+  }
+  InvalidateRect(icon, nullptr, FALSE);
 }
 
-std::wstring TFormMain::ExplorerNote() const {
-  const HWND note = Item(IDC_EXPLORER_NOTE);
-  if (!(GetWindowLongW(note, GWL_STYLE) & WS_VISIBLE)) return {};
-  std::wstring text(GetWindowTextLengthW(note) + 1, L'\0');
-  text.resize(GetWindowTextW(note, text.data(), static_cast<int>(text.size())));
-  return text;
-}
+std::wstring TFormMain::ExplorerNote() const { return FExplorerNote; }
 
 void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
   const assoc::EffectiveAssociation found = assoc::ResolveAssociation(Extention);

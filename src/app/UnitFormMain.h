@@ -85,11 +85,13 @@ class TFormMain : public ui::Form {
   void EditExtChange();
 
   // The note below the fields: what Explorer will really use for the extension, shown with a
-  // warning icon when a per-user record overrides the classic one (Association.differs), hidden
-  // otherwise.
+  // warning sign when a per-user record overrides the classic one (Association.differs); an
+  // empty band otherwise.
   void ShowExplorerNote(const assoc::EffectiveAssociation& Association);
-  // The note as shown; empty while it is hidden.
+  // The note as shown; empty while there is none.
   std::wstring ExplorerNote() const;
+  // The note's warning sign as drawn (blank while there is no note).
+  const ui::Picture& ExplorerSign() const;
 
   // The text of EditExt with a leading "." supplied when it has none.
   std::wstring GetExtention() const;
@@ -175,6 +177,7 @@ class TFormMain : public ui::Form {
   void RestoreFile(const std::wstring& FileName);
 
   std::wstring FSettingFileName;
+  std::wstring FExplorerNote;  // the note's text; empty while it is hidden
   // The list of associations once opened (its window may have been closed since).
   std::unique_ptr<TFormAssocList> FAssocList;
 };

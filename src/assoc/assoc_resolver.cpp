@@ -2,12 +2,17 @@
 
 #include <array>
 
+#include "common/handles.h"
+
 namespace assoc {
 
 namespace {
 
-constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr wchar_t kClasses[] = L"Software\\Classes";
+// The places the resolver reads, below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. Every key is
+// opened by its whole path from the predefined root: under Wine each open is a round trip to the
+// server, so holding the parents open would cost more opens than it saves.
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+constexpr wchar_t kClasses[] = L"Software\\Classes\\";
 constexpr wchar_t kApplications[] = L"Applications\\";
 
 // The choice keys in the order they win.
@@ -22,10 +27,10 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-// Opens base\path for reading values; null when base is null or the key is missing.
+// Opens base\path for reading values; null when the key is missing.
 common::UniqueHKey OpenForReading(HKEY base, const std::wstring& path) {
   common::UniqueHKey key;
-  if (base && RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) key.reset();
+  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) key.reset();
   return key;
 }
 
@@ -77,15 +82,15 @@ bool IsUsableFileType(std::wstring_view type) {
 
 // The per-user choice: UserChoiceLatest's ProgId value, else its ProgId sub-key's, else
 // UserChoice's ProgId value.
-UserChoiceInfo ReadChoice(HKEY fileExts, const std::wstring& extension) {
+UserChoiceInfo ReadChoice(const std::wstring& extension) {
   UserChoiceInfo choice;
   for (const wchar_t* name : kChoiceKeys) {
-    const std::wstring path = extension + L"\\" + name;
-    common::UniqueHKey key = OpenForReading(fileExts, path);
+    const std::wstring path = kFileExts + extension + L"\\" + name;
+    common::UniqueHKey key = OpenForReading(HKEY_CURRENT_USER, path);
     if (!key) continue;
     std::wstring progId;
     if ((!ReadText(key.get(), L"ProgId", progId) || progId.empty()) && name == kChoiceKeys[0])
-      ReadText(OpenForReading(fileExts, path + L"\\ProgId").get(), L"ProgId", progId);
+      ReadText(OpenForReading(HKEY_CURRENT_USER, path + L"\\ProgId").get(), L"ProgId", progId);
     if (progId.empty()) continue;
     choice.key = name;
     choice.progId = std::move(progId);
@@ -95,15 +100,29 @@ UserChoiceInfo ReadChoice(HKEY fileExts, const std::wstring& extension) {
   return choice;
 }
 
-}  // namespace
+// Fills what result.fileType records: whether it exists, its command, icon and program. The
+// file type's records are looked up per user first, then for the machine.
+void ReadFileType(EffectiveAssociation& result) {
+  const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+  const std::wstring type = kClasses + result.fileType;
+  for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, type);
+  if (!result.fileTypeExists) return;
 
-AssociationResolver::AssociationResolver() noexcept {
-  RegOpenKeyExW(HKEY_CURRENT_USER, kClasses, 0, KEY_QUERY_VALUE, userClasses_.put());
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClasses, 0, KEY_QUERY_VALUE, machineClasses_.put());
-  RegOpenKeyExW(HKEY_CURRENT_USER, kFileExts, 0, KEY_QUERY_VALUE, fileExts_.put());
+  auto lookUp = [&](const std::wstring& path, std::wstring& text) {
+    for (HKEY root : roots)
+      if (ReadText(OpenForReading(root, path).get(), nullptr, text)) return;
+  };
+  lookUp(type + L"\\shell\\open\\command", result.command);
+  lookUp(type + L"\\DefaultIcon", result.defaultIcon);
+
+  result.program = ProgramOfCommand(result.command);
+  if (result.program.empty() && StartsWithNoCase(result.fileType, kApplications))
+    result.program = result.fileType.substr(std::size(kApplications) - 1);
 }
 
-EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) const {
+}  // namespace
+
+EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
   EffectiveAssociation result;
   if (!IsExtensionKeyName(extension)) return result;
   const std::wstring ext(extension);
@@ -118,8 +137,8 @@ EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) c
     ReadText(command.get(), nullptr, result.classicCommand);
   }
 
-  if (KeyExists(fileExts_.get(), ext)) result.choice = ReadChoice(fileExts_.get(), ext);
-  result.userClassesFileType = DefaultText(userClasses_.get(), ext);
+  if (KeyExists(HKEY_CURRENT_USER, kFileExts + ext)) result.choice = ReadChoice(ext);
+  result.userClassesFileType = DefaultText(HKEY_CURRENT_USER, kClasses + ext);
   if (!result.choice.progId.empty()) {
     result.source = AssocSource::UserChoice;
     result.fileType = result.choice.progId;
@@ -145,33 +164,10 @@ EffectiveAssociation AssociationResolver::Resolve(std::wstring_view extension) c
   return result;
 }
 
-void AssociationResolver::ReadFileType(EffectiveAssociation& result) const {
-  // The file type's records are looked up per user first, then for the machine.
-  const HKEY roots[] = {userClasses_.get(), machineClasses_.get()};
-  for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, result.fileType);
-  if (!result.fileTypeExists) return;
-
-  auto lookUp = [&](const std::wstring& path, std::wstring& text) {
-    for (HKEY root : roots)
-      if (ReadText(OpenForReading(root, path).get(), nullptr, text)) return;
-  };
-  lookUp(result.fileType + L"\\shell\\open\\command", result.command);
-  lookUp(result.fileType + L"\\DefaultIcon", result.defaultIcon);
-
-  result.program = ProgramOfCommand(result.command);
-  if (result.program.empty() && StartsWithNoCase(result.fileType, kApplications))
-    result.program = result.fileType.substr(std::size(kApplications) - 1);
-}
-
-EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
-  return AssociationResolver().Resolve(extension);
-}
-
 bool HasUserRecords(std::wstring_view extension) {
   if (!IsExtensionKeyName(extension)) return false;
   const std::wstring ext(extension);
-  return KeyExists(HKEY_CURRENT_USER, kFileExts + (L"\\" + ext)) ||
-         KeyExists(HKEY_CURRENT_USER, kClasses + (L"\\" + ext));
+  return KeyExists(HKEY_CURRENT_USER, kFileExts + ext) || KeyExists(HKEY_CURRENT_USER, kClasses + ext);
 }
 
 std::wstring ProgramOfCommand(std::wstring_view command) {

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "common/handles.h"
 
 namespace assoc {
 
@@ -48,28 +47,9 @@ struct EffectiveAssociation {
   bool differs = false;
 };
 
-// Reads what Explorer will use for extension (with its leading "."). Several extensions are
-// resolved faster through one object, which opens the class roots once. Never raises.
-class AssociationResolver {
- public:
-  AssociationResolver() noexcept;
-  AssociationResolver(const AssociationResolver&) = delete;
-  AssociationResolver& operator=(const AssociationResolver&) = delete;
-
-  // The answer for extension. The empty extension, one without its leading "." and one
-  // holding "\" have no records: source None, everything empty.
-  EffectiveAssociation Resolve(std::wstring_view extension) const;
-
- private:
-  // Fills what result.fileType records: whether it exists, its command, icon and program.
-  void ReadFileType(EffectiveAssociation& result) const;
-
-  common::UniqueHKey userClasses_;
-  common::UniqueHKey machineClasses_;
-  common::UniqueHKey fileExts_;
-};
-
-// AssociationResolver().Resolve(extension), for a single extension.
+// What Explorer will use for extension (with its leading "."). The empty extension, one without
+// its leading "." and one holding "\" or a NUL have no records: source None, everything empty.
+// Opens keys for reading only; never raises.
 EffectiveAssociation ResolveAssociation(std::wstring_view extension);
 
 // False when the user has neither a FileExts record nor a per-user class record of extension, so

@@ -48,7 +48,7 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
 
 // What the user's own records name: the extensions of the user's choices and the keys of the
 // user's classes. Explorer departs from the classic record only through those (see
-// assoc::AssociationResolver), so an extension that neither names needs no resolving: Explorer
+// assoc::ResolveAssociation), so an extension that neither names needs no resolving: Explorer
 // follows its classic record.
 class PerUserRecords {
  public:
@@ -97,7 +97,7 @@ class RowReader {
     }
     if (fileType && NamesKey(*fileType)) ReadFileType(*fileType, row);
     if (perUser_.MayDecide(key))
-      row.cells[kExplorer] = ExplorerCell(resolver_.Resolve(key));
+      row.cells[kExplorer] = ExplorerCell(assoc::ResolveAssociation(key));
     row.key = std::move(key);
     return row;
   }
@@ -160,7 +160,6 @@ class RowReader {
     return text;
   }
 
-  assoc::AssociationResolver resolver_;
   PerUserRecords perUser_;
   std::vector<BYTE> buffer_ = std::vector<BYTE>(4096);
 };

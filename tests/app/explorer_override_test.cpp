@@ -32,6 +32,14 @@ class ExplorerOverrideTest : public MainWindowTest {
     WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\OpenWithProgids", L"Viewer.tvr", REG_SZ, L"");
     WriteValue(HKEY_CLASSES_ROOT, L"Viewer.tvr\\shell\\open\\command", L"", REG_SZ, L"\"C:\\Viewer\\v.exe\" \"%1\"");
   }
+  // The warning sign is drawn: some pixel differs from the face colour.
+  bool Signed() const {
+    const ui::Picture& sign = form->ExplorerSign();
+    for (int y = 0; y < sign.Height(); ++y)
+      for (int x = 0; x < sign.Width(); ++x)
+        if (sign.Pixel(x, y) != GetSysColor(COLOR_BTNFACE)) return true;
+    return false;
+  }
   bool ChoiceExists() const { return KeyExists(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice"); }
   // Registers .tvr from the fields, answering the usual question and its information.
   void Register() {
@@ -56,14 +64,14 @@ TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowT
   ChooseViewer();
   form->ActionExtReloadExecute();
   EXPECT_EQ(form->ExplorerNote(), L"利用者の選択：エクスプローラーはこの拡張子を「C:\\Viewer\\v.exe」で開きます。");
-  EXPECT_TRUE(IsWindowVisible(form->Item(TFormMain::IDC_EXPLORER_ICON)));
+  EXPECT_TRUE(Signed());
   EXPECT_EQ(form->HintOf(form->Item(TFormMain::IDC_EXPLORER_NOTE)),
             L"エクスプローラーが実際に使うプログラムが、登録されている関連づけと異なることを示します。");
 
   // Typing another extension makes the note stale: it goes.
   form->EditExt.SetText(L"tvr2");
   EXPECT_EQ(form->ExplorerNote(), L"");
-  EXPECT_FALSE(IsWindowVisible(form->Item(TFormMain::IDC_EXPLORER_ICON)));
+  EXPECT_FALSE(Signed());
 
   // A choice whose file type is gone, and a per-user class record.
   WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"Gone.tvr");
@@ -77,6 +85,7 @@ TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowT
 
   form->NewSetting();
   EXPECT_EQ(form->ExplorerNote(), L"");
+  EXPECT_FALSE(Signed());
   EXPECT_TRUE(boxes.Shown().empty());
 }
 
