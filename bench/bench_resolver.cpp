@@ -54,34 +54,28 @@ std::vector<std::wstring> MakeExtensions(int count) {
   return extensions;
 }
 
-// Opens base\path for reading values: a handle to close, or null.
-HKEY Open(HKEY base, const std::wstring& path) {
-  HKEY key = nullptr;
-  return RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS ? key : nullptr;
+// Opens base\path for reading values; empty when it is missing.
+common::UniqueHKey Open(HKEY base, const std::wstring& path) {
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) key.reset();
+  return key;
 }
 
 // A value of an open key into a buffer on the stack, the plain way: one call.
-std::wstring Value(HKEY key, const wchar_t* name = nullptr) {
+std::wstring Value(const common::UniqueHKey& key, const wchar_t* name = nullptr) {
   wchar_t data[256];
   DWORD size = sizeof data;
-  if (!key || RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+  if (!key ||
+      RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
     return {};
   return std::wstring(data, wcsnlen(data, size / sizeof(wchar_t)));
 }
 
-// Opens, reads a value and closes.
 std::wstring Read(HKEY base, const std::wstring& path, const wchar_t* name = nullptr) {
-  const HKEY key = Open(base, path);
-  std::wstring text = Value(key, name);
-  if (key) RegCloseKey(key);
-  return text;
+  return Value(Open(base, path), name);
 }
 
-bool Exists(HKEY base, const std::wstring& path) {
-  const HKEY key = Open(base, path);
-  if (key) RegCloseKey(key);
-  return key != nullptr;
-}
+bool Exists(HKEY base, const std::wstring& path) { return static_cast<bool>(Open(base, path)); }
 
 // The same registry calls the resolver makes for one extension, in the same order, with nothing
 // around them.
@@ -90,17 +84,13 @@ size_t BareReads(const std::wstring& ext) {
   const std::wstring fileExts = kFileExts, classes = L"Software\\Classes\\";
   const std::wstring classic = Read(HKEY_CLASSES_ROOT, ext);
   std::wstring type, command, icon;
-  const HKEY classicCommand = Open(HKEY_CLASSES_ROOT, classic + L"\\Shell\\open\\command");
+  const common::UniqueHKey classicCommand = Open(HKEY_CLASSES_ROOT, classic + L"\\Shell\\open\\command");
   const std::wstring classicText = Value(classicCommand);
   if (Exists(user, fileExts + ext)) {
-    if (const HKEY latest = Open(user, fileExts + ext + L"\\UserChoiceLatest")) {
-      type = Value(latest, L"ProgId");
-      RegCloseKey(latest);
-    }
-    if (const HKEY choice = Open(user, fileExts + ext + L"\\UserChoice"); type.empty() && choice) {
+    type = Value(Open(user, fileExts + ext + L"\\UserChoiceLatest"), L"ProgId");
+    if (const common::UniqueHKey choice = Open(user, fileExts + ext + L"\\UserChoice"); type.empty() && choice) {
       type = Value(choice, L"ProgId");
       Value(choice, L"Hash");
-      RegCloseKey(choice);
     }
   }
   const std::wstring userType = Read(user, classes + ext);
@@ -116,7 +106,6 @@ size_t BareReads(const std::wstring& ext) {
       if (text->empty()) *text = Read(machine, classes + type + sub);
     }
   }
-  if (classicCommand) RegCloseKey(classicCommand);
   return command.size() + icon.size() + 1;
 }
 

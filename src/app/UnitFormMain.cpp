@@ -176,9 +176,8 @@ assoc::UserOverride OverrideOf(const assoc::EffectiveAssociation& a) {
   assoc::UserOverride what;
   if (!a.differs) return what;
   what.choice = !a.choice.key.empty();
-  what.userClasses = !a.userClassesFileType.empty() &&
-                     CompareStringOrdinal(a.userClassesFileType.c_str(), -1, a.classicFileType.c_str(), -1, TRUE) !=
-                         CSTR_EQUAL;
+  what.userClasses =
+      !a.userClassesFileType.empty() && !assoc::SameKeyName(a.userClassesFileType, a.classicFileType);
   return what;
 }
 

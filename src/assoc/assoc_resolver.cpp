@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "assoc/safety.h"
 #include "common/handles.h"
 
 namespace assoc {
@@ -18,13 +19,8 @@ constexpr wchar_t kApplications[] = L"Applications\\";
 // The choice keys in the order they win.
 constexpr std::array<const wchar_t*, 2> kChoiceKeys = {L"UserChoiceLatest", L"UserChoice"};
 
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-  return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() && SameKeyName(text.substr(0, prefix.size()), prefix);
 }
 
 // Opens base\path for reading values; null when the key is missing.
@@ -66,12 +62,6 @@ std::wstring DefaultText(HKEY base, const std::wstring& path) {
 }
 
 bool KeyExists(HKEY base, const std::wstring& path) { return static_cast<bool>(OpenForReading(base, path)); }
-
-// True for an extension that names a key of its own: a leading "." and no "\" or NUL.
-bool IsExtensionKeyName(std::wstring_view extension) {
-  return extension.size() >= 2 && extension.front() == L'.' &&
-         extension.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
-}
 
 // True for a file type name that is a key of its own: no "\" but in Applications\<program>.
 bool IsUsableFileType(std::wstring_view type) {
@@ -159,7 +149,7 @@ EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
     return result;
   }
   if (IsUsableFileType(result.fileType)) ReadFileType(result);
-  result.differs = !result.fileTypeExists || !EqualNoCase(result.fileType, result.classicFileType) ||
+  result.differs = !result.fileTypeExists || !SameKeyName(result.fileType, result.classicFileType) ||
                    result.command != result.classicCommand;
   return result;
 }

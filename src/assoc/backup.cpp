@@ -54,13 +54,6 @@ constexpr size_t kTimeLength = 19;  // yyyymmdd-hhmmss-fff
 constexpr size_t kMaxExtensionLength = 64;
 constexpr wchar_t kCut = L'\x2026';
 
-// Search handles of FindFirstFileW, whose invalid value is INVALID_HANDLE_VALUE.
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) noexcept { FindClose(h); }
-};
-
 std::wstring ShellLocalAppData() {
   wchar_t path[MAX_PATH] = L"";
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
@@ -218,8 +211,9 @@ uint64_t NextBackupTicks() {
 }
 
 void RequireExtension(const std::wstring& extension, bool linkable) {
-  const bool accepted = linkable ? IsLinkableExtension(extension) : IsUnlinkableExtension(extension);
-  if (!accepted || extension.find(L'\0') != std::wstring::npos) throw Exception(texts::kWrongExtension);
+  const bool accepted = linkable ? IsExtensionKeyName(extension)
+                                 : IsUnlinkableExtension(extension) && extension.find(L'\0') == std::wstring::npos;
+  if (!accepted) throw Exception(texts::kWrongExtension);
 }
 
 }  // namespace
@@ -278,7 +272,7 @@ std::wstring BackupFolder() { return LocalAppDataFolder() + L"\\Tavrelo\\Backups
 std::optional<TBackupFile> NewestBackup() {
   const std::wstring folder = BackupFolder();
   WIN32_FIND_DATAW found;
-  const common::UniqueHandle<FindHandleTraits> search(FindFirstFileW((folder + L"\\*.reg").c_str(), &found));
+  const common::UniqueFindHandle search(FindFirstFileW((folder + L"\\*.reg").c_str(), &found));
   if (!search) return std::nullopt;
   std::optional<TBackupFile> newest;
   uint64_t newestTicks = 0;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "assoc/link_extention_winxp.h"
 #include "common/handles.h"
+#include "common/text.h"
 
 namespace assoc {
 
@@ -35,11 +37,10 @@ bool KeyExists(const std::wstring& name) {
 
 }  // namespace
 
-bool SameKeyName(std::wstring_view a, std::wstring_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  if (a.empty()) return true;
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
+bool SameKeyName(std::wstring_view a, std::wstring_view b) noexcept { return common::EqualNoCase(a, b); }
+
+bool IsExtensionKeyName(std::wstring_view extension) noexcept {
+  return IsLinkableExtension(extension) && extension.find(L'\0') == std::wstring_view::npos;
 }
 
 bool IsSystemClassKey(std::wstring_view name) noexcept {

@@ -14,6 +14,10 @@ namespace assoc {
 // code unit by code unit with the upper-case table the registry itself uses.
 bool SameKeyName(std::wstring_view a, std::wstring_view b) noexcept;
 
+// True for an extension that names exactly a key of its own below a classes root: a leading "."
+// and more, no "\" (a path to other keys) and no NUL (at which the API would end the name).
+bool IsExtensionKeyName(std::wstring_view extension) noexcept;
+
 // The keys the system itself keeps in HKEY_CLASSES_ROOT: class, interface and type tables,
 // the shell's own objects, the file types that start programs, and the protocols the system
 // serves. A delete never removes one.

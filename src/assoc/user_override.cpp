@@ -1,5 +1,6 @@
 #include "assoc/user_override.h"
 
+#include "assoc/safety.h"
 #include "common/handles.h"
 
 namespace assoc {
@@ -20,9 +21,7 @@ LONG RemoveSubTree(const std::wstring& parentPath, const wchar_t* name) {
 }
 
 LONG RemoveUserOverrideReal(const std::wstring& extension, UserOverride what) {
-  if (extension.size() < 2 || extension.front() != L'.' ||
-      extension.find_first_of(std::wstring(L"\\\0", 2)) != std::wstring::npos)
-    return ERROR_INVALID_NAME;
+  if (!IsExtensionKeyName(extension)) return ERROR_INVALID_NAME;
   if (what.choice) {
     for (const wchar_t* name : kChoiceKeys)
       if (LONG result = RemoveSubTree(kFileExts + extension, name); result != ERROR_SUCCESS) return result;

@@ -140,16 +140,16 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
       continue;
     }
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    common::UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
     if (!memory) return false;
-    if (void* target = GlobalLock(memory)) {
-      std::memcpy(target, text.c_str(), bytes);
-      GlobalUnlock(memory);
-      // The clipboard owns the memory once it takes it.
-      if (EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory)) return true;
-    }
-    GlobalFree(memory);
-    return false;
+    void* target = GlobalLock(memory.get());
+    if (!target) return false;
+    std::memcpy(target, text.c_str(), bytes);
+    GlobalUnlock(memory.get());
+    if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
+    // The clipboard owns the memory now.
+    memory.release();
+    return true;
   }
   return false;
 }

@@ -38,14 +38,7 @@ std::optional<IconLocation> ParseIconLocation(std::wstring_view text) {
 }
 
 common::UniqueHIcon ExtractSmallIcon(const IconLocation& location, int size) {
-  // The checked reading decides whether the file is read at all, and whether it holds the icon.
-  common::UniqueHIcon icon = common::IconFile(location.file).Icon(location.index);
-  if (!icon) return icon;
-  HICON small = nullptr;
-  UINT id = 0;
-  if (PrivateExtractIconsW(location.file.c_str(), location.index, size, size, &small, &id, 1, 0) == 1 && small)
-    return common::UniqueHIcon(small);
-  return icon;  // the image list scales it
+  return common::IconFile(location.file).Icon(location.index, size);
 }
 
 IconCache::IconCache(int size, common::UniqueHIcon generic, HWND window, UINT message)

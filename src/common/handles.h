@@ -80,7 +80,15 @@ struct FileHandleTraits {
   static void Close(Handle h) noexcept { CloseHandle(h); }
 };
 
+// Search handles of FindFirstFileW, whose invalid value is INVALID_HANDLE_VALUE too.
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) noexcept { FindClose(h); }
+};
+
 inline void DeleteGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
+inline void FreeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
 inline void DestroyImageList(HIMAGELIST h) noexcept { ImageList_Destroy(h); }
 
 using UniqueHKey = UniqueHandle<HKeyTraits>;
@@ -98,6 +106,9 @@ using UniqueHwnd = UniqueHandle<NullTraits<HWND, DestroyWindow>>;
 using UniqueKernelHandle = UniqueHandle<NullTraits<HANDLE, CloseHandle>>;
 // File handles, whose invalid value is INVALID_HANDLE_VALUE.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+// Global memory, as the clipboard takes it (release() once the clipboard owns it).
+using UniqueHGlobal = UniqueHandle<NullTraits<HGLOBAL, FreeGlobal>>;
 
 // The device context of a window (null: the screen), given back to that window when it ends.
 class WindowDc {

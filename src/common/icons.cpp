@@ -351,6 +351,14 @@ UniqueHIcon IconFile::Icon(int index) const {
   return UniqueHIcon(icon);
 }
 
+UniqueHIcon IconFile::Icon(int index, int size) const {
+  if (!sound_ || index == -1) return {};
+  HICON icon = nullptr;
+  UINT id = 0;
+  if (PrivateExtractIconsW(path_.c_str(), index, size, size, &icon, &id, 1, 0) != 1) return {};
+  return UniqueHIcon(icon);
+}
+
 UniqueHIcon ExtractIconFrom(const std::wstring& file, int index) { return IconFile(file).Icon(index); }
 
 }  // namespace common

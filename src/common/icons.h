@@ -32,6 +32,9 @@ class IconFile {
   // answers are not icons and give empty too: 1 (the file holds no icon resources) and
   // anything for index -1 (which asks for the number of icons).
   UniqueHIcon Icon(int index) const;
+  // Icon number index as the image of size x size pixels that the file holds nearest to it
+  // (scaled where it holds none that size), owned by the caller; empty as for Icon(index).
+  UniqueHIcon Icon(int index, int size) const;
 
  private:
   std::wstring path_;

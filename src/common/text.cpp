@@ -7,6 +7,13 @@ namespace common {
 
 std::wstring IntToStr(int value) { return std::to_wstring(value); }
 
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 bool TryStrToInt(std::wstring_view text, int& value) {
   size_t i = 0;
   while (i < text.size() && text[i] == L' ') ++i;

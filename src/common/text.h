@@ -17,6 +17,10 @@ std::wstring IntToStr(int value);
 // pattern ($FFFFFFFF is -1). Returns false, leaving value untouched, for anything else.
 bool TryStrToInt(std::wstring_view text, int& value);
 
+// True when a and b are equal but for letter case, compared code unit by code unit with the
+// system's upper-case table (as registry key names and INI names are matched).
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) noexcept;
+
 // TryStrToInt, or fallback when the text is not such a number.
 int StrToIntDef(std::wstring_view text, int fallback);
 

@@ -16,10 +16,7 @@ using settings::TextEncoding;
 namespace {
 
 // Names match regardless of letter case.
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  const int n = static_cast<int>(a.size());
-  return a.size() == b.size() && CompareStringOrdinal(a.data(), n, b.data(), n, TRUE) == CSTR_EQUAL;
-}
+using common::EqualNoCase;
 
 // Runs f; running out of memory on the way becomes the Exception that says so.
 template <typename F>
@@ -98,7 +95,7 @@ struct Text {
     if (std::all_of(name.begin(), name.end(), ascii) && std::all_of(piece.begin(), piece.end(), ascii))
       return piece.size() == name.size() &&
              std::equal(piece.begin(), piece.end(), name.begin(), [&](auto a, auto b) { return fold(a) == fold(b); });
-    return SameName(Decode(piece, encoding), name);
+    return EqualNoCase(Decode(piece, encoding), name);
   }
   // The lines that start at from and after, until f returns false.
   template <typename F>
@@ -158,10 +155,10 @@ TMemIniFile::TMemIniFile(std::wstring FileName) : FFileName(std::move(FileName))
 size_t TMemIniFile::TextSize() const { return FBytes.size() + FWide.size(); }
 
 std::optional<size_t> TMemIniFile::FindSection(std::wstring_view name) const {
-  if (FLastFound && SameName(FLastFound->first, name)) return FLastFound->second;
+  if (FLastFound && EqualNoCase(FLastFound->first, name)) return FLastFound->second;
   std::optional<size_t> found;
   for (size_t i = 0; i < FAdded.size(); ++i)
-    if (SameName(FAdded[i], name)) found = TextSize() + 1 + i;
+    if (EqualNoCase(FAdded[i], name)) found = TextSize() + 1 + i;
   if (!found) found = WithText([name](const auto& text) { return text.FindSection(name); });
   FLastFound.emplace(name, found);
   return found;
@@ -169,7 +166,7 @@ std::optional<size_t> TMemIniFile::FindSection(std::wstring_view name) const {
 
 const TMemIniFile::Change* TMemIniFile::FindChange(size_t section, std::wstring_view key) const {
   for (const Change& change : FChanges)
-    if (change.section == section && SameName(change.key, key)) return &change;
+    if (change.section == section && EqualNoCase(change.key, key)) return &change;
   return nullptr;
 }
 

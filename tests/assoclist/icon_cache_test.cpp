@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -51,11 +52,10 @@ TEST(IconLocationTest, ReadsFileAndIndexAsTheReadBackDoes) {
 SIZE IconSize(HICON icon) {
   ICONINFO info{};
   if (!GetIconInfo(icon, &info)) return {};
+  const common::UniqueHBitmap color(info.hbmColor), mask(info.hbmMask);
   BITMAP bitmap{};
-  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  return {bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
+  GetObjectW(color ? color.get() : mask.get(), sizeof bitmap, &bitmap);
+  return {bitmap.bmWidth, color ? bitmap.bmHeight : bitmap.bmHeight / 2};
 }
 
 TEST(SmallIconTest, TakesTheWantedSizeAndNothingFromMissingOrCraftedFiles) {
@@ -92,10 +92,10 @@ TEST(SmallIconTest, TakesTheWantedSizeAndNothingFromMissingOrCraftedFiles) {
 class IconCacheTest : public testing::Test {
  protected:
   void SetUp() override {
-    window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    owner_.reset(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    window_ = owner_.get();
     ASSERT_TRUE(window_);
   }
-  void TearDown() override { DestroyWindow(window_); }
 
   // Takes the announced icons into the list until the cache is idle (at most 10 s).
   void Settle(IconCache& cache) {
@@ -112,6 +112,7 @@ class IconCacheTest : public testing::Test {
   }
 
   static constexpr UINT kReady = WM_APP + 5;
+  common::UniqueHwnd owner_;
   HWND window_ = nullptr;
 };
 

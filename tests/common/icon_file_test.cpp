@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -322,8 +323,7 @@ TEST(IconFile, SoundLibrariesOfBothFormatsHoldTheirIcon) {
     const common::UniqueHIcon icon = file.Icon(0);
     ICONINFO info{};
     ASSERT_TRUE(icon && GetIconInfo(icon.get(), &info)) << testing::PrintToString(name);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    const common::UniqueHBitmap color(info.hbmColor), mask(info.hbmMask);
   }
 }
 

@@ -13,13 +13,6 @@ namespace {
 
 std::atomic<int> g_folderSerial{0};
 
-// Search handles of FindFirstFileW, whose invalid value is INVALID_HANDLE_VALUE.
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) noexcept { FindClose(h); }
-};
-
 std::string Convert(UINT codePage, std::wstring_view text) {
   if (text.empty()) return {};
   int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -65,7 +58,7 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
 std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW data;
-  common::UniqueHandle<FindHandleTraits> find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  common::UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
   if (!find) return names;
   do {
     std::wstring name = data.cFileName;
