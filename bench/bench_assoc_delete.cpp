@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "assoc/backup.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_engine.h"
 #include "assoc/link_extention.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
@@ -94,7 +95,7 @@ int main() {
     for (int size : {2500, 5000, 10000}) {
       GrowClassesRoot(grown, size);
       grown = size;
-      std::vector<double> enumeration, pass, unlink, backup;
+      std::vector<double> enumeration, pass, unlink, engine;
       for (int round = 0; round < kRounds; ++round) {
         MakeTarget();
         Clock::time_point start = Clock::now();
@@ -107,19 +108,22 @@ int main() {
         if (!sharing.empty()) throw Exception(L"the pass found a sharing extension");
 
         start = Clock::now();
-        assoc::BackupBeforeUnlink(L".target");
-        backup.push_back(SecondsSince(start));
-
-        start = Clock::now();
         const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(L".target");
         unlink.push_back(SecondsSince(start));
         if (result.Kept != TLinkExtention::TFileTypeKept::No) throw Exception(L"the file type key was kept");
+
+        MakeTarget();
+        start = Clock::now();
+        TLinkExtention::TUnlinkResult judged;
+        assoc::ExecuteChange(assoc::PlanUnlink(L".target", judged));
+        engine.push_back(SecondsSince(start));
+        if (judged.Kept != TLinkExtention::TFileTypeKept::No) throw Exception(L"the file type key was kept");
       }
       std::printf("(%d) %d extension keys and %d file type keys in the classes root:\n", size, size, size);
       PrintTimes("listing the sub-keys alone", size, enumeration);
       PrintTimes("pass over the classes root", size, pass);
       PrintTimes("Unlink (with its pass)", size, unlink);
-      PrintTimes("BackupBeforeUnlink", size, backup);
+      PrintTimes("delete as the window does (plan, policy, backup, apply, history)", size, engine);
     }
   } catch (const Exception& e) {
     std::fprintf(stderr, "bench_assoc_delete: failed: %ls\n", e.Message().c_str());

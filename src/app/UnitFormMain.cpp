@@ -7,8 +7,11 @@
 #include "about/UnitFormAboutBox.h"
 #include "assoc/assoc_labels.h"
 #include "assoc/assoc_texts.h"
-#include "assoc/backup.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_apply.h"
+#include "assoc/change_engine.h"
 #include "assoc/link_extention.h"
+#include "assoc/link_extention_winxp.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
@@ -24,6 +27,8 @@
 #include "ui/application.h"
 #include "ui/image_list.h"
 #include "ui/message_box.h"
+#include "ui/owned_windows.h"
+#include "ui/preview_dialog.h"
 #include "ui/shell.h"
 
 namespace {
@@ -47,7 +52,8 @@ constexpr ui::Action kActions[] = {
     {IDM_FILE_SAVE_AS, L"名前をつけて保存(&A)", L"設定をファイルに名前をつけて保存します。", -1},
     {IDM_FILE_SAVE, L"上書き保存(&S)", L"設定をファイルに上書き保存します。", 1},
     {IDM_FILE_CLOSE, L"閉じる(&X)", L"ソフトウェアを終了します。", -1},
-    {IDM_FILE_UNDO, L"元に戻す(&U)", L"最後の変更の前に保存したバックアップから、関連づけを元に戻します。", -1},
+    {IDM_FILE_UNDO, L"元に戻す(&U)", L"最後に行った関連づけの変更を、変更の前の状態に戻します。", -1},
+    {IDM_FILE_REDO, L"やり直し(&Y)", L"元に戻した関連づけの変更を、もう一度行います。", -1},
     {IDM_FILE_RESTORE, L"バックアップから復元(&R)...", L"選択したバックアップファイルから、関連づけを復元します。", -1},
     {IDM_ASSOC_LIST, L"関連づけの一覧(&L)", L"登録されているすべての拡張子の関連づけを一覧で表示します。", -1},
 };
@@ -71,6 +77,7 @@ constexpr Command kCommands[] = {
     {IDM_FILE_SAVE, &TFormMain::ActionFileSaveExecute},
     {IDM_FILE_CLOSE, &TFormMain::ActionFileCloseExecute},
     {IDM_FILE_UNDO, &TFormMain::ActionFileUndoExecute},
+    {IDM_FILE_REDO, &TFormMain::ActionFileRedoExecute},
     {IDM_FILE_RESTORE, &TFormMain::ActionFileRestoreExecute},
     {IDM_ASSOC_LIST, &TFormMain::ActionAssocListExecute},
     {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
@@ -159,33 +166,6 @@ bool Confirm(HWND owner, const std::wstring& text) {
 bool IsEditField(HWND hwnd) {
   wchar_t name[8] = {};
   return GetClassNameW(hwnd, name, 8) && _wcsicmp(name, WC_EDITW) == 0;
-}
-
-// What Explorer does with the extension: "「program」で開きます", or, without a program, by the
-// file type, or, when the chosen file type is gone, asks the user.
-std::wstring WhatExplorerDoes(const assoc::EffectiveAssociation& a) {
-  if (!a.fileTypeExists) return L"開くとき、使うプログラムを利用者に尋ねます";
-  if (!a.program.empty()) return L"「" + a.program + L"」で開きます";
-  return L"ファイルタイプ「" + a.fileType + L"」で開きます";
-}
-
-// The per-user records that keep Explorer from doing what the classic records say: the choice
-// when there is one, and the per-user class record of the extension when it names another file
-// type. Nothing when Explorer already follows the classic records.
-assoc::UserOverride OverrideOf(const assoc::EffectiveAssociation& a) {
-  assoc::UserOverride what;
-  if (!a.differs) return what;
-  what.choice = !a.choice.key.empty();
-  what.userClasses =
-      !a.userClassesFileType.empty() && !assoc::SameKeyName(a.userClassesFileType, a.classicFileType);
-  return what;
-}
-
-// The records a removal takes away, as the questions and messages name them.
-std::wstring OverrideName(const assoc::UserOverride& what, const std::wstring& extension) {
-  const std::wstring classes = L"利用者のクラスの記録（HKEY_CURRENT_USER\\Software\\Classes\\" + extension + L"）";
-  if (what.choice && what.userClasses) return L"利用者の選択と、" + classes;
-  return what.choice ? L"利用者の選択" : classes;
 }
 
 }  // namespace
@@ -287,11 +267,7 @@ void TFormMain::EditExtKeyDown(WORD& Key) {
 void TFormMain::EditExtChange() { ShowExplorerNote({}); }
 
 void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association) {
-  // The source leads, so that a long program path cut at the end leaves it readable.
-  const std::wstring text = Association.differs ? std::wstring(assoc::SourceLabel(Association)) +
-                                                      L"：エクスプローラーはこの拡張子を" +
-                                                      WhatExplorerDoes(Association) + L"。"
-                                                : std::wstring();
+  const std::wstring text = assoc::ExplorerNoteText(Association);
   if (text == FExplorerNote) return;
   FExplorerNote = text;
   // The band stays in place and shows nothing while there is no note: showing and hiding windows
@@ -316,40 +292,30 @@ std::wstring TFormMain::ExplorerNote() const { return FExplorerNote; }
 void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
   const assoc::EffectiveAssociation found = assoc::ResolveAssociation(Extention);
   ShowExplorerNote(found);
-  const assoc::UserOverride what = OverrideOf(found);
+  const assoc::UserOverride what = assoc::OverrideOf(found);
   if (!what.choice && !what.userClasses) return;
 
-  std::wstring account = assoc::CurrentAccountName();
-  account = account.empty() ? L"この利用者" : L"利用者「" + account + L"」";
-  const std::wstring removal = OverrideName(what, Extention);
-  const std::wstring question = account + L"の設定では、エクスプローラーはこの拡張子を引き続き" +
-                                WhatExplorerDoes(found) + L"（" + assoc::SourceLabel(found) + L"）。\n" + removal +
-                                (Registered ? L"を削除して、登録した関連づけが使われるようにしますか？"
-                                            : L"も削除しますか？");
+  const std::wstring question =
+      assoc::OverrideQuestion(assoc::CurrentAccountName(), found, what, Extention, Registered);
   if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes) return;
 
   try {
-    assoc::BackupBeforeRemoveUserChoice(Extention);
+    assoc::ExecuteChange(assoc::PlanRemoveUserOverride(Extention, what));
+  } catch (const assoc::EChangeFailed& e) {
+    if (e.Code() == ERROR_ACCESS_DENIED && e.RolledBack()) {
+      if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::OverrideProtected(what, Extention),
+                             ui::BoxButtons::YesNo) == ui::mrYes)
+        ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
+      return;
+    }
+    Warn(Handle(), assoc::OverrideFailed(what, Extention, e.Message()));
+    return;
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;
   }
-  const LONG result = assoc::RemoveUserOverride(Extention, what);
-  if (result == ERROR_ACCESS_DENIED) {
-    const std::wstring refused = removal +
-                                 L"を削除できませんでした。Windows がこの拡張子の選択を保護しているため、"
-                                 L"このソフトウェアからは変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
-    if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, refused, ui::BoxButtons::YesNo) == ui::mrYes)
-      ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
-    return;
-  }
-  if (result != ERROR_SUCCESS) {
-    Warn(Handle(), removal + L"を削除できませんでした。\n" + settings::SystemMessageText(result));
-    return;
-  }
-  assoc::NotifyAssocChanged();
   AssociationsChanged();
-  Inform(Handle(), removal + L"を削除しました。");
+  Inform(Handle(), assoc::OverrideRemoved(what, Extention));
   ShowExplorerNote(assoc::ResolveAssociation(Extention));
 }
 
@@ -360,20 +326,24 @@ std::wstring TFormMain::GetExtention() const {
 }
 
 void TFormMain::DoExtLink() {
+  // The fields as they are now: nothing typed or opened while a question is up changes what is
+  // registered.
   const std::wstring extension = GetExtention();
+  const std::wstring command = EditCommand.Text(), fileType = EditFileType.Text(), iconFile = EditIconFile.Text();
+  const std::wstring iconIndexText = EditIconIndex.Text();
+  const ui::OwnedWindowsDisabled quiet(Handle());
   if (extension == L".") {
     Warn(Handle(), L"拡張子を入力して下さい。");
     EditExt.SetFocus();
     return;
   }
-  if (EditCommand.Text().empty()) {
+  if (command.empty()) {
     Warn(Handle(), L"実行プログラムを入力して下さい。");
     EditCommand.SetFocus();
     return;
   }
   int index = 0;
-  if (!common::TryStrToInt(EditIconIndex.Text(), index) || index < 0 ||
-      !common::ExtractIconFrom(EditIconFile.Text(), index)) {
+  if (!common::TryStrToInt(iconIndexText, index) || index < 0 || !common::ExtractIconFrom(iconFile, index)) {
     Warn(Handle(), L"アイコンを選択して下さい。");
     return;
   }
@@ -383,35 +353,36 @@ void TFormMain::DoExtLink() {
     return;
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを登録します。\nよろしいですか？")) return;
   try {
-    assoc::BackupBeforeLink(extension);
-    TLinkExtention::Link(extension, EditCommand.Text(), EditIconFile.Text(),
-                         common::StrToIntDef(EditIconIndex.Text(), 0), EditFileType.Text());
+    TCursorHourGlass busy;
+    assoc::ExecuteChange(assoc::PlanLink(extension, command, iconFile, index, fileType));
     AssociationsChanged();
-    Inform(Handle(), L"関連づけを登録しました。");
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;
   }
+  Inform(Handle(), L"関連づけを登録しました。");
   OfferToRemoveOverride(extension, true);
 }
 
 void TFormMain::DoExtUnlink() {
   const std::wstring extension = GetExtention();
+  const ui::OwnedWindowsDisabled quiet(Handle());
   if (extension == L".") {
     Warn(Handle(), L"拡張子を入力して下さい。");
     EditExt.SetFocus();
     return;
   }
   if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
+  TLinkExtention::TUnlinkResult result;
   try {
-    assoc::BackupBeforeUnlink(extension);
-    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(extension);
+    TCursorHourGlass busy;
+    assoc::ExecuteChange(assoc::PlanUnlink(extension, result));
     AssociationsChanged();
-    Inform(Handle(), assoc::texts::UnlinkedMessage(result));
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;
   }
+  Inform(Handle(), assoc::texts::UnlinkedMessage(result));
   OfferToRemoveOverride(extension, false);
 }
 
@@ -435,9 +406,12 @@ void TFormMain::ActionExtUnlinkExecute() { DoExtUnlink(); }
 
 void TFormMain::ActionExtReloadExecute() {
   const std::wstring extension = GetExtention();
-  const std::wstring command = TLinkExtention::GetCommand(extension);
-  const std::wstring fileType = TLinkExtention::GetFileType(extension);
-  const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(extension);
+  ShowRecord(extension, TLinkExtention::GetCommand(extension), TLinkExtention::GetFileType(extension),
+             TLinkExtention::GetIconInfo(extension));
+}
+
+void TFormMain::ShowRecord(const std::wstring& extension, const std::wstring& command, const std::wstring& fileType,
+                           const TLinkExtention::TIconInfo& icon) {
   // A value no field can use (an edit control shows a very long line in quadratic time) is
   // reported instead of shown, and the fields stay as they were.
   const struct {
@@ -474,38 +448,87 @@ void TFormMain::ActionFileNewExecute() { NewSetting(); }
 
 void TFormMain::ActionFileCloseExecute() { Close(); }
 
-void TFormMain::ActionFileUndoExecute() {
-  const std::optional<assoc::TBackupFile> newest = assoc::NewestBackup();
-  if (!newest) {
-    Inform(Handle(), assoc::texts::kNothingToUndo);
+void TFormMain::ActionFileUndoExecute() { StepThroughHistory(false); }
+
+void TFormMain::ActionFileRedoExecute() { StepThroughHistory(true); }
+
+void TFormMain::StepThroughHistory(bool Redo) {
+  const ui::OwnedWindowsDisabled quiet(Handle());
+  std::wstring note;
+  std::optional<assoc::THistoryMove> move;
+  try {
+    move = Redo ? assoc::PlanRedo(&note) : assoc::PlanUndo(&note);
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
     return;
   }
-  if (!Confirm(Handle(), assoc::texts::UndoQuestion(newest->Name))) return;
-  RestoreFile(newest->Path);
+  if (!note.empty()) Warn(Handle(), note);
+  if (!move) {
+    Inform(Handle(), Redo ? assoc::texts::kNothingToRedo : assoc::texts::kNothingToUndo);
+    return;
+  }
+  if (!Preview(move->Question, move->Plan)) return;
+  Apply([&](const assoc::TProgress& progress) { assoc::ApplyHistoryMove(*move, progress); },
+        Redo ? assoc::texts::kRedone : assoc::texts::kUndone);
 }
 
 void TFormMain::ActionFileRestoreExecute() {
+  const ui::OwnedWindowsDisabled quiet(Handle());
   const std::wstring folder = assoc::BackupFolder();
   OpenDialogBackup.InitialDir = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? L"" : folder;
   if (!OpenDialogBackup.Execute(Handle())) return;
-  if (!Confirm(Handle(), L"「" + common::ExtractFileName(OpenDialogBackup.FileName) +
-                             L"」の内容で関連づけを復元します。\nよろしいですか？"))
-    return;
   RestoreFile(OpenDialogBackup.FileName);
 }
 
 void TFormMain::RestoreFile(const std::wstring& FileName) {
-  TCursorHourGlass busy;
+  assoc::TChangePlan plan;
+  try {
+    TCursorHourGlass busy;
+    plan = assoc::PlanRegistryFile(FileName, assoc::TChangeOperation::Restore);
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+    return;
+  }
+  if (!Preview(L"「" + common::ExtractFileName(FileName) + L"」の内容で関連づけを復元します。\nよろしいですか？", plan))
+    return;
+  Apply([&](const assoc::TProgress& progress) { assoc::ExecuteChange(plan, progress); }, assoc::texts::kRestored);
+}
+
+bool TFormMain::Preview(const std::wstring& Question, const assoc::TChangePlan& Plan) {
+  const assoc::TPreview preview = assoc::PreviewOf(Plan);
+  return ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle, Question, preview.Summary,
+                                            preview.Lines}) == IDYES;
+}
+
+void TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done) {
   // What the note said about the extension may no longer hold.
   ShowExplorerNote({});
-  try {
-    assoc::RestoreBackup(FileName);
-    AssociationsChanged();
-    Inform(Handle(), assoc::texts::kRestored);
-  } catch (const Exception& e) {
-    // A restore that stopped part-way has written some keys.
-    AssociationsChanged();
-    Warn(Handle(), e.Message());
+  bool failed = false;
+  std::wstring message = Done;
+  {
+    TCursorHourGlass busy;
+    try {
+      Change([this](size_t done, size_t total) {
+        SetRestingStatus(assoc::texts::Applying(done, total));
+        ui::PumpWaitingMessages();
+      });
+    } catch (const Exception& e) {
+      failed = true;
+      message = e.Message();
+    }
+    SetRestingStatus(L"");
+  }
+  AssociationsChanged();
+  // The fields show the registry again, so that a register does not write back what was undone;
+  // read without creating keys, as the read-back would.
+  if (!failed && !EditExt.Text().empty()) {
+    const assoc::TClassicRecord record = assoc::ReadClassicRecord(GetExtention());
+    ShowRecord(GetExtention(), record.Command, record.FileType, record.Icon);
+  }
+  if (failed) {
+    Warn(Handle(), message);
+  } else {
+    Inform(Handle(), message);
   }
 }
 

@@ -2,10 +2,13 @@
 // The main window: the five association fields, the icon preview, the commands that read,
 // register and delete an association, and the document state (the current settings file).
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "assoc/assoc_resolver.h"
+#include "assoc/change_engine.h"
+#include "assoc/link_extention.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
 
@@ -95,9 +98,9 @@ class TFormMain : public ui::Form {
 
   // The text of EditExt with a leading "." supplied when it has none.
   std::wstring GetExtention() const;
-  // Registers the association of the fields after checking them and asking; reports the
-  // outcome in a box, then offers to remove a per-user record that still overrides it. Changes
-  // no field.
+  // Registers the association of the fields as they are when called, after checking them and
+  // asking (the windows this one owns take no input meanwhile); reports the outcome in a box,
+  // then offers to remove a per-user record that still overrides it. Changes no field.
   void DoExtLink();
   // Deletes the association of the extension after asking; reports the outcome in a box, then
   // offers to remove a per-user record that still makes Explorer open the extension.
@@ -119,9 +122,13 @@ class TFormMain : public ui::Form {
   void ActionAboutVersionExecute();
   void ActionFileNewExecute();
   void ActionFileCloseExecute();
-  // Restores the newest backup after a question naming its extension, operation and time.
+  // Undoes the last change of the history after a preview naming it; then reads the
+  // extension in the field back.
   void ActionFileUndoExecute();
-  // Restores a backup file chosen in the file dialog, which opens in the backups folder.
+  // Makes the first undone change of the history again, the same way.
+  void ActionFileRedoExecute();
+  // Restores a registry file chosen in the file dialog, which opens in the backups folder, after
+  // a preview of what it changes; the restore is a change of the history like any other.
   void ActionFileRestoreExecute();
   // Opens the list of all associations (modeless), or brings it forward when it is open.
   void ActionAssocListExecute();
@@ -172,9 +179,19 @@ class TFormMain : public ui::Form {
   // a per-user choice or per-user class record overrides the classic records, asks for this
   // account whether to remove it, removes exactly that, and reports the outcome.
   void OfferToRemoveOverride(const std::wstring& Extention, bool Registered);
-  // Restores the registry file FileName under the busy cursor (backing up what it overwrites)
-  // and reports the outcome in a box.
+  // Shows a record read for extension in the fields, the preview and the note; a value longer
+  // than its field can take is reported in a warning instead, and no field changes.
+  void ShowRecord(const std::wstring& extension, const std::wstring& command, const std::wstring& fileType,
+                  const TLinkExtention::TIconInfo& icon);
+  // Plans the restore of the registry file FileName, previews it and applies it.
   void RestoreFile(const std::wstring& FileName);
+  // Undo (Redo false) or redo through the history.
+  void StepThroughHistory(bool Redo);
+  // Shows Question with what Plan adds, changes and removes; true for はい.
+  bool Preview(const std::wstring& Question, const assoc::TChangePlan& Plan);
+  // Runs Change under the busy cursor with its progress in the status bar, then re-reads the
+  // list and the fields and reports Done, or the failure.
+  void Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done);
 
   std::wstring FSettingFileName;
   std::wstring FExplorerNote;  // the note's text; empty while it is hidden

@@ -6,7 +6,9 @@
 #include <iterator>
 #include <utility>
 
-#include "assoc/backup.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_history.h"
+#include "assoc/change_plan.h"
 
 namespace assoc::texts {
 
@@ -27,24 +29,57 @@ constexpr KeptText kKeptTexts[] = {
     {TFileTypeKept::SystemKey, false, L"ファイルタイプ「{T}」はシステムが使うキーのため、残しました。"},
     {TFileTypeKept::Shared, false, L"ファイルタイプ「{T}」は拡張子「{E}」も使っているため、残しました。"},
     {TFileTypeKept::Shared, true, L"ファイルタイプ「{T}」は拡張子「{E}」ほか{N}個も使っているため、残しました。"},
+    {TFileTypeKept::Protocol, false, L"ファイルタイプ「{T}」はプロトコルのキーのため、残しました。"},
+    {TFileTypeKept::ComClass, false, L"ファイルタイプ「{T}」は COM のクラスが使うキーのため、残しました。"},
+    {TFileTypeKept::Chosen, false, L"ファイルタイプ「{T}」は拡張子「{E}」の利用者の選択が指しているため、残しました。"},
 };
 
 constexpr wchar_t kProgramWarning[] =
     L"拡張子「{E}」はプログラムの起動に使われています。関連づけを変更すると、このソフトウェアも含めて、"
     L"どのプログラムも起動できなくなることがあります。\n本当に登録しますか？";
-constexpr wchar_t kUndoQuestion[] = L"{T}に行った拡張子「{E}」の{O}を元に戻します。\nよろしいですか？";
-constexpr wchar_t kUndoQuestionWithoutExtension[] = L"{T}に行った{O}を元に戻します。\nよろしいですか？";
+constexpr wchar_t kUndoQuestion[] = L"{T}に行った{S}の{O}を元に戻します。\nよろしいですか？";
+constexpr wchar_t kRedoQuestion[] = L"{T}に行った{S}の{O}をやり直します。\nよろしいですか？";
+constexpr wchar_t kChoiceLost[] =
+    L"\nこの変更で削除した利用者の選択は、Windows でしか設定し直せません。元に戻したあと、Windows で選び直して下さい。";
+constexpr wchar_t kPolicyShared[] = L"拡張子「{E}」も使っているファイルタイプです。";
+constexpr wchar_t kPolicyChosen[] = L"拡張子「{E}」の利用者の選択が指しているファイルタイプです。";
+constexpr wchar_t kKeyRefused[] = L"キー「{K}」：{R}";
+constexpr wchar_t kChangeRefused[] = L"キー「{K}」は変更できません。{R}\n何も変更していません。";
+constexpr wchar_t kStepFailed[] = L"キー「{K}」の{S}に失敗しました。{R}";
+constexpr wchar_t kStepLeft[] = L"キー「{K}」の{S}（{R}）";
+constexpr wchar_t kRolledBack[] = L"\n変更はすべて元に戻しました。";
+constexpr wchar_t kLeft[] = L"\n次の変更は元に戻せませんでした：";
+constexpr wchar_t kFolderIsLink[] = L"フォルダー「{P}」がほかの場所へのリンクになっています。";
+constexpr wchar_t kCannotSecureFolder[] = L"フォルダー「{P}」のアクセス許可を設定できませんでした。";
+constexpr wchar_t kFileTooLarge[] = L"ファイル「{F}」は {N} MB を超えているため、読み込みません。\n何も変更していません。";
+constexpr wchar_t kHistoryNotTrusted[] =
+    L"変更の履歴「{P}」は管理者以外が書き込んだため、使いません。";
+constexpr wchar_t kHistoryUnreadable[] = L"変更の履歴「{P}」を読み取れないため、使いません。";
+constexpr wchar_t kBackupMissing[] = L"バックアップ「{F}」が見つかりません。\n何も変更していません。";
+constexpr wchar_t kBackupNotTrusted[] =
+    L"バックアップ「{F}」は管理者以外が書き込んだため、使いません。\n何も変更していません。";
+constexpr wchar_t kNotRecorded[] =
+    L"変更は行いましたが、変更の履歴に記録できませんでした。\n{R}\n変更の前の状態はバックアップ「{B}」に保存してあります。";
+constexpr wchar_t kPreviewSummary[] = L"追加 {A} 件、変更 {C} 件、削除 {D} 件";
+constexpr wchar_t kMoreSteps[] = L"ほか {N} 件";
+
+struct StepName {
+  TStepKind kind;
+  const wchar_t* text;
+};
+constexpr StepName kStepNames[] = {
+    {TStepKind::CreateKey, L"作成"},
+    {TStepKind::SetValue, L"値{V}の設定"},
+    {TStepKind::DeleteValue, L"値{V}の削除"},
+    {TStepKind::DeleteKey, L"削除"},
+};
 constexpr wchar_t kLineFault[] = L"{N}行目：{F}";
-constexpr wchar_t kForeignKey[] = L"キー「{K}」はこのソフトウェアが扱うキーではありません。";
 constexpr wchar_t kBackupFailed[] = L"バックアップを保存できませんでした。変更は行いません。\n{R}";
 constexpr wchar_t kCannotCreateFolder[] = L"フォルダー「{P}」を作成できませんでした。";
 constexpr wchar_t kCannotWriteFile[] = L"ファイル「{P}」に書き込めませんでした。";
 constexpr wchar_t kCannotReadKey[] = L"キー「{K}」を読み取れませんでした。";
-constexpr wchar_t kCannotWriteKey[] = L"キー「{K}」に書き込めませんでした。";
 constexpr wchar_t kCannotReadFile[] = L"ファイル「{F}」を読み込めませんでした。\n何も変更していません。";
 constexpr wchar_t kCannotRestore[] = L"ファイル「{F}」から復元できません。\n{R}\n何も変更していません。";
-constexpr wchar_t kRestoreStopped[] =
-    L"{R}\n復元を途中で止めました。復元の前の状態はバックアップ「{B}」に保存してあります。";
 
 // text with each placeholder replaced by its part, in one pass, so that a part that holds a
 // placeholder's spelling (a key may be named "{E}") stays as it is.
@@ -85,20 +120,108 @@ std::wstring ProgramExtensionWarning(std::wstring_view extension) {
   return Fill(kProgramWarning, {{L"{E}", extension}});
 }
 
-std::wstring UndoQuestion(const TBackupName& backup) {
+namespace {
+
+std::wstring Stamp(const SYSTEMTIME& t) {
   wchar_t time[32];
-  const SYSTEMTIME& t = backup.Time;
-  std::swprintf(time, std::size(time), L"%04u/%02u/%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
-                t.wMinute, t.wSecond);
-  return Fill(backup.Extension.empty() ? kUndoQuestionWithoutExtension : kUndoQuestion,
-              {{L"{T}", time}, {L"{E}", backup.Extension}, {L"{O}", BackupOperationName(backup.Operation)}});
+  std::swprintf(time, std::size(time), L"%04u/%02u/%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                t.wMinute, t.wSecond, t.wMilliseconds);
+  return time;
 }
+
+std::wstring SubjectOf(const THistoryEntry& change) {
+  const bool file = change.Operation == TChangeOperation::Restore || change.Operation == TChangeOperation::Import;
+  return (file ? L"「" : L"拡張子「") + change.Subject + L"」";
+}
+
+std::wstring Question(const wchar_t* text, const THistoryEntry& change) {
+  return Fill(text, {{L"{T}", Stamp(change.Time)},
+                     {L"{S}", SubjectOf(change)},
+                     {L"{O}", ChangeOperationName(change.Operation)}});
+}
+
+std::wstring StepText(const wchar_t* text, const TChangeStep& step, std::wstring_view reason) {
+  std::wstring name;
+  for (const StepName& row : kStepNames)
+    if (row.kind == step.Kind) name = Fill(row.text, {{L"{V}", step.Value.empty() ? L"（既定）" : L"「" + step.Value + L"」"}});
+  return Fill(text, {{L"{K}", step.Key}, {L"{S}", name}, {L"{R}", reason}});
+}
+
+}  // namespace
+
+std::wstring UndoQuestion(const THistoryEntry& change) {
+  std::wstring question = Question(kUndoQuestion, change);
+  if (change.ChoiceLost) question.insert(question.find(L"\nよろしいですか？"), kChoiceLost);
+  return question;
+}
+
+std::wstring RedoQuestion(const THistoryEntry& change) { return Question(kRedoQuestion, change); }
+
+std::wstring PolicyShared(std::wstring_view extension) { return Fill(kPolicyShared, {{L"{E}", extension}}); }
+
+std::wstring PolicyChosen(std::wstring_view extension) { return Fill(kPolicyChosen, {{L"{E}", extension}}); }
+
+std::wstring KeyRefused(std::wstring_view key, std::wstring_view reason) {
+  return Fill(kKeyRefused, {{L"{K}", key}, {L"{R}", reason}});
+}
+
+std::wstring ChangeRefused(std::wstring_view key, std::wstring_view reason) {
+  return Fill(kChangeRefused, {{L"{K}", key}, {L"{R}", reason}});
+}
+
+std::wstring StepFailed(const TChangeStep& step, std::wstring_view reason) {
+  return StepText(kStepFailed, step, reason.empty() ? L"" : L"\n" + std::wstring(reason));
+}
+
+std::wstring StepLeft(const TChangeStep& step, std::wstring_view reason) { return StepText(kStepLeft, step, reason); }
+
+std::wstring ChangeFailed(std::wstring_view failure, const std::vector<std::wstring>& left) {
+  std::wstring message(failure);
+  if (left.empty()) return message + kRolledBack;
+  message += kLeft;
+  for (const std::wstring& line : left) message += L"\n・" + line;
+  return message;
+}
+
+std::wstring FolderIsLink(std::wstring_view folder) { return Fill(kFolderIsLink, {{L"{P}", folder}}); }
+
+std::wstring CannotSecureFolder(std::wstring_view folder) { return Fill(kCannotSecureFolder, {{L"{P}", folder}}); }
+
+std::wstring FileTooLarge(std::wstring_view fileName, unsigned long long limit) {
+  return Fill(kFileTooLarge, {{L"{F}", fileName}, {L"{N}", std::to_wstring(limit >> 20)}});
+}
+
+std::wstring HistoryNotTrusted(std::wstring_view path) { return Fill(kHistoryNotTrusted, {{L"{P}", path}}); }
+
+std::wstring HistoryUnreadable(std::wstring_view path) { return Fill(kHistoryUnreadable, {{L"{P}", path}}); }
+
+std::wstring BackupMissing(std::wstring_view fileName) { return Fill(kBackupMissing, {{L"{F}", fileName}}); }
+
+std::wstring BackupNotTrusted(std::wstring_view fileName) { return Fill(kBackupNotTrusted, {{L"{F}", fileName}}); }
+
+std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileName) {
+  return Fill(kNotRecorded, {{L"{R}", reason}, {L"{B}", backupFileName}});
+}
+
+std::wstring PreviewSummary(size_t added, size_t changed, size_t removed) {
+  return Fill(kPreviewSummary,
+              {{L"{A}", std::to_wstring(added)}, {L"{C}", std::to_wstring(changed)}, {L"{D}", std::to_wstring(removed)}});
+}
+
+std::wstring Applying(size_t done, size_t total) {
+  auto grouped = [](size_t n) {
+    std::wstring digits = std::to_wstring(n);
+    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, L",");
+    return digits;
+  };
+  return L"変更を適用しています… " + grouped(done) + L" / " + grouped(total);
+}
+
+std::wstring MoreSteps(size_t count) { return Fill(kMoreSteps, {{L"{N}", std::to_wstring(count)}}); }
 
 std::wstring LineFault(int line, std::wstring_view fault) {
   return Fill(kLineFault, {{L"{N}", std::to_wstring(line)}, {L"{F}", fault}});
 }
-
-std::wstring ForeignKey(std::wstring_view key) { return Fill(kForeignKey, {{L"{K}", key}}); }
 
 std::wstring BackupFailed(std::wstring_view reason) { return Fill(kBackupFailed, {{L"{R}", reason}}); }
 
@@ -108,16 +231,11 @@ std::wstring CannotWriteFile(std::wstring_view path) { return Fill(kCannotWriteF
 
 std::wstring CannotReadKey(std::wstring_view key) { return Fill(kCannotReadKey, {{L"{K}", key}}); }
 
-std::wstring CannotWriteKey(std::wstring_view key) { return Fill(kCannotWriteKey, {{L"{K}", key}}); }
-
 std::wstring CannotReadFile(std::wstring_view fileName) { return Fill(kCannotReadFile, {{L"{F}", fileName}}); }
 
 std::wstring CannotRestore(std::wstring_view fileName, std::wstring_view fault) {
   return Fill(kCannotRestore, {{L"{F}", fileName}, {L"{R}", fault}});
 }
 
-std::wstring RestoreStopped(std::wstring_view failure, std::wstring_view backupFileName) {
-  return Fill(kRestoreStopped, {{L"{R}", failure}, {L"{B}", backupFileName}});
-}
 
 }  // namespace assoc::texts

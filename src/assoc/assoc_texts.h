@@ -6,11 +6,13 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "assoc/link_extention.h"
 
 namespace assoc {
-struct TBackupName;
+struct TChangeStep;
+struct THistoryEntry;
 }
 
 namespace assoc::texts {
@@ -40,6 +42,23 @@ inline constexpr wchar_t kCannotWriteName[] = L"改行や NUL 文字を含む名
 inline constexpr wchar_t kNoLocalAppData[] = L"ローカル アプリケーション データのフォルダーが見つかりません。";
 inline constexpr wchar_t kRestored[] = L"復元しました。";
 inline constexpr wchar_t kNothingToUndo[] = L"元に戻せる変更はありません。";
+inline constexpr wchar_t kNothingToRedo[] = L"やり直せる変更はありません。";
+inline constexpr wchar_t kUndone[] = L"元に戻しました。";
+inline constexpr wchar_t kRedone[] = L"やり直しました。";
+inline constexpr wchar_t kHistoryMoved[] =
+    L"変更の履歴がほかで変わったため、中止しました。\nもう一度やり直して下さい。何も変更していません。";
+inline constexpr wchar_t kPreviewTitle[] = L"変更の確認";
+
+// Why the policy refuses a key (after the key's name).
+inline constexpr wchar_t kPolicyRoot[] = L"ルートキーそのものは変更できません。";
+inline constexpr wchar_t kPolicyOutside[] = L"関連づけの記録ではないキーです。";
+inline constexpr wchar_t kPolicyBadExtension[] = L"拡張子として使えない名前です。";
+inline constexpr wchar_t kPolicyChoice[] =
+    L"利用者の選択は Windows だけが書き込めるため、削除のほかは行えません。";
+inline constexpr wchar_t kPolicyNotNamed[] = L"変更する拡張子のどれも指していないファイルタイプです。";
+inline constexpr wchar_t kPolicySystemKey[] = L"システムが使うキーです。";
+inline constexpr wchar_t kPolicyProtocol[] = L"プロトコルのキーです。";
+inline constexpr wchar_t kPolicyComClass[] = L"COM のクラスが使うキーです。";
 
 // The information after a delete: kUnlinked, and when the file type key was kept, a line naming
 // it and the reason (for a shared one, the first other extension and how many more there are).
@@ -48,14 +67,53 @@ std::wstring UnlinkedMessage(const TLinkExtention::TUnlinkResult& result);
 // The 警告 question before registering an extension that starts programs (StartsPrograms).
 std::wstring ProgramExtensionWarning(std::wstring_view extension);
 
-// The question before undoing: names the time, the extension and the operation of the backup.
-std::wstring UndoQuestion(const TBackupName& backup);
+// The questions before undoing and redoing a change of the history: its time to the
+// millisecond, what it was about and its operation; the undo also says when the change removed
+// a per-user choice, which only Windows can make again.
+std::wstring UndoQuestion(const THistoryEntry& change);
+std::wstring RedoQuestion(const THistoryEntry& change);
+
+// The policy's refusals: a file type another extension or another extension's choice names.
+std::wstring PolicyShared(std::wstring_view extension);
+std::wstring PolicyChosen(std::wstring_view extension);
+
+// "キー「K」：" and the policy's reason.
+std::wstring KeyRefused(std::wstring_view key, std::wstring_view reason);
+
+// A change the policy refuses: the key, the reason, and that nothing was changed.
+std::wstring ChangeRefused(std::wstring_view key, std::wstring_view reason);
+
+// A step that failed: the key, the step and the system's reason.
+std::wstring StepFailed(const TChangeStep& step, std::wstring_view reason);
+// A step that could not be undone after a failure, and why.
+std::wstring StepLeft(const TChangeStep& step, std::wstring_view reason);
+// A change that failed: the failure, then either that everything was put back or what is left.
+std::wstring ChangeFailed(std::wstring_view failure, const std::vector<std::wstring>& left);
+
+// The backups folder, or the one above it, is a link to another place.
+std::wstring FolderIsLink(std::wstring_view folder);
+std::wstring CannotSecureFolder(std::wstring_view folder);
+// A file over the limit, in MB, that was not read.
+std::wstring FileTooLarge(std::wstring_view fileName, unsigned long long limit);
+
+// A history that is not used, and why.
+std::wstring HistoryNotTrusted(std::wstring_view path);
+std::wstring HistoryUnreadable(std::wstring_view path);
+// A backup the history names that is gone, or that someone other than an administrator wrote.
+std::wstring BackupMissing(std::wstring_view fileName);
+std::wstring BackupNotTrusted(std::wstring_view fileName);
+// A change that was applied but could not be recorded, with its backup.
+std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileName);
+
+// "追加 N 件、変更 N 件、削除 N 件", and the line that stands for the steps not listed.
+std::wstring PreviewSummary(size_t added, size_t changed, size_t removed);
+std::wstring MoreSteps(size_t count);
+
+// The status line while a long change applies: "変更を適用しています… 3,200 / 10,000".
+std::wstring Applying(size_t done, size_t total);
 
 // "N行目：" and the fault.
 std::wstring LineFault(int line, std::wstring_view fault);
-
-// A key of a file that lies outside the keys this tool manages (shown after "N行目：").
-std::wstring ForeignKey(std::wstring_view key);
 
 // "バックアップを保存できませんでした。変更は行いません。" and the reason on the next line.
 std::wstring BackupFailed(std::wstring_view reason);
@@ -64,7 +122,6 @@ std::wstring BackupFailed(std::wstring_view reason);
 std::wstring CannotCreateFolder(std::wstring_view folder);
 std::wstring CannotWriteFile(std::wstring_view path);
 std::wstring CannotReadKey(std::wstring_view key);
-std::wstring CannotWriteKey(std::wstring_view key);
 
 // A file that could not be read at all; nothing was changed.
 std::wstring CannotReadFile(std::wstring_view fileName);
@@ -72,9 +129,5 @@ std::wstring CannotReadFile(std::wstring_view fileName);
 // A file refused before anything was written: its name, the fault with its line, and that
 // nothing was changed.
 std::wstring CannotRestore(std::wstring_view fileName, std::wstring_view fault);
-
-// A restore that stopped at a failed write: the failure, and the backup that undoes what was
-// written before it.
-std::wstring RestoreStopped(std::wstring_view failure, std::wstring_view backupFileName);
 
 }  // namespace assoc::texts

@@ -26,6 +26,9 @@ enum class TFileTypeKept {
   Extention,  // the name begins with ".", so it is an extension key itself
   SystemKey,  // one of the keys the system keeps in HKEY_CLASSES_ROOT
   Shared,     // other extension keys name it too
+  Protocol,   // a protocol's key (it holds a "URL Protocol" value)
+  ComClass,   // a COM class's ProgID (it has a CLSID sub-key)
+  Chosen,     // the user's choice of another extension names it
 };
 
 // What a delete did with the file type key.

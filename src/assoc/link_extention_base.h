@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "assoc/change_plan.h"
 #include "assoc/link_extention.h"
 #include "assoc/windows_version.h"
 #include "common/seam.h"
@@ -15,12 +16,19 @@ class TLinkExtentionBase {
  public:
   virtual ~TLinkExtentionBase() = default;
 
-  // Writes the association; raises Exception / ERegistryException (see TLinkExtention::Link).
+  // Writes the association, all or nothing; raises Exception (see TLinkExtention::Link).
   virtual void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile,
                     int IconIndex, const std::wstring& FileType) = 0;
   // Removes the association and tells what became of the file type key; raises Exception for a
   // refused extension (see TLinkExtention::Unlink).
   virtual TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) = 0;
+  // Adds to builder the steps Link takes; raises what Link raises for a refused extension
+  // before adding any. Reads only.
+  virtual void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
+                        const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) = 0;
+  // Adds to builder the steps Unlink takes and tells what becomes of the file type key; raises
+  // what Unlink raises for a refused extension before adding any. Reads only.
+  virtual TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder& builder, const std::wstring& Extention) = 0;
   // The open command of the extension's file type, or empty. Never raises.
   virtual std::wstring GetCommand(const std::wstring& Extention) = 0;
   // The executable named at the start of the open command, or empty. Never raises.

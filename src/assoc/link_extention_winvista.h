@@ -6,7 +6,10 @@
 
 class TLinkExtentionWinVista : public TLinkExtentionWinXp {
  public:
-  void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
-            const std::wstring& FileType) override;
-  TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) override;
+  // The shell's records first (OpenSavePidlMRU\<ext>, then FileExts\<ext>, each only when it
+  // has no sub-keys), then the classic steps. An extension that is empty or holds "\" or a NUL
+  // would name other keys than its own: its records stay.
+  void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
+                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) override;
+  TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder& builder, const std::wstring& Extention) override;
 };

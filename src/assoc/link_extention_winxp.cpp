@@ -1,6 +1,9 @@
 #include "assoc/link_extention_winxp.h"
 
 #include "assoc/assoc_texts.h"
+#include "assoc/change_apply.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
 #include "assoc/registry_accessor.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
@@ -21,13 +24,18 @@ class ClassesAccessor : public assoc::RegistryAccessor {
   ClassesAccessor() noexcept { SetRootKey(HKEY_CLASSES_ROOT); }
 };
 
-// Sets the default value of the key at path, creating the key when missing, and closes it.
-// Raises "レジストリを変更できませんでした。" when the key cannot be opened, or the accessor's
-// error when the value cannot be set.
-void WriteDefaultValue(assoc::RegistryAccessor& registry, const std::wstring& path, const std::wstring& text) {
-  if (!registry.OpenKey(path, true)) throw Exception(kCannotChangeRegistry);
-  registry.WriteString(L"", text);
-  registry.CloseKey();
+// The classic records' root as plans name it.
+const std::wstring kRoot = std::wstring(assoc::paths::kClassesRootPath) + L"\\";
+
+// Applies a plan of the store. A failure has been undone; its message follows the store's own.
+void ApplyStorePlan(const assoc::TChangePlan& plan) {
+  try {
+    assoc::ApplyPlan(plan);
+  } catch (const assoc::EChangeFailed& e) {
+    throw Exception(std::wstring(kCannotChangeRegistry) + L"\n" + e.Message());
+  } catch (const Exception& e) {
+    throw Exception(std::wstring(kCannotChangeRegistry) + L"\n" + e.Message());
+  }
 }
 
 }  // namespace
@@ -42,37 +50,71 @@ bool IsUnlinkableExtension(std::wstring_view extension) noexcept {
   return !extension.empty() && extension.find(L'\\') == std::wstring_view::npos;
 }
 
+TClassicRecord ReadClassicRecord(const std::wstring& extension) {
+  TClassicRecord record;
+  const std::wstring fileTypeKey = FileTypeKeyOf(extension);
+  if (!IsUnlinkableExtension(extension) || fileTypeKey.empty()) return record;
+  auto text = [&](const std::wstring& sub) {
+    return ReadRegText(HKEY_CLASSES_ROOT, fileTypeKey + sub, L"").value_or(L"");
+  };
+  record.Command = text(L"\\Shell\\open\\command");
+  record.FileType = text(L"");
+  const std::wstring location = text(L"\\DefaultIcon");
+  // The file ends at the first comma, as the read-back has it.
+  const size_t comma = location.find(L',');
+  record.Icon.IconFile = location.substr(0, comma);
+  if (comma != std::wstring::npos)
+    record.Icon.IconIndex = common::StrToIntDef(std::wstring_view(location).substr(comma + 1), 0);
+  return record;
+}
+
 }  // namespace assoc
+
+void TLinkExtentionWinXp::PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention,
+                                   const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
+                                   const std::wstring& FileType) {
+  if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtension);
+  // The API would end such a name at the NUL and write another key.
+  if (Extention.find(L'\0') != std::wstring::npos) throw Exception(kCannotChangeRegistry);
+
+  const std::wstring name = Extention.substr(1);
+  const std::wstring fileTypeKey = kRoot + name + L"File";
+  builder.SetText(kRoot + Extention, L"", name + L"File");
+  builder.SetText(fileTypeKey, L"", FileType.empty() ? name + L"ファイル" : FileType);
+  builder.SetText(fileTypeKey + L"\\Shell\\open\\command", L"", Command);
+  // Without an icon file the earlier DefaultIcon stays.
+  if (!IconFile.empty())
+    builder.SetText(fileTypeKey + L"\\DefaultIcon", L"", IconFile + L"," + common::IntToStr(IconIndex));
+}
+
+TLinkExtention::TUnlinkResult TLinkExtentionWinXp::PlanUnlink(assoc::TPlanBuilder& builder,
+                                                              const std::wstring& Extention) {
+  if (!assoc::IsUnlinkableExtension(Extention)) throw Exception(kWrongExtension);
+  // A name holding a NUL names no key of its own: nothing goes.
+  if (Extention.find(L'\0') != std::wstring::npos) return {};
+  // Judged before the extension key goes, which the shared check skips by name anyway.
+  const TLinkExtention::TUnlinkResult result = assoc::JudgeFileTypeKey(assoc::FileTypeKeyOf(Extention), Extention);
+  builder.DeleteTree(kRoot + Extention);
+  if (!result.FileTypeKey.empty() && result.Kept == TLinkExtention::TFileTypeKept::No)
+    builder.DeleteTree(kRoot + result.FileTypeKey);
+  return result;
+}
 
 void TLinkExtentionWinXp::Link(const std::wstring& Extention, const std::wstring& Command,
                                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) {
-  if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtension);
-
-  ClassesAccessor registry;
-  const std::wstring name = Extention.substr(1);
-  const std::wstring fileTypeKey = name + L"File";
-  WriteDefaultValue(registry, Extention, fileTypeKey);
-  WriteDefaultValue(registry, fileTypeKey, FileType.empty() ? name + L"ファイル" : FileType);
-  WriteDefaultValue(registry, fileTypeKey + L"\\Shell\\open\\command", Command);
-  // Without an icon file the earlier DefaultIcon stays, and the shell is not told.
-  if (!IconFile.empty()) {
-    WriteDefaultValue(registry, fileTypeKey + L"\\DefaultIcon", IconFile + L"," + common::IntToStr(IconIndex));
-    assoc::NotifyAssocChanged();
-  }
+  assoc::TChangePlan plan;
+  assoc::TPlanBuilder builder(plan);
+  PlanLink(builder, Extention, Command, IconFile, IconIndex, FileType);
+  ApplyStorePlan(plan);
+  // Without an icon file the shell is not told.
+  if (!IconFile.empty()) assoc::NotifyAssocChanged();
 }
 
 TLinkExtention::TUnlinkResult TLinkExtentionWinXp::Unlink(const std::wstring& Extention) {
-  if (!assoc::IsUnlinkableExtension(Extention)) throw Exception(kWrongExtension);
-
-  // Judged before the extension key goes, which the shared check skips by name anyway.
-  const TLinkExtention::TUnlinkResult result = assoc::JudgeFileTypeKey(GetFileTypeKey(Extention), Extention);
-  ClassesAccessor registry;
-  registry.DeleteKey(Extention);
-  registry.CloseKey();
-  if (!result.FileTypeKey.empty() && result.Kept == TLinkExtention::TFileTypeKept::No) {
-    registry.DeleteKey(result.FileTypeKey);
-    registry.CloseKey();
-  }
+  assoc::TChangePlan plan;
+  assoc::TPlanBuilder builder(plan);
+  const TLinkExtention::TUnlinkResult result = PlanUnlink(builder, Extention);
+  ApplyStorePlan(plan);
   assoc::NotifyAssocChanged();
   return result;
 }

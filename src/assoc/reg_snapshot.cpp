@@ -122,38 +122,4 @@ void AppendKeySnapshot(std::wstring_view path, TRegDocument& document) {
   if (key) AppendTree(key.get(), stored, document);
 }
 
-void ApplyRegDocument(const TRegDocument& document) {
-  for (const TRegKey& section : document.Keys) {
-    std::wstring_view rest;
-    const HKEY root = RootOfRegPath(section.Path, &rest);
-    if (!root) throw Exception(texts::CannotWriteKey(section.Path));
-    const std::wstring subKey(rest);
-    if (section.Remove) {
-      if (subKey.empty()) throw Exception(texts::CannotWriteKey(section.Path));
-      const LONG removed = RegDeleteTreeW(root, subKey.c_str());
-      if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
-        throw Exception(texts::CannotWriteKey(section.Path));
-      continue;
-    }
-    common::UniqueHKey key;
-    if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(),
-                        nullptr) != ERROR_SUCCESS)
-      throw Exception(texts::CannotWriteKey(section.Path));
-    for (const TRegValue& value : section.Values) {
-      LONG result;
-      if (value.Remove) {
-        result = RegDeleteValueW(key.get(), value.Name.c_str());
-        if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
-      } else {
-        // For text types the API adds a terminator that the count leaves out when the character
-        // after the data is a NUL ("yes NT does this", says Wine): a non-NUL one stops it.
-        const std::string padded = value.Data + "\xFF\xFF";
-        result = RegSetValueExW(key.get(), value.Name.c_str(), 0, value.Type,
-                                reinterpret_cast<const BYTE*>(padded.data()), static_cast<DWORD>(value.Data.size()));
-      }
-      if (result != ERROR_SUCCESS) throw Exception(texts::CannotWriteKey(section.Path));
-    }
-  }
-}
-
 }  // namespace assoc

@@ -1,6 +1,6 @@
 #pragma once
-// Registry keys into a registry file's sections and back: what a backup saves and what a
-// restore writes. Paths start with the root spelled out ("HKEY_CURRENT_USER\Software\...").
+// Registry keys into a registry file's sections: what an export saves. Paths start with the
+// root spelled out ("HKEY_CURRENT_USER\Software\...").
 
 #include <string_view>
 
@@ -19,10 +19,5 @@ void AppendKeySnapshot(std::wstring_view path, TRegDocument& document);
 // True when the key at path exists (opened for reading only).
 bool RegKeyExists(std::wstring_view path) noexcept;
 
-// Writes document into the registry in file order: each removal takes its key with the sub-keys
-// (a missing key is no fault), each section creates its key with any missing parents and then
-// sets or removes its values. Raises Exception naming the key at the first step that fails, and
-// for a removal of a root itself; the steps before it stay done.
-void ApplyRegDocument(const TRegDocument& document);
 
 }  // namespace assoc

@@ -6,6 +6,8 @@
 #include <iterator>
 
 #include "assoc/link_extention_winxp.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -16,18 +18,10 @@ namespace {
 // Longer than any key name, so a default value that does not fit names no key.
 constexpr DWORD kNameBufferLength = 257;
 
-// FileTypeKeyOf for a name without NUL.
+// FileTypeKeyOf for a name without NUL; a text too long to name a key names none.
 std::wstring DefaultKeyName(const wchar_t* extension) {
-  common::UniqueHKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
-  wchar_t text[kNameBufferLength + 1];
-  DWORD type = REG_NONE;
-  DWORD size = kNameBufferLength * sizeof(wchar_t);
-  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
-    return {};
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
-  text[size / sizeof(wchar_t)] = L'\0';
-  return text;
+  std::wstring name = ReadRegText(HKEY_CLASSES_ROOT, extension, L"").value_or(L"");
+  return name.size() < kNameBufferLength ? name : std::wstring();
 }
 
 bool KeyExists(const std::wstring& name) {
@@ -78,15 +72,57 @@ TLinkExtention::TFileTypeKept JudgeFileTypeKeyByName(std::wstring_view fileTypeK
   return TFileTypeKept::No;
 }
 
+TLinkExtention::TFileTypeKept GuardOfFileType(std::wstring_view fileTypeKey) {
+  using TLinkExtention::TFileTypeKept;
+  const TFileTypeKept byName = JudgeFileTypeKeyByName(fileTypeKey);
+  if (byName != TFileTypeKept::No || fileTypeKey.empty() || fileTypeKey.find(L'\0') != std::wstring_view::npos)
+    return byName;
+  const std::wstring name(fileTypeKey);
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    return TFileTypeKept::No;
+  if (RegQueryValueExW(key.get(), L"URL Protocol", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    return TFileTypeKept::Protocol;
+  if (KeyExists(name + L"\\CLSID")) return TFileTypeKept::ComClass;
+  return TFileTypeKept::No;
+}
+
+std::vector<std::wstring> ChoicesNaming(std::wstring_view fileTypeKey, std::wstring_view except) {
+  std::vector<std::wstring> found;
+  common::UniqueHKey fileExts;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, paths::kFileExtsKey, 0, KEY_ENUMERATE_SUB_KEYS, fileExts.put()) != ERROR_SUCCESS)
+    return found;
+  wchar_t name[kNameBufferLength];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameBufferLength;
+    const LONG result = RegEnumKeyExW(fileExts.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) continue;
+    const std::wstring extension(name, length);
+    if (SameKeyName(extension, except)) continue;
+    for (const wchar_t* choice : {L"UserChoiceLatest", L"UserChoice"}) {
+      const std::optional<std::wstring> progId = ReadRegText(fileExts.get(), extension + L"\\" + choice, L"ProgId");
+      if (!progId) continue;
+      if (SameKeyName(*progId, fileTypeKey)) found.push_back(extension);
+      break;
+    }
+  }
+  return found;
+}
+
 TLinkExtention::TUnlinkResult JudgeFileTypeKey(const std::wstring& fileTypeKey, std::wstring_view extension) {
   using TLinkExtention::TFileTypeKept;
   TLinkExtention::TUnlinkResult result;
   result.FileTypeKey = fileTypeKey;
-  result.Kept = JudgeFileTypeKeyByName(fileTypeKey);
-  if (!fileTypeKey.empty() && result.Kept == TFileTypeKept::No && KeyExists(fileTypeKey)) {
-    result.SharedWith = ExtensionsNaming(fileTypeKey, extension);
-    if (!result.SharedWith.empty()) result.Kept = TFileTypeKept::Shared;
+  result.Kept = GuardOfFileType(fileTypeKey);
+  if (fileTypeKey.empty() || result.Kept != TFileTypeKept::No || !KeyExists(fileTypeKey)) return result;
+  result.SharedWith = ChoicesNaming(fileTypeKey, extension);
+  if (!result.SharedWith.empty()) {
+    result.Kept = TFileTypeKept::Chosen;
+    return result;
   }
+  result.SharedWith = ExtensionsNaming(fileTypeKey, extension);
+  if (!result.SharedWith.empty()) result.Kept = TFileTypeKept::Shared;
   return result;
 }
 

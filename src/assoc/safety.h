@@ -51,14 +51,25 @@ std::vector<std::wstring> ExtensionsNaming(std::wstring_view fileTypeKey, std::w
 // another type, or too long to name a key. Reads only; never raises.
 std::wstring FileTypeKeyOf(std::wstring_view extension);
 
+// The reason fileTypeKey is not an association's own file type, from its name (a path, a name
+// beginning with ".", a system key) and from HKEY_CLASSES_ROOT: a protocol's key (a "URL
+// Protocol" value) or a COM class's ProgID (a CLSID sub-key). No change writes or removes such
+// a key. TFileTypeKept::No when none applies. Reads only; never raises.
+TLinkExtention::TFileTypeKept GuardOfFileType(std::wstring_view fileTypeKey);
+
+// The extensions other than except whose per-user choice (FileExts\<ext>\UserChoiceLatest or
+// UserChoice, its ProgId) names fileTypeKey, letter case aside. One pass over FileExts; never
+// raises.
+std::vector<std::wstring> ChoicesNaming(std::wstring_view fileTypeKey, std::wstring_view except);
+
 // The reason a delete keeps fileTypeKey that its name alone gives (a path, a name beginning
 // with ".", a system key), or TFileTypeKept::No. Reads nothing.
 TLinkExtention::TFileTypeKept JudgeFileTypeKeyByName(std::wstring_view fileTypeKey) noexcept;
 
 // Whether deleting extension may also remove the file type key fileTypeKey it names, and if
-// not, why: a name holding "\" (a path to other keys), one beginning with ".", a system key,
-// or one that other extension keys name too (checked last, and only for an existing key, as
-// it reads the whole classes root). An empty name or a missing key keeps nothing. Reads only.
+// not, why: GuardOfFileType, then the user's choice of another extension naming it, then other
+// extension keys naming it (checked last, and only for an existing key, as it reads the whole
+// classes root). An empty name or a missing key keeps nothing. Reads only.
 TLinkExtention::TUnlinkResult JudgeFileTypeKey(const std::wstring& fileTypeKey, std::wstring_view extension);
 
 // The extensions whose association starts programs; registering one can stop every program,

@@ -1,38 +1,61 @@
 #include "assoc/user_override.h"
 
+#include <windows.h>
+
+#include <iterator>
+
+#include "assoc/assoc_labels.h"
 #include "assoc/safety.h"
-#include "common/handles.h"
 
 namespace assoc {
 
-namespace {
-
-constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-constexpr wchar_t kUserClasses[] = L"Software\\Classes";
-constexpr const wchar_t* kChoiceKeys[] = {L"UserChoiceLatest", L"UserChoice"};
-
-// Removes parent\name with its sub-keys; an absent parent or key is no failure.
-LONG RemoveSubTree(const std::wstring& parentPath, const wchar_t* name) {
-  common::UniqueHKey parent;
-  LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, parentPath.c_str(), 0, KEY_READ | KEY_WRITE, parent.put());
-  if (result == ERROR_SUCCESS) result = RegDeleteTreeW(parent.get(), name);
-  if (result == ERROR_SUCCESS) result = RegDeleteKeyW(parent.get(), name);
-  return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+UserOverride OverrideOf(const EffectiveAssociation& a) {
+  UserOverride what;
+  if (!a.differs) return what;
+  what.choice = !a.choice.key.empty();
+  what.userClasses = !a.userClassesFileType.empty() && !SameKeyName(a.userClassesFileType, a.classicFileType);
+  return what;
 }
 
-LONG RemoveUserOverrideReal(const std::wstring& extension, UserOverride what) {
-  if (!IsExtensionKeyName(extension)) return ERROR_INVALID_NAME;
-  if (what.choice) {
-    for (const wchar_t* name : kChoiceKeys)
-      if (LONG result = RemoveSubTree(kFileExts + extension, name); result != ERROR_SUCCESS) return result;
-  }
-  if (what.userClasses) return RemoveSubTree(kUserClasses, extension.c_str());
-  return ERROR_SUCCESS;
+std::wstring WhatExplorerDoes(const EffectiveAssociation& a) {
+  if (!a.fileTypeExists) return L"開くとき、使うプログラムを利用者に尋ねます";
+  if (!a.program.empty()) return L"「" + a.program + L"」で開きます";
+  return L"ファイルタイプ「" + a.fileType + L"」で開きます";
 }
 
-}  // namespace
+std::wstring ExplorerNoteText(const EffectiveAssociation& a) {
+  // The source leads, so that a long program path cut at the end leaves it readable.
+  if (!a.differs) return {};
+  return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(a) + L"。";
+}
 
-common::Seam<LONG(const std::wstring&, UserOverride)> RemoveUserOverride(&RemoveUserOverrideReal);
+std::wstring OverrideName(const UserOverride& what, const std::wstring& extension) {
+  const std::wstring classes = L"利用者のクラスの記録（HKEY_CURRENT_USER\\Software\\Classes\\" + extension + L"）";
+  if (what.choice && what.userClasses) return L"利用者の選択と、" + classes;
+  return what.choice ? L"利用者の選択" : classes;
+}
+
+std::wstring OverrideQuestion(const std::wstring& account, const EffectiveAssociation& found,
+                              const UserOverride& what, const std::wstring& extension, bool registered) {
+  const std::wstring who = account.empty() ? L"この利用者" : L"利用者「" + account + L"」";
+  return who + L"の設定では、エクスプローラーはこの拡張子を引き続き" + WhatExplorerDoes(found) + L"（" +
+         SourceLabel(found) + L"）。\n" + OverrideName(what, extension) +
+         (registered ? L"を削除して、登録した関連づけが使われるようにしますか？" : L"も削除しますか？");
+}
+
+std::wstring OverrideRemoved(const UserOverride& what, const std::wstring& extension) {
+  return OverrideName(what, extension) + L"を削除しました。";
+}
+
+std::wstring OverrideProtected(const UserOverride& what, const std::wstring& extension) {
+  return OverrideName(what, extension) +
+         L"を削除できませんでした。Windows がこの拡張子の選択を保護しているため、"
+         L"このソフトウェアからは変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
+}
+
+std::wstring OverrideFailed(const UserOverride& what, const std::wstring& extension, const std::wstring& reason) {
+  return OverrideName(what, extension) + L"を削除できませんでした。\n" + reason;
+}
 
 std::wstring CurrentAccountName() {
   wchar_t name[257] = {};

@@ -1,28 +1,47 @@
 #pragma once
-// Removing what overrides the classic records for one user: the per-user choice that Explorer
-// keeps below FileExts, and the per-user class record of the extension.
-
-#include <windows.h>
+// What overrides the classic records for one user - the per-user choice that Explorer keeps
+// below FileExts, and the per-user class record of the extension - and how the tool speaks of
+// it after a register or a delete. The removal itself is a change like any other
+// (PlanRemoveUserOverride).
 
 #include <string>
 
-#include "common/seam.h"
+#include "assoc/assoc_resolver.h"
 
 namespace assoc {
 
-// What RemoveUserOverride removes for an extension.
+// What a removal takes away for an extension.
 struct UserOverride {
   bool choice = false;       // FileExts\<ext>\UserChoice and \UserChoiceLatest, each with its sub-keys
   bool userClasses = false;  // HKCU\Software\Classes\<ext>, with its sub-keys
 };
 
-// Removes from HKEY_CURRENT_USER exactly the keys that what names for extension, and nothing
-// else; a key that is already absent is no failure. Answers ERROR_SUCCESS, or the first error
-// (ERROR_ACCESS_DENIED where Windows protects the choice); keys removed before it stay removed.
-// An empty extension, one without its leading "." and one holding "\" or a NUL name other keys
-// than the extension's own: ERROR_INVALID_NAME before the registry is touched. Sends no notice.
-// Tests replace it to answer a refusal.
-extern common::Seam<LONG(const std::wstring& extension, UserOverride what)> RemoveUserOverride;
+// The per-user records that keep Explorer from doing what the classic records say: the choice
+// when there is one, and the per-user class record of the extension when it names another file
+// type. Nothing when Explorer already follows the classic records.
+UserOverride OverrideOf(const EffectiveAssociation& association);
+
+// What Explorer does with files of the extension, as a sentence's end: 「「C:\v.exe」で開きます」,
+// 「ファイルタイプ「x」で開きます」 or, for a chosen file type that is gone, that it asks.
+std::wstring WhatExplorerDoes(const EffectiveAssociation& association);
+
+// The main window's note: the source's label and what Explorer does; empty when Explorer
+// follows the classic records.
+std::wstring ExplorerNoteText(const EffectiveAssociation& association);
+
+// The records what removes, as the questions and messages name them.
+std::wstring OverrideName(const UserOverride& what, const std::wstring& extension);
+
+// The question after a register (registered) or delete: for account (empty: unknown) Explorer
+// keeps doing what found says; remove the records?
+std::wstring OverrideQuestion(const std::wstring& account, const EffectiveAssociation& found,
+                              const UserOverride& what, const std::wstring& extension, bool registered);
+
+// After the removal: done; refused by Windows (with the offer of Windows' own settings); or
+// failed for reason.
+std::wstring OverrideRemoved(const UserOverride& what, const std::wstring& extension);
+std::wstring OverrideProtected(const UserOverride& what, const std::wstring& extension);
+std::wstring OverrideFailed(const UserOverride& what, const std::wstring& extension, const std::wstring& reason);
 
 // The name of the account whose HKEY_CURRENT_USER this process sees (an elevation with another
 // administrator's credentials sees that administrator's); empty when it cannot be read.

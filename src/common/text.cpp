@@ -84,4 +84,13 @@ std::wstring ModuleFileName(HMODULE module) {
   }
 }
 
+std::wstring SystemMessageText(DWORD code) {
+  std::wstring text(4096, L'\0');
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text.data(),
+                           static_cast<DWORD>(text.size()), nullptr);
+  text.resize(n);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+  return text;
+}
+
 }  // namespace common

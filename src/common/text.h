@@ -31,6 +31,10 @@ std::wstring ExtractFileName(std::wstring_view path);
 // its "."); ext is appended when the file name part has no ".".
 std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
 
+// The system's text for an error code, with trailing blanks, control characters and "." removed;
+// empty when the system has none.
+std::wstring SystemMessageText(DWORD code);
+
 // The full path of a loaded module (nullptr: the running executable); empty on failure.
 std::wstring ModuleFileName(HMODULE module = nullptr);
 

@@ -114,15 +114,6 @@ std::wstring FullPathName(const std::wstring& name) {
   }
 }
 
-std::wstring SystemMessageText(DWORD code) {
-  std::wstring text(4096, L'\0');
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text.data(),
-                           static_cast<DWORD>(text.size()), nullptr);
-  text.resize(n);
-  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-  return text;
-}
-
 std::string ReadWholeFile(const std::wstring& name) {
   common::UniqueFileHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

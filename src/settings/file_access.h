@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "settings/byte_sink.h"
 
 namespace settings {
@@ -14,9 +15,7 @@ namespace settings {
 // The absolute form of name (against the current directory); name itself when it has none.
 std::wstring FullPathName(const std::wstring& name);
 
-// The system's text for an error code, with trailing blanks, control characters and "." removed;
-// empty when the system has none.
-std::wstring SystemMessageText(DWORD code);
+using common::SystemMessageText;
 
 // All bytes of an existing file, opened so that others may read it meanwhile but not write it.
 // Raises Exception "ファイル <absolute path> は開けません。 <system text> " when it cannot be read.

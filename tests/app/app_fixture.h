@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/UnitFormMain.h"
-#include "assoc/backup.h"
+#include "assoc/backup_store.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
 #include "support/ui_doubles.h"

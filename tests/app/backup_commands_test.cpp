@@ -1,11 +1,12 @@
-// The main window's changes back up first and can be undone: register, delete and removing a
-// per-user choice each leave a backup that 元に戻す restores; a backup that cannot be written
-// stops the change; extensions that start programs are warned about; a backup file restores
-// from the dialog.
+// The main window's changes go through the change engine: each is backed up and recorded, 元に戻す
+// and やり直し step through the history one change at a time, a per-user choice is never written
+// back, a backup that cannot be written stops the change, extensions that start programs are
+// warned about, and a registry file restores from the dialog after a preview.
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
 #include "assoc/assoc_texts.h"
+#include "assoc/change_history.h"
 #include "assoc/shell_assoc.h"
 #include "resource.h"
 
@@ -44,73 +45,162 @@ class BackupCommandsTest : public MainWindowTest {
     Fill(extension, L"\"C:\\Tools\\t.exe\" \"%1\"", L"", Shell32Path(), L"0");
     form->DoExtLink();
   }
-  // Answers the undo question with answer, then the outcome.
+  // Answers the undo (or redo) preview with answer, then the outcome, and forgets the boxes.
   void Undo(int answer = ui::mrYes) {
     boxes.Then(answer);
     if (answer == ui::mrYes) boxes.Then(ui::mrOk);
     form->ActionFileUndoExecute();
+    boxes.Take();
+  }
+  void Redo() {
+    boxes.Then(ui::mrYes).Then(ui::mrOk);
+    form->ActionFileRedoExecute();
+    boxes.Take();
+  }
+  // The last write time of HKEY_CURRENT_USER\path.
+  static ULONGLONG WriteTime(const std::wstring& path) {
+    common::UniqueHKey key;
+    FILETIME time{};
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, &time);
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   }
 
   common::Seam<void()>::Scope quiet_ = assoc::NotifyAssocChanged.Replace([] {});
 };
 
-TEST_F(BackupCommandsTest, EachChangeBacksUpFirstAndUndoBringsBackTheRegistry) {
+TEST_F(BackupCommandsTest, UndoAndRedoStepThroughTheChangesOneAtATime) {
   WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"old.tvr");
   WriteValue(HKEY_CLASSES_ROOT, L"old.tvr\\shell\\open\\command", L"", REG_SZ, L"old.exe %1");
-  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"old.tvr2");
-  WriteValue(HKEY_CLASSES_ROOT, L"old.tvr2\\shell\\open\\command", L"", REG_SZ, L"old2.exe %1");
   const auto original = Registry();
-
-  // Register, and remove the choice that overrides it: two backups, each before its change.
-  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
   Register(L"tvr");
-  ASSERT_EQ(boxes.Take().size(), 4u);
+  ASSERT_EQ(boxes.Take().size(), 2u);
   const auto registered = Registry();
+  form->EditExt.SetText(L"tvr");
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  form->DoExtUnlink();
+  ASSERT_EQ(boxes.Take().size(), 2u);
+  const auto deleted = Registry();
   ASSERT_NE(registered, original);
-  auto files = Backups();
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_NE(files[0].find(L" .tvr 登録.reg"), std::wstring::npos) << testing::PrintToString(files[0]);
-  EXPECT_NE(files[1].find(L" .tvr 利用者の選択の削除.reg"), std::wstring::npos) << testing::PrintToString(files[1]);
+  ASSERT_NE(deleted, registered);
 
-  // Undo names what it undoes, and brings back the choice...
+  // The history names both changes; its files are the only backups undo takes.
+  const assoc::THistory history = assoc::ReadHistory();
+  ASSERT_EQ(history.Entries.size(), 2u);
+  EXPECT_EQ(history.Position, 2u);
+  EXPECT_EQ(history.Entries[0].Operation, assoc::TChangeOperation::Link);
+  EXPECT_EQ(history.Entries[1].Operation, assoc::TChangeOperation::Unlink);
+  EXPECT_EQ(history.Entries[1].Subject, L".tvr");
+
+  // Undo names the change it undoes, previews it and goes back one change per press.
   boxes.Then(ui::mrYes).Then(ui::mrOk);
   form->ActionFileUndoExecute();
   auto shown = boxes.Take();
   ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].kind, ui::BoxKind::Confirmation);
-  EXPECT_EQ(shown[0].text, assoc::texts::UndoQuestion(*assoc::ParseBackupFileName(files[1])));
-  EXPECT_NE(shown[0].text.find(L"「.tvr」の利用者の選択の削除"), std::wstring::npos) << testing::PrintToString(shown[0].text);
-  EXPECT_EQ(shown[1].kind, ui::BoxKind::Information);
-  EXPECT_EQ(shown[1].text, assoc::texts::kRestored);
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice"));
-
-  const auto beforeRemoval = Registry();
-
-  // A restore backs up too, so the next undo undoes the undo.
-  Undo();
-  boxes.Take();
+  EXPECT_EQ(shown[0].text, assoc::texts::UndoQuestion(history.Entries[1]));
+  EXPECT_NE(shown[0].text.find(L"拡張子「.tvr」の削除を元に戻します。"), std::wstring::npos);
+  EXPECT_EQ(shown[1].text, assoc::texts::kUndone);
+  ASSERT_FALSE(boxes.Previews().empty());
+  EXPECT_NE(boxes.Previews().back().summary.find(L"追加"), std::wstring::npos);
   EXPECT_EQ(Registry(), registered);
-
-  // The registration's backup, restored from the dialog, brings back the registry as it was.
-  testsupport::FileDialogScript dialogs;
-  dialogs.Then(Folder() + L"\\" + files[0]);
-  boxes.Then(ui::mrYes).Then(ui::mrOk);
-  form->ActionFileRestoreExecute();
-  boxes.Take();
-  EXPECT_EQ(Registry(), original);
-  EXPECT_NE(beforeRemoval, original);
-
-  // Delete backs up as well.
-  form->EditExt.SetText(L"tvr");
-  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrNo);
-  form->DoExtUnlink();
-  ASSERT_EQ(boxes.Take().size(), 3u);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
-  files = Backups();
-  EXPECT_NE(files.back().find(L" .tvr 削除.reg"), std::wstring::npos) << testing::PrintToString(files.back());
   Undo();
-  boxes.Take();
   EXPECT_EQ(Registry(), original);
+  boxes.Then(ui::mrOk);
+  form->ActionFileUndoExecute();
+  EXPECT_EQ(boxes.Take().at(0).text, assoc::texts::kNothingToUndo);
+
+  // Redo goes forward again the same way.
+  Redo();
+  EXPECT_EQ(Registry(), registered);
+  Redo();
+  EXPECT_EQ(Registry(), deleted);
+  boxes.Then(ui::mrOk);
+  form->ActionFileRedoExecute();
+  EXPECT_EQ(boxes.Take().at(0).text, assoc::texts::kNothingToRedo);
+
+  // A new change after an undo drops what could have been redone.
+  Undo();
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  Register(L"abc");
+  boxes.Take();
+  boxes.Then(ui::mrOk);
+  form->ActionFileRedoExecute();
+  EXPECT_EQ(boxes.Take().at(0).text, assoc::texts::kNothingToRedo);
+  EXPECT_EQ(assoc::ReadHistory().Entries.size(), 2u);
+}
+
+TEST_F(BackupCommandsTest, UndoLeavesTheUsersChoiceAloneAndSaysWhenItCannotComeBack) {
+  const std::wstring choice = std::wstring(kFileExts) + L".tvr\\UserChoice";
+  const std::wstring openWith = std::wstring(kFileExts) + L".tvr\\OpenWithProgids";
+  WriteValue(HKEY_CURRENT_USER, choice, L"ProgId", REG_SZ, L"tvrFile");
+  WriteValue(HKEY_CURRENT_USER, choice, L"Hash", REG_SZ, L"bound to this key's time");
+  WriteValue(HKEY_CURRENT_USER, openWith, L"tvrFile", REG_NONE, L"");
+  const ULONGLONG choiceTime = WriteTime(choice), openWithTime = WriteTime(openWith);
+  ASSERT_NE(choiceTime, 0u);
+  Sleep(20);
+
+  // A register and its undo never rewrite the user's records.
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  Register(L"tvr");
+  ASSERT_EQ(boxes.Take().size(), 2u) << "the choice names the registered file type: nothing to offer";
+  Undo();
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
+  EXPECT_EQ(WriteTime(choice), choiceTime);
+  EXPECT_EQ(WriteTime(openWith), openWithTime);
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CURRENT_USER, choice, L"Hash").text, L"bound to this key's time");
+
+  // Removing the choice can be undone only in part: the question says so, and the choice stays gone.
+  WriteValue(HKEY_CURRENT_USER, choice, L"ProgId", REG_SZ, L"other");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
+  Register(L"tvr");
+  ASSERT_EQ(boxes.Take().size(), 4u);
+  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  form->ActionFileUndoExecute();
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_NE(shown[0].text.find(L"Windows でしか設定し直せません"), std::wstring::npos)
+      << testing::PrintToString(shown[0].text);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
+  Undo();
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
+}
+
+TEST_F(BackupCommandsTest, UndoAndRestoreReadTheFieldsBackSoThatRegisterDoesNotWriteTheOldValues) {
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  Fill(L"tvr", L"first.exe %1", L"", Shell32Path(), L"0");
+  form->DoExtLink();
+  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  Fill(L"tvr", L"second.exe %1", L"", Shell32Path(), L"0");
+  form->DoExtLink();
+  boxes.Take();
+  Undo();
+  EXPECT_EQ(form->EditCommand.Text(), L"first.exe %1");
+}
+
+TEST_F(BackupCommandsTest, RegisterTakesTheFieldsBeforeItsQuestionsAndOwnedWindowsWait) {
+  form->ActionAssocListExecute();
+  HWND list = nullptr;
+  for (HWND w = GetWindow(form->Handle(), GW_HWNDFIRST); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (GetWindow(w, GW_OWNER) == form->Handle()) list = w;
+  ASSERT_TRUE(list);
+  Fill(L"aaa", L"a.exe %1", L"", Shell32Path(), L"0");
+  bool listEnabled = true;
+  // While the question is up, the list cannot take input; whatever changes the fields then does
+  // not change what is registered.
+  auto meddle = ui::MessageBoxSeam.Replace([&](const ui::BoxRequest& request) {
+    if (request.kind != ui::BoxKind::Confirmation) return static_cast<int>(ui::mrOk);
+    listEnabled = IsWindowEnabled(list);
+    Fill(L"bbb", L"b.exe %1", L"", Shell32Path(), L"0");
+    return static_cast<int>(ui::mrYes);
+  });
+  form->DoExtLink();
+  EXPECT_FALSE(listEnabled);
+  EXPECT_TRUE(IsWindowEnabled(list));
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L"aaaFile\\Shell\\open\\command").text, L"a.exe %1");
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".bbb"));
 }
 
 TEST_F(BackupCommandsTest, ABackupThatCannotBeWrittenStopsTheChangeBeforeAnythingIsWritten) {
@@ -197,7 +287,8 @@ TEST_F(BackupCommandsTest, UndoWithoutABackupSaysSo) {
   Register(L"tvr");
   boxes.Take();
   const auto registered = Registry();
-  Undo(ui::mrNo);
+  boxes.Then(ui::mrNo);
+  form->ActionFileUndoExecute();
   EXPECT_EQ(boxes.Take().size(), 1u);
   EXPECT_EQ(Registry(), registered);
 }
@@ -206,7 +297,8 @@ TEST_F(BackupCommandsTest, RestoreOpensInTheBackupsFolderAndRefusesForeignKeys) 
   boxes.Then(ui::mrYes).Then(ui::mrOk);
   Register(L"tvr");
   boxes.Take();
-  const std::wstring backup = Folder() + L"\\" + Backups().at(0);
+  const std::wstring undoFile = assoc::ReadHistory().Entries.at(0).UndoFile;
+  const std::wstring backup = Folder() + L"\\" + undoFile;
 
   testsupport::FileDialogScript dialogs;
   dialogs.Then(backup);
@@ -217,23 +309,27 @@ TEST_F(BackupCommandsTest, RestoreOpensInTheBackupsFolderAndRefusesForeignKeys) 
   EXPECT_FALSE(dialogs.Shown()[0].save);
   auto shown = boxes.Take();
   ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, L"「" + Backups().at(0) + L"」の内容で関連づけを復元します。\nよろしいですか？");
+  EXPECT_EQ(shown[0].text, L"「" + undoFile + L"」の内容で関連づけを復元します。\nよろしいですか？");
   EXPECT_EQ(shown[1].text, assoc::texts::kRestored);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
 
-  // A file that names a key outside the association records is refused, naming its line.
+  // A file that names a key outside the association records is refused before any question,
+  // naming the key and why.
   const std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\.tvr]\r\n@=\"x\"\r\n\r\n"
                             L"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"x\"=\"evil.exe\"\r\n";
   const std::wstring foreign = testsupport::Written(
       appData / L"foreign.reg", std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
   const auto before = Registry();
   dialogs.Then(foreign);
-  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  boxes.Then(ui::mrOk);
   form->ActionFileRestoreExecute();
   shown = boxes.Take();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[1].kind, ui::BoxKind::Warning);
-  EXPECT_NE(shown[1].text.find(L"6行目"), std::wstring::npos) << testing::PrintToString(shown[1].text);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Warning);
+  EXPECT_EQ(shown[0].text,
+            assoc::texts::CannotRestore(
+                L"foreign.reg", assoc::texts::KeyRefused(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                                          assoc::texts::kPolicyOutside)));
   EXPECT_EQ(Registry(), before);
 
   // Cancelling the dialog or the question restores nothing.
@@ -275,43 +371,59 @@ TEST_F(BackupCommandsTest, CtrlZUndoesTypingInAFieldFirst) {
   EXPECT_EQ(shown[0].text, assoc::texts::kNothingToUndo);
 }
 
-TEST_F(BackupCommandsTest, UndoAndRestoreThroughTheMenuWithTheRealBoxesAndDialog) {
-  const auto before = Associations();
-  boxes.Then(ui::mrYes).Then(ui::mrOk);
-  Register(L"tvr");
-  boxes.Take();
-  const auto registered = Associations();
-  const std::wstring backup = Backups().at(0);
+TEST_F(BackupCommandsTest, UndoRedoAndRestoreThroughTheMenuWithTheRealDialogs) {
+  std::vector<std::vector<std::wstring>> states{Associations()};
+  for (const wchar_t* extension : {L"tvr", L"abc", L"def"}) {
+    boxes.Then(ui::mrYes).Then(ui::mrOk);
+    Register(extension);
+    boxes.Take();
+    states.push_back(Associations());
+  }
+  const assoc::THistory history = assoc::ReadHistory();
+  ASSERT_EQ(history.Entries.size(), 3u);
 
-  // From here on the boxes are the real ones, worked from another thread. The real file dialog
-  // keeps records of its own in the user's keys, so only the association records are compared.
+  // From here on the previews and boxes are the real ones, worked from another thread. The real
+  // file dialog keeps records of its own in the user's keys, so only the association records are
+  // compared.
   auto real = ui::MessageBoxSeam.Replace([](const ui::BoxRequest& r) { return ui::ShowRealMessageBox(r); });
-  {
+  auto realPreview = ui::PreviewSeam.Replace([](const ui::PreviewRequest& r) { return ui::ShowRealPreview(r); });
+  auto step = [&](int command, const std::wstring& question, const wchar_t* done) {
     testsupport::DialogSequence user({{IDYES, {}}, {IDOK, {}}});
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_UNDO, 0), 0);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(command, 0), 0);
     const auto& seen = user.Wait();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].caption, L"確認");
+    EXPECT_EQ(seen[0].caption, assoc::texts::kPreviewTitle);
+    std::vector<std::wstring> captions;
+    for (const auto& b : seen[0].buttons) captions.push_back(b.caption);
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"はい(&Y)", L"いいえ(&N)"}));
     ASSERT_FALSE(seen[0].texts.empty());
-    EXPECT_EQ(seen[0].texts.back(), assoc::texts::UndoQuestion(*assoc::ParseBackupFileName(backup)));
+    EXPECT_EQ(seen[0].texts.front(), question);
     EXPECT_EQ(seen[1].caption, L"情報");
     ASSERT_FALSE(seen[1].texts.empty());
-    EXPECT_EQ(seen[1].texts.back(), assoc::texts::kRestored);
+    EXPECT_EQ(seen[1].texts.back(), done);
+  };
+  for (size_t undone = 0; undone < 3; ++undone) {
+    step(IDM_FILE_UNDO, assoc::texts::UndoQuestion(history.Entries[2 - undone]), assoc::texts::kUndone);
+    EXPECT_EQ(Associations(), states[2 - undone]);
   }
-  EXPECT_EQ(Associations(), before);
+  for (size_t redone = 0; redone < 2; ++redone) {
+    step(IDM_FILE_REDO, assoc::texts::RedoQuestion(history.Entries[redone]), assoc::texts::kRedone);
+    EXPECT_EQ(Associations(), states[redone + 1]);
+  }
 
+  // The first registration's backup, restored from the dialog, takes back that registration.
+  const std::wstring backup = history.Entries[0].UndoFile;
   {
     testsupport::DialogSequence user({{IDOK, Folder() + L"\\" + backup}, {IDYES, {}}, {IDOK, {}}});
     SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_RESTORE, 0), 0);
     const auto& seen = user.Wait();
     ASSERT_EQ(seen.size(), 3u);
     ASSERT_FALSE(seen[1].texts.empty());
-    EXPECT_EQ(seen[1].texts.back(), L"「" + backup + L"」の内容で関連づけを復元します。\nよろしいですか？");
+    EXPECT_EQ(seen[1].texts.front(), L"「" + backup + L"」の内容で関連づけを復元します。\nよろしいですか？");
     EXPECT_TRUE(seen[2].answered);
   }
-  // The registration's backup holds the registry as it was before the registration.
-  EXPECT_EQ(Associations(), before);
-  EXPECT_NE(registered, before);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".abc"));
 }
 
 TEST_F(BackupCommandsTest, TheRealWarningBeforeAProgramExtensionAnswersNoToEnter) {

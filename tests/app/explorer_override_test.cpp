@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
+#include "assoc/change_apply.h"
+#include "assoc/change_engine.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
 #include "ui/shell.h"
@@ -171,10 +173,11 @@ TEST_F(ExplorerOverrideTest, DeleteOffersToRemoveAChoiceThatStillOpensTheExtensi
 
 TEST_F(ExplorerOverrideTest, ARefusedRemovalOffersWindowsOwnSettingsAndChangesNothingElse) {
   ChooseViewer();
-  std::vector<assoc::UserOverride> asked;
-  auto refuse = assoc::RemoveUserOverride.Replace([&](const std::wstring& extension, assoc::UserOverride what) {
-    EXPECT_EQ(extension, L".tvr");
-    asked.push_back(what);
+  // Windows refuses to remove a protected choice.
+  std::vector<std::wstring> asked;
+  auto refuse = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+    if (step.Key.find(L"\\UserChoice") == std::wstring::npos) return assoc::WriteStep.Real(step);
+    asked.push_back(step.Key);
     return static_cast<LONG>(ERROR_ACCESS_DENIED);
   });
   const std::wstring refused =
@@ -191,20 +194,22 @@ TEST_F(ExplorerOverrideTest, ARefusedRemovalOffersWindowsOwnSettingsAndChangesNo
     EXPECT_EQ(shown[3].text, refused);
   }
   ASSERT_EQ(asked.size(), 2u);
-  EXPECT_TRUE(asked[0].choice);
-  EXPECT_FALSE(asked[0].userClasses);
+  EXPECT_EQ(asked[0], std::wstring(L"HKEY_CURRENT_USER\\") + kFileExts + L".tvr\\UserChoice");
   ASSERT_EQ(shellCalls_.size(), 1u) << "only Yes opens the settings";
   EXPECT_EQ(shellCalls_[0].verb, L"open");
   EXPECT_EQ(shellCalls_[0].file, L"ms-settings:defaultapps");
-  EXPECT_EQ(notices_, 2) << "the registrations were announced; the refused removals were not";
+  EXPECT_EQ(notices_, 1) << "the first registration was announced; the second found every value already "
+                             "written, and the refused removals changed nothing";
   // The registration stands.
   EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L".tvr").text, L"tvrFile");
 }
 
 TEST_F(ExplorerOverrideTest, AnotherFailureIsReportedWithTheSystemsText) {
   ChooseViewer();
-  auto fail = assoc::RemoveUserOverride.Replace(
-      [](const std::wstring&, assoc::UserOverride) { return static_cast<LONG>(ERROR_WRITE_FAULT); });
+  auto fail = assoc::WriteStep.Replace([](const assoc::TChangeStep& step) {
+    return step.Key.find(L"\\UserChoice") == std::wstring::npos ? assoc::WriteStep.Real(step)
+                                                                  : static_cast<LONG>(ERROR_WRITE_FAULT);
+  });
   boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
   Register();
   auto shown = boxes.Take();
@@ -257,6 +262,10 @@ class RemoveUserOverrideTest : public testing::Test {
   testsupport::RegistrySandbox sandbox_;
 };
 
+void Remove(const std::wstring& extension, assoc::UserOverride what) {
+  assoc::ApplyPlan(assoc::PlanRemoveUserOverride(extension, what));
+}
+
 TEST_F(RemoveUserOverrideTest, RemovesExactlyTheNamedKeys) {
   const std::wstring ext = std::wstring(kFileExts) + L".tvr";
   WriteValue(HKEY_CURRENT_USER, ext + L"\\UserChoice", L"ProgId", REG_SZ, L"a");
@@ -265,30 +274,28 @@ TEST_F(RemoveUserOverrideTest, RemovesExactlyTheNamedKeys) {
   WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr\\shellex", L"", REG_SZ, L"");
   WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr2", L"", REG_SZ, L"b");
 
-  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {true, false}), ERROR_SUCCESS);
+  Remove(L".tvr", {true, false});
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ext + L"\\UserChoice"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ext + L"\\UserChoiceLatest"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ext + L"\\OpenWithList"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
 
-  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {false, true}), ERROR_SUCCESS);
+  Remove(L".tvr", {false, true});
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr2"));
 
-  // Nothing left to remove is no failure.
-  EXPECT_EQ(assoc::RemoveUserOverride(L".tvr", {true, true}), ERROR_SUCCESS);
-  EXPECT_EQ(assoc::RemoveUserOverride(L".none", {true, true}), ERROR_SUCCESS);
+  // Nothing left to remove plans nothing.
+  EXPECT_TRUE(assoc::PlanRemoveUserOverride(L".tvr", {true, true}).Steps.empty());
+  EXPECT_TRUE(assoc::PlanRemoveUserOverride(L".none", {true, true}).Steps.empty());
 }
 
-TEST_F(RemoveUserOverrideTest, RefusesExtensionsThatNameOtherKeys) {
+TEST_F(RemoveUserOverrideTest, PlansNothingForExtensionsThatNameOtherKeys) {
   WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr\\UserChoice", L"ProgId", REG_SZ, L"a");
   WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L"tvr", L"", REG_SZ, L"b");
-  const auto before = testsupport::Snapshot(sandbox_.User());
   for (const std::wstring& extension : {std::wstring(), std::wstring(L"."), std::wstring(L"tvr"),
                                         std::wstring(L".tvr\\UserChoice"), std::wstring(L".\0", 2)})
-    EXPECT_EQ(assoc::RemoveUserOverride(extension, {true, true}), ERROR_INVALID_NAME)
+    EXPECT_TRUE(assoc::PlanRemoveUserOverride(extension, {true, true}).Steps.empty())
         << testing::PrintToString(extension);
-  EXPECT_EQ(testsupport::Snapshot(sandbox_.User()), before);
 }
 
 }  // namespace

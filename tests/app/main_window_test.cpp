@@ -260,6 +260,7 @@ TEST_F(MainWindowTest, MenusListTheFileAndHelpCommandsWithImagesAndShortcuts) {
                             {IDM_FILE_SAVE, L"上書き保存(&S)\tCtrl+S", true},
                             {0, L"", false},
                             {IDM_FILE_UNDO, L"元に戻す(&U)\tCtrl+Z", false},
+                            {IDM_FILE_REDO, L"やり直し(&Y)\tCtrl+Y", false},
                             {IDM_FILE_RESTORE, L"バックアップから復元(&R)...", false},
                             {0, L"", false},
                             {IDM_ASSOC_LIST, L"関連づけの一覧(&L)\tCtrl+L", false},
@@ -289,13 +290,13 @@ TEST_F(MainWindowTest, MenusListTheFileAndHelpCommandsWithImagesAndShortcuts) {
     }
   }
 
-  // The shortcuts are accelerators: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Z, Ctrl+L, nothing else.
+  // The shortcuts are accelerators: Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Z, Ctrl+Y, Ctrl+L, nothing else.
   HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINACCEL));
   ACCEL accel[8];
   int n = CopyAcceleratorTableW(table, accel, 8);
-  ASSERT_EQ(n, 5);
-  const std::pair<WORD, WORD> expected[] = {
-      {'N', IDM_FILE_NEW}, {'O', IDM_FILE_OPEN}, {'S', IDM_FILE_SAVE}, {'Z', IDM_FILE_UNDO}, {'L', IDM_ASSOC_LIST}};
+  ASSERT_EQ(n, 6);
+  const std::pair<WORD, WORD> expected[] = {{'N', IDM_FILE_NEW},  {'O', IDM_FILE_OPEN}, {'S', IDM_FILE_SAVE},
+                                            {'Z', IDM_FILE_UNDO}, {'Y', IDM_FILE_REDO}, {'L', IDM_ASSOC_LIST}};
   for (int i = 0; i < n; ++i) {
     EXPECT_EQ(accel[i].key, expected[i].first);
     EXPECT_EQ(accel[i].cmd, expected[i].second);

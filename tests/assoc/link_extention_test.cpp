@@ -67,6 +67,14 @@ class Probe : public TLinkExtentionBase {
     if (Extention == L"!") throw Exception(L"拡張子に間違いがあります。");
     return {L"kept", TLinkExtention::TFileTypeKept::Shared, {L".y"}};
   }
+  void PlanLink(assoc::TPlanBuilder&, const std::wstring& Extention, const std::wstring&, const std::wstring&, int,
+                const std::wstring&) override {
+    Unexpected(L"PlanLink " + Extention);
+  }
+  TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder&, const std::wstring& Extention) override {
+    Unexpected(L"PlanUnlink " + Extention);
+    return {};
+  }
   std::wstring GetCommand(const std::wstring& Extention) override {
     log_.calls.push_back(L"GetCommand " + Extention);
     return L"command";

@@ -94,11 +94,11 @@ TEST_F(VistaStore, ARecordWithSubKeysStaysWithThemAndTheOperationGoesOn) {
   EXPECT_EQ(notices_.Count(), 2);
 }
 
-TEST_F(VistaStore, TheCleanUpRunsEvenWhenTheClassicCheckThenRefusesTheExtention) {
+TEST_F(VistaStore, ARefusedExtentionLeavesTheShellRecordsToo) {
   MakeShellRecords(L"txt");
   EXPECT_EQ(MessageOf([&] { store_.Link(L"txt", L"a.exe", L"a.ico", 0, L""); }), kWrongExtention);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Mru(L"txt")));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, FileExts(L"txt")));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Mru(L"txt")));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, FileExts(L"txt")));
   EXPECT_TRUE(SubKeyNames(HKEY_CLASSES_ROOT).empty());
   EXPECT_EQ(notices_.Count(), 0);
 }

@@ -77,11 +77,11 @@ TEST_F(RegFile, WritesEachValueTypeAsTheEditorDoesAndReadsItBackToTheSameBytes) 
 
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kBase), ERROR_SUCCESS);
   const assoc::TRegDocument read = assoc::ReadRegFile(bytes);
-  assoc::ApplyRegDocument(read);
+  assoctest::ApplyDocument(read);
   EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
   // Reading and writing again changes nothing, and a second restore over the tree neither.
   EXPECT_EQ(assoc::WriteRegFile(read), bytes);
-  assoc::ApplyRegDocument(read);
+  assoctest::ApplyDocument(read);
   EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
 }
 
@@ -240,7 +240,7 @@ TEST_F(RegFile, ApplyingRemovesKeysAndValuesAndLeavesAllElseAlone) {
   WriteValue(HKEY_CURRENT_USER, L"Software\\T\\keep", L"b", REG_SZ, L"2");
   WriteValue(HKEY_CURRENT_USER, L"Software\\Neighbour", L"", REG_SZ, L"n");
   const std::wstring neighbour = TreeDump(HKEY_CURRENT_USER, L"Software\\Neighbour");
-  assoc::ApplyRegDocument(assoc::ReadRegFile(FileOf({
+  assoctest::ApplyDocument(assoc::ReadRegFile(FileOf({
       L"Windows Registry Editor Version 5.00",
       L"[-HKEY_CURRENT_USER\\Software\\T\\old]",
       L"[-HKEY_CURRENT_USER\\Software\\T\\never]",
@@ -258,8 +258,8 @@ TEST_F(RegFile, ApplyingRemovesKeysAndValuesAndLeavesAllElseAlone) {
 
   assoc::TRegDocument root;
   root.Keys.push_back({L"HKEY_CURRENT_USER", true, {}, 0});
-  EXPECT_EQ(assoctest::MessageOf([&] { assoc::ApplyRegDocument(root); }),
-            assoc::texts::CannotWriteKey(L"HKEY_CURRENT_USER"));
+  EXPECT_EQ(assoctest::MessageOf([&] { assoctest::ApplyDocument(root); }),
+            assoc::texts::ChangeRefused(L"HKEY_CURRENT_USER", assoc::texts::kPolicyRoot));
   EXPECT_TRUE(testsupport::KeyExists(HKEY_CURRENT_USER, L"Software\\Neighbour"));
 }
 

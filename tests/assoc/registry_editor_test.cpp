@@ -105,7 +105,7 @@ TEST_F(RegistryEditor, ItsExportIsOursByteForByteAndOurReaderRestoresItExactly) 
   ASSERT_EQ(Run(L"/E \"" + wholeFile + L"\" \"" + full_ + L"\""), 0u);
   const assoc::TRegDocument theirs = assoc::ReadRegFile(testsupport::ReadBytes(wholeFile));
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()), ERROR_SUCCESS);
-  assoc::ApplyRegDocument(theirs);
+  assoctest::ApplyDocument(theirs);
   EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, base_)), L"");
 }
 

@@ -5,6 +5,9 @@
 #include <iterator>
 #include <vector>
 
+#include "assoc/change_apply.h"
+#include "assoc/change_plan.h"
+
 namespace assoctest {
 
 std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
@@ -105,6 +108,13 @@ std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension) {
     return code;
   }
   return text;
+}
+
+void ApplyDocument(const assoc::TRegDocument& document) {
+  assoc::TChangePlan plan;
+  assoc::TPlanBuilder builder(plan);
+  assoc::PlanDocument(document, builder);
+  assoc::ApplyPlan(plan);
 }
 
 }  // namespace assoctest

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "assoc/reg_file.h"
 #include "assoc/shell_assoc.h"
 #include "common/exception.h"
 #include "support/registry_sandbox.h"
@@ -53,6 +54,10 @@ std::wstring TextDefault(const std::wstring& path);
 // What the platform's own association reader answers for the extension (verb "open"),
 // or "<hr 0x...>" when it finds nothing.
 std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension);
+
+// Makes the registry hold what document says, through a plan applied with no policy, backup or
+// history: the registry editor's import, done the tool's way.
+void ApplyDocument(const assoc::TRegDocument& document);
 
 // The message of the Exception that call raises; a test failure when it raises none.
 template <typename Call>

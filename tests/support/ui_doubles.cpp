@@ -113,16 +113,24 @@ std::wstring CaptionOf(HWND hwnd) {
 }
 
 BoxScript::BoxScript()
-    : scope_(ui::MessageBoxSeam.Replace([this](const ui::BoxRequest& request) {
-        shown_.push_back(request);
-        if (answers_.empty()) {
-          ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(request.text);
-          return static_cast<int>(ui::mrCancel);
-        }
-        int answer = answers_.front();
-        answers_.pop_front();
-        return answer;
+    : scope_(ui::MessageBoxSeam.Replace([this](const ui::BoxRequest& request) { return Answer(request); })),
+      previewScope_(ui::PreviewSeam.Replace([this](const ui::PreviewRequest& request) {
+        previews_.push_back(request);
+        const int answer = Answer(ui::BoxRequest{request.owner, ui::BoxKind::Confirmation, request.title,
+                                                 request.question, ui::BoxButtons::YesNo});
+        return answer == ui::mrYes ? IDYES : IDNO;
       })) {}
+
+int BoxScript::Answer(const ui::BoxRequest& request) {
+  shown_.push_back(request);
+  if (answers_.empty()) {
+    ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(request.text);
+    return static_cast<int>(ui::mrCancel);
+  }
+  int answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
 
 BoxScript& BoxScript::Then(int answer) {
   answers_.push_back(answer);

@@ -15,11 +15,13 @@
 #include "ui/form.h"
 #include "ui/help.h"
 #include "ui/message_box.h"
+#include "ui/preview_dialog.h"
 
 namespace testsupport {
 
 // Answers message boxes from a script and records every box. A box that the script does
-// not expect fails the test and is answered Cancel.
+// not expect fails the test and is answered Cancel. A change's preview counts as a box of its
+// own (確認, はい/いいえ, its question as the text), and is also kept whole.
 class BoxScript {
  public:
   BoxScript();
@@ -28,11 +30,17 @@ class BoxScript {
   const std::vector<ui::BoxRequest>& Shown() const { return shown_; }
   // The boxes shown so far, then forgets them.
   std::vector<ui::BoxRequest> Take();
+  // The previews shown so far.
+  const std::vector<ui::PreviewRequest>& Previews() const { return previews_; }
 
  private:
+  int Answer(const ui::BoxRequest& request);
+
   std::deque<int> answers_;
   std::vector<ui::BoxRequest> shown_;
+  std::vector<ui::PreviewRequest> previews_;
   common::Seam<int(const ui::BoxRequest&)>::Scope scope_;
+  common::Seam<int(const ui::PreviewRequest&)>::Scope previewScope_;
 };
 
 // Answers file dialogs from a script (a path, or nothing for Cancel) and records requests.

@@ -1,0 +1,221 @@
+#include "assoc/change_engine.h"
+
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_apply.h"
+#include "assoc/change_policy.h"
+#include "assoc/link_extention_base.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
+#include "assoc/safety.h"
+#include "assoc/shell_assoc.h"
+#include "common/text.h"
+
+namespace assoc {
+
+namespace {
+
+constexpr wchar_t kRedoSuffix[] = L" やり直し";
+
+[[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal) {
+  throw Exception(texts::CannotRestore(file, texts::KeyRefused(refusal.Key, refusal.Reason)));
+}
+
+void Check(const TChangePlan& plan) {
+  if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan))
+    throw Exception(texts::ChangeRefused(refusal->Key, refusal->Reason));
+}
+
+TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject) {
+  const TRegDocument document = ReadRegistryFile(path);
+  TChangePlan plan;
+  plan.Operation = operation;
+  plan.Subject = subject;
+  TPlanBuilder builder(plan);
+  PlanDocument(document, builder);
+  if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(common::ExtractFileName(path), *refusal);
+  return plan;
+}
+
+std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note) {
+  const THistory history = ReadHistory(note);
+  if (redo ? history.Position >= history.Entries.size() : history.Position == 0) return std::nullopt;
+  THistoryMove move;
+  move.Redo = redo;
+  move.Index = redo ? history.Position : history.Position - 1;
+  move.Entry = history.Entries[move.Index];
+  const std::wstring& file = redo ? move.Entry.RedoFile : move.Entry.UndoFile;
+  const std::wstring path = BackupFolder() + L"\\" + file;
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) throw Exception(texts::BackupMissing(file));
+  if (!IsTrustedFile(path)) throw Exception(texts::BackupNotTrusted(file));
+  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject);
+  move.Question = redo ? texts::RedoQuestion(move.Entry) : texts::UndoQuestion(move.Entry);
+  return move;
+}
+
+// A value's data as a preview line shows it: text quoted, a number in decimal, other bytes in
+// hex, each cut short.
+std::wstring DataOf(const TValueState& state) {
+  constexpr size_t kShown = 80;
+  if (const std::optional<std::wstring> text = TextOfValue(TRawValue{state.Type, state.Data})) {
+    std::wstring shown;
+    for (wchar_t c : text->substr(0, kShown)) shown += c < 0x20 ? L'?' : c;
+    return L"「" + shown + (text->size() > kShown ? L"…" : L"") + L"」";
+  }
+  if (state.Type == REG_DWORD && state.Data.size() == sizeof(DWORD)) {
+    DWORD number = 0;
+    std::memcpy(&number, state.Data.data(), sizeof number);
+    return std::to_wstring(number);
+  }
+  std::wstring hex;
+  for (size_t i = 0; i < state.Data.size() && i < kShown / 3; ++i) {
+    wchar_t byte[4];
+    std::swprintf(byte, std::size(byte), L"%02x ", static_cast<unsigned char>(state.Data[i]));
+    hex += byte;
+  }
+  if (state.Data.size() > kShown / 3) hex += L"…";
+  return hex.empty() ? L"（なし）" : hex;
+}
+
+std::wstring ValueName(const std::wstring& name) { return name.empty() ? L"（既定）" : L"「" + name + L"」"; }
+
+}  // namespace
+
+TChangePlan PlanLink(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile,
+                     int iconIndex, const std::wstring& fileType) {
+  TChangePlan plan;
+  plan.Operation = TChangeOperation::Link;
+  plan.Subject = extension;
+  // The shell hears of a register only when it names an icon, as the store does.
+  plan.Notify = !iconFile.empty();
+  TPlanBuilder builder(plan);
+  CreateLinkExtention()->PlanLink(builder, extension, command, iconFile, iconIndex, fileType);
+  return plan;
+}
+
+TChangePlan PlanUnlink(const std::wstring& extension, TLinkExtention::TUnlinkResult& judged) {
+  TChangePlan plan;
+  plan.Operation = TChangeOperation::Unlink;
+  plan.Subject = extension;
+  TPlanBuilder builder(plan);
+  judged = CreateLinkExtention()->PlanUnlink(builder, extension);
+  return plan;
+}
+
+TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride what) {
+  TChangePlan plan;
+  plan.Operation = TChangeOperation::RemoveUserChoice;
+  plan.Subject = extension;
+  if (!IsExtensionKeyName(extension)) return plan;
+  TPlanBuilder builder(plan);
+  if (what.choice)
+    for (const wchar_t* choice : paths::kChoiceKeys)
+      builder.DeleteTree(std::wstring(paths::kFileExtsPath) + L"\\" + extension + L"\\" + choice);
+  if (what.userClasses) builder.DeleteTree(std::wstring(paths::kUserClassesPath) + L"\\" + extension);
+  return plan;
+}
+
+TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation) {
+  return PlanOfFile(path, operation, common::ExtractFileName(path));
+}
+
+void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
+  if (plan.Steps.empty()) return;
+  Check(plan);
+
+  PrepareBackupFolder();
+  THistory history = ReadHistory();
+  THistoryEntry entry;
+  entry.Time = BackupClock();
+  entry.Account = CurrentAccountName();
+  entry.Operation = plan.Operation;
+  entry.Subject = plan.Subject;
+  std::string undo, redo;
+  try {
+    undo = WriteRegFile(InverseDocument(plan, &entry.ChoiceLost));
+    redo = WriteRegFile(ForwardDocument(plan));
+  } catch (const Exception& e) {
+    throw Exception(texts::BackupFailed(e.Message()));
+  }
+  const std::wstring stem = TimeStamp(entry.Time) + L" " + FileNamePart(plan.Subject) + L" " +
+                            std::wstring(ChangeOperationName(plan.Operation));
+  entry.UndoFile = WriteBackupFile(stem, undo);
+  entry.RedoFile = WriteBackupFile(stem + kRedoSuffix, redo);
+
+  ApplyPlan(plan, progress);
+  if (plan.Notify) NotifyAssocChanged();
+
+  // A new change drops the changes that were undone.
+  history.Entries.resize(history.Position);
+  history.Entries.push_back(std::move(entry));
+  history.Position = history.Entries.size();
+  try {
+    WriteHistory(history);
+  } catch (const Exception& e) {
+    throw Exception(texts::NotRecorded(e.Message(), history.Entries.back().UndoFile));
+  }
+}
+
+std::optional<THistoryMove> PlanUndo(std::wstring* note) { return PlanMove(false, note); }
+
+std::optional<THistoryMove> PlanRedo(std::wstring* note) { return PlanMove(true, note); }
+
+void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
+  PrepareBackupFolder();
+  THistory history = ReadHistory();
+  const size_t expected = move.Redo ? move.Index : move.Index + 1;
+  if (history.Position != expected || move.Index >= history.Entries.size() ||
+      history.Entries[move.Index].UndoFile != move.Entry.UndoFile)
+    throw Exception(texts::kHistoryMoved);
+  ApplyPlan(move.Plan, progress);
+  NotifyAssocChanged();
+  history.Position = move.Redo ? move.Index + 1 : move.Index;
+  try {
+    WriteHistory(history);
+  } catch (const Exception& e) {
+    throw Exception(texts::NotRecorded(e.Message(), move.Redo ? move.Entry.RedoFile : move.Entry.UndoFile));
+  }
+}
+
+TPreview PreviewOf(const TChangePlan& plan) {
+  TPreview preview;
+  auto line = [&](std::wstring text) {
+    if (preview.Lines.size() < kPreviewLines) preview.Lines.push_back(std::move(text));
+  };
+  for (const TChangeStep& step : plan.Steps) {
+    switch (step.Kind) {
+      case TStepKind::CreateKey:
+        ++preview.Added;
+        line(L"追加　キー " + step.Key);
+        break;
+      case TStepKind::DeleteKey:
+        ++preview.Removed;
+        line(L"削除　キー " + step.Key);
+        break;
+      case TStepKind::SetValue:
+        if (step.Before.Exists) {
+          ++preview.Changed;
+          line(L"変更　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.Before) + L" → " +
+               DataOf(step.After));
+        } else {
+          ++preview.Added;
+          line(L"追加　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.After));
+        }
+        break;
+      case TStepKind::DeleteValue:
+        ++preview.Removed;
+        line(L"削除　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.Before));
+        break;
+    }
+  }
+  preview.Summary = texts::PreviewSummary(preview.Added, preview.Changed, preview.Removed);
+  if (plan.Steps.size() > preview.Lines.size())
+    preview.Lines.push_back(texts::MoreSteps(plan.Steps.size() - preview.Lines.size()));
+  return preview;
+}
+
+}  // namespace assoc

@@ -1,0 +1,81 @@
+#pragma once
+// The one way the tool changes the registry. An operation plans its steps (reading only); the
+// policy checks them; a preview shows them where the user did not type them; the inverse is
+// backed up; the steps apply all or nothing; the history records the change, so that 元に戻す
+// and やり直し step back and forth through it one change at a time.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "assoc/change_history.h"
+#include "assoc/change_plan.h"
+#include "assoc/link_extention.h"
+#include "assoc/user_override.h"
+
+namespace assoc {
+
+// Called now and then while a long change applies, with the steps done and their number.
+using TProgress = std::function<void(size_t done, size_t total)>;
+
+// The plan of a register of the five fields (what TLinkExtention::Link writes on this Windows).
+// Raises "拡張子に間違いがあります。" for an extension the store refuses. Reads only.
+TChangePlan PlanLink(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile,
+                     int iconIndex, const std::wstring& fileType);
+
+// The plan of a delete (what TLinkExtention::Unlink removes on this Windows); judged tells what
+// becomes of the file type key. Raises "拡張子に間違いがあります。" for an extension the store
+// refuses. Reads only.
+TChangePlan PlanUnlink(const std::wstring& extension, TLinkExtention::TUnlinkResult& judged);
+
+// The plan that removes what for extension: FileExts\<ext>\UserChoice and UserChoiceLatest, and
+// HKEY_CURRENT_USER\Software\Classes\<ext>, each with its sub-keys. Reads only.
+TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride what);
+
+// The plan that makes the registry hold what the registry file at path says (a restore, or an
+// import). Raises Exception naming the file before anything is written: larger than
+// kLargestRegistryFile, unreadable, a line that does not parse, or a key the policy refuses
+// (named, with the reason).
+TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation);
+
+// Checks plan with the policy, backs up its inverse and the file that makes it again, applies
+// it, records it in the history and sends the change notice (plan.Notify). An empty plan does
+// nothing. Raises, with the registry as it was: Exception for a key the policy refuses or a
+// backup or history that cannot be written (BackupFailed); EChangeFailed when a step fails
+// (rolled back, or saying what is left).
+void ExecuteChange(const TChangePlan& plan, const TProgress& progress = {});
+
+// A step through the history, planned and ready to be shown.
+struct THistoryMove {
+  bool Redo = false;
+  THistoryEntry Entry;  // the change it undoes or makes again
+  size_t Index = 0;     // the entry's place in the history
+  TChangePlan Plan;
+  std::wstring Question;  // names the change, and says when an earlier choice cannot come back
+};
+
+// The undo of the last applied change, or the redo of the first undone one; nothing when there
+// is none. note receives why a history was not used. Raises Exception naming the file when the
+// history names a file that is missing, not trusted, larger than the limit, does not parse or
+// reaches keys the policy refuses.
+std::optional<THistoryMove> PlanUndo(std::wstring* note = nullptr);
+std::optional<THistoryMove> PlanRedo(std::wstring* note = nullptr);
+
+// Applies move and moves the history's position; never records a change of its own. Raises
+// Exception when the history moved on since move was planned, EChangeFailed as ExecuteChange.
+void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress = {});
+
+// What a preview shows of a plan: how many keys and values it adds, changes and removes, and
+// one line for each step.
+struct TPreview {
+  size_t Added = 0;
+  size_t Changed = 0;
+  size_t Removed = 0;
+  std::wstring Summary;             // "追加 2 件、変更 1 件、削除 0 件"
+  std::vector<std::wstring> Lines;  // at most kPreviewLines; the summary counts all
+};
+inline constexpr size_t kPreviewLines = 1000;
+TPreview PreviewOf(const TChangePlan& plan);
+
+}  // namespace assoc

@@ -1,0 +1,502 @@
+#include "assoc/change_plan.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
+#include "common/handles.h"
+#include "common/text.h"
+
+namespace assoc {
+
+namespace {
+
+struct OperationName {
+  TChangeOperation operation;
+  std::wstring_view name;
+};
+constexpr OperationName kOperationNames[] = {
+    {TChangeOperation::Link, L"登録"},
+    {TChangeOperation::Unlink, L"削除"},
+    {TChangeOperation::RemoveUserChoice, L"利用者の選択の削除"},
+    {TChangeOperation::Restore, L"復元"},
+    {TChangeOperation::Import, L"読み込み"},
+    {TChangeOperation::AddOpenWith, L"「開く」の候補の追加"},
+};
+
+// Key names are at most 255 characters; Wine takes one more.
+constexpr DWORD kKeyNameBuffer = 257;
+
+[[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
+
+// Opens the key at path for reading: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, or another failure.
+LONG OpenForReading(const std::wstring& path, common::UniqueHKey& key) {
+  std::wstring_view rest;
+  const HKEY root = RootOfRegPath(path, &rest);
+  if (!root || path.find(L'\0') != std::wstring::npos) return ERROR_INVALID_NAME;
+  // No key of a longer name can exist on Windows (Wine would take one more character).
+  for (std::wstring_view name : KeyNames(rest))
+    if (name.size() > 255) return ERROR_FILE_NOT_FOUND;
+  return RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_READ, key.put());
+}
+
+// The values of an open key in the registry's order.
+std::vector<TRegValue> ReadValues(HKEY key, const std::wstring& path) {
+  DWORD count = 0, maxName = 0, maxData = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData, nullptr,
+                       nullptr) != ERROR_SUCCESS)
+    CannotRead(path);
+  std::vector<TRegValue> values;
+  std::wstring name(maxName + 1, L'\0');
+  std::string data(maxData, '\0');
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE;
+    const LONG result =
+        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+      // A value grew since the count was taken.
+      name.resize(name.size() * 2 + 16);
+      data.resize(data.size() * 2 + 16);
+      continue;
+    }
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    TRegValue value;
+    value.Name.assign(name.data(), nameLength);
+    value.Type = type;
+    value.Data.assign(data.data(), size);
+    values.push_back(std::move(value));
+    ++index;
+  }
+  return values;
+}
+
+// The names of an open key's sub-keys in the registry's order.
+std::vector<std::wstring> ReadSubKeys(HKEY key, const std::wstring& path) {
+  std::vector<std::wstring> names;
+  wchar_t name[kKeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kKeyNameBuffer;
+    const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return names;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    names.emplace_back(name, length);
+  }
+}
+
+TRegValue ValueFrom(const std::wstring& name, const TValueState& state) {
+  TRegValue value;
+  value.Name = name;
+  value.Type = state.Type;
+  value.Data = state.Data;
+  return value;
+}
+
+TRegValue Removal(const std::wstring& name) {
+  TRegValue value;
+  value.Name = name;
+  value.Remove = true;
+  return value;
+}
+
+// Appends one section to document, joining it to the last one when that is the same key.
+void AddSection(TRegDocument& document, const std::wstring& key, bool remove, std::vector<TRegValue> values = {}) {
+  if (!remove && !document.Keys.empty() && !document.Keys.back().Remove && document.Keys.back().Path == key) {
+    for (TRegValue& v : values) document.Keys.back().Values.push_back(std::move(v));
+    return;
+  }
+  TRegKey section;
+  section.Path = key;
+  section.Remove = remove;
+  section.Values = std::move(values);
+  document.Keys.push_back(std::move(section));
+}
+
+}  // namespace
+
+std::wstring_view ChangeOperationName(TChangeOperation operation) noexcept {
+  for (const OperationName& row : kOperationNames)
+    if (row.operation == operation) return row.name;
+  return {};
+}
+
+std::wstring FoldName(std::wstring_view name) {
+  std::wstring folded(name);
+  if (!folded.empty())
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), folded.data(),
+                  static_cast<int>(folded.size()), nullptr, nullptr, 0);
+  return folded;
+}
+
+std::vector<std::wstring_view> KeyNames(std::wstring_view path) {
+  std::vector<std::wstring_view> names;
+  for (;;) {
+    const size_t end = path.find(L'\\');
+    names.push_back(path.substr(0, end));
+    if (end == std::wstring_view::npos) return names;
+    path.remove_prefix(end + 1);
+  }
+}
+
+std::wstring ParentPath(std::wstring_view path) {
+  const size_t cut = path.rfind(L'\\');
+  return std::wstring(cut == std::wstring_view::npos ? path : path.substr(0, cut));
+}
+
+bool IsChoiceKey(std::wstring_view key) noexcept {
+  const std::vector<std::wstring_view> names = KeyNames(key);
+  const std::vector<std::wstring_view> fileExts = KeyNames(paths::kFileExtsPath);
+  // FileExts, then the extension, then the choice's own key.
+  if (names.size() < fileExts.size() + 2) return false;
+  for (size_t i = 0; i < fileExts.size(); ++i)
+    if (!common::EqualNoCase(names[i], fileExts[i])) return false;
+  const std::wstring_view choice = names[fileExts.size() + 1];
+  return std::any_of(std::begin(paths::kChoiceKeys), std::end(paths::kChoiceKeys),
+                     [&](const wchar_t* k) { return common::EqualNoCase(choice, k); });
+}
+
+std::wstring TPlanBuilder::ValueSlot(const std::wstring& key, const std::wstring& name) const {
+  return FoldName(key) + L'\0' + FoldName(name);
+}
+
+bool TPlanBuilder::KeyExists(const std::wstring& key) {
+  if (const auto found = keys_.find(FoldName(key)); found != keys_.end()) return found->second == KeyState::Fresh;
+  common::UniqueHKey opened;
+  const LONG result = OpenForReading(key, opened);
+  if (result == ERROR_SUCCESS) return true;
+  if (result == ERROR_FILE_NOT_FOUND) return false;
+  CannotRead(key);
+}
+
+TValueState TPlanBuilder::ValueOf(const std::wstring& key, const std::wstring& name) {
+  if (const auto found = values_.find(ValueSlot(key, name)); found != values_.end()) return found->second;
+  if (keys_.count(FoldName(key))) return {};
+  common::UniqueHKey opened;
+  const LONG result = OpenForReading(key, opened);
+  if (result == ERROR_FILE_NOT_FOUND) return {};
+  if (result != ERROR_SUCCESS) CannotRead(key);
+  const std::optional<TRawValue> value = ReadRawValue(opened.get(), name);
+  if (!value) return {};
+  return TValueState{true, value->Type, value->Data};
+}
+
+void TPlanBuilder::EnsureKey(const std::wstring& key) {
+  if (KeyExists(key)) return;
+  const std::wstring parent = ParentPath(key);
+  // The roots themselves always exist.
+  if (parent.size() != key.size() && parent.find(L'\\') != std::wstring::npos) EnsureKey(parent);
+  TChangeStep step;
+  step.Kind = TStepKind::CreateKey;
+  step.Key = key;
+  plan_.Steps.push_back(std::move(step));
+  keys_[FoldName(key)] = KeyState::Fresh;
+}
+
+void TPlanBuilder::SetValue(const std::wstring& key, const std::wstring& name, DWORD type, std::string data) {
+  EnsureKey(key);
+  TValueState after{true, type, std::move(data)};
+  TValueState before = ValueOf(key, name);
+  if (before == after) return;
+  TChangeStep step;
+  step.Kind = TStepKind::SetValue;
+  step.Key = key;
+  step.Value = name;
+  step.Before = std::move(before);
+  step.After = after;
+  plan_.Steps.push_back(std::move(step));
+  values_[ValueSlot(key, name)] = std::move(after);
+  touched_[FoldName(key)].push_back(name);
+}
+
+void TPlanBuilder::SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text) {
+  std::string data(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  data.append(sizeof(wchar_t), '\0');
+  SetValue(key, name, REG_SZ, std::move(data));
+}
+
+void TPlanBuilder::DeleteValue(const std::wstring& key, const std::wstring& name) {
+  TValueState before = ValueOf(key, name);
+  if (!before.Exists) return;
+  TChangeStep step;
+  step.Kind = TStepKind::DeleteValue;
+  step.Key = key;
+  step.Value = name;
+  step.Before = std::move(before);
+  plan_.Steps.push_back(std::move(step));
+  values_[ValueSlot(key, name)] = TValueState{};
+  touched_[FoldName(key)].push_back(name);
+}
+
+std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
+  const std::wstring folded = FoldName(key);
+  std::vector<TRegValue> values;
+  if (!keys_.count(folded)) {
+    common::UniqueHKey opened;
+    const LONG result = OpenForReading(key, opened);
+    if (result == ERROR_FILE_NOT_FOUND) return values;
+    if (result != ERROR_SUCCESS) CannotRead(key);
+    values = ReadValues(opened.get(), key);
+  }
+  const auto touched = touched_.find(folded);
+  if (touched == touched_.end()) return values;
+  std::unordered_set<std::wstring> listed;
+  std::vector<TRegValue> result;
+  for (TRegValue& v : values) {
+    listed.insert(FoldName(v.Name));
+    const auto planned = values_.find(ValueSlot(key, v.Name));
+    if (planned == values_.end()) {
+      result.push_back(std::move(v));
+    } else if (planned->second.Exists) {
+      result.push_back(ValueFrom(v.Name, planned->second));
+    }
+  }
+  for (const std::wstring& name : touched->second) {
+    if (!listed.insert(FoldName(name)).second) continue;
+    const TValueState& state = values_[ValueSlot(key, name)];
+    if (state.Exists) result.push_back(ValueFrom(name, state));
+  }
+  return result;
+}
+
+void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
+  const std::wstring folded = FoldName(key);
+  if (!keys_.count(folded)) {
+    common::UniqueHKey opened;
+    const LONG result = OpenForReading(key, opened);
+    if (result != ERROR_SUCCESS) CannotRead(key);
+    for (const std::wstring& name : ReadSubKeys(opened.get(), key)) {
+      const std::wstring sub = key + L"\\" + name;
+      if (const auto found = keys_.find(FoldName(sub)); found != keys_.end() && found->second == KeyState::Gone)
+        continue;
+      DeleteSubTree(sub);
+    }
+  }
+  TChangeStep step;
+  step.Kind = TStepKind::DeleteKey;
+  step.Key = key;
+  step.Values = Values(key);
+  plan_.Steps.push_back(std::move(step));
+  keys_[folded] = KeyState::Gone;
+}
+
+void TPlanBuilder::DeleteTree(const std::wstring& key) {
+  // A root holds everything else: no plan removes one.
+  if (key.find(L'\\') == std::wstring::npos) throw Exception(texts::ChangeRefused(key, texts::kPolicyRoot));
+  if (KeyExists(key)) DeleteSubTree(key);
+}
+
+void TPlanBuilder::DeleteKeyIfLeaf(const std::wstring& key) {
+  if (!KeyExists(key)) return;
+  if (!keys_.count(FoldName(key))) {
+    common::UniqueHKey opened;
+    if (OpenForReading(key, opened) != ERROR_SUCCESS) CannotRead(key);
+    DWORD subKeys = 0;
+    if (RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+      CannotRead(key);
+    if (subKeys != 0) return;
+  }
+  DeleteSubTree(key);
+}
+
+namespace {
+
+// What a file says of one key: its path as first written, and each value with the index of the
+// section that holds it.
+struct FileKey {
+  std::wstring path;
+  int lastSection = -1;
+  std::vector<std::pair<int, const TRegValue*>> values;
+};
+
+class DocumentPlanner {
+ public:
+  DocumentPlanner(const TRegDocument& document, TPlanBuilder& builder) : document_(document), builder_(builder) {}
+
+  void Plan() {
+    Collect();
+    for (const std::wstring& folded : order_) {
+      const FileKey& key = keys_.at(folded);
+      if (Live(folded, key)) MarkAncestors(key.path);
+    }
+    for (const std::wstring& root : removalOrder_) {
+      if (HasRemovedAncestor(root)) continue;
+      Walk(removalPaths_.at(root));
+    }
+    for (const std::wstring& folded : order_) {
+      if (visited_.count(folded)) continue;
+      const FileKey& key = keys_.at(folded);
+      if (!Live(folded, key)) continue;
+      builder_.EnsureKey(key.path);
+      const bool replaced = LastRemoval(key.path) >= 0;
+      for (const auto& [name, value] : Effective(folded, key)) {
+        if (value->Remove) {
+          if (!replaced) builder_.DeleteValue(key.path, value->Name);
+        } else {
+          builder_.SetValue(key.path, value->Name, value->Type, value->Data);
+        }
+      }
+    }
+  }
+
+ private:
+  void Collect() {
+    for (int index = 0; index < static_cast<int>(document_.Keys.size()); ++index) {
+      const TRegKey& section = document_.Keys[index];
+      const std::wstring folded = FoldName(section.Path);
+      if (section.Remove) {
+        if (!removals_.count(folded)) {
+          removalOrder_.push_back(folded);
+          removalPaths_[folded] = section.Path;
+        }
+        removals_[folded] = index;
+        continue;
+      }
+      auto [entry, added] = keys_.try_emplace(folded);
+      if (added) {
+        entry->second.path = section.Path;
+        order_.push_back(folded);
+      }
+      entry->second.lastSection = index;
+      for (const TRegValue& value : section.Values) entry->second.values.emplace_back(index, &value);
+    }
+  }
+
+  // The index of the last removal of path or of a key above it; -1 when none.
+  int LastRemoval(std::wstring_view path) {
+    int last = -1;
+    std::wstring prefix;
+    for (std::wstring_view name : KeyNames(path)) {
+      if (!prefix.empty()) prefix += L'\\';
+      prefix += FoldName(name);
+      if (const auto found = removals_.find(prefix); found != removals_.end()) last = std::max(last, found->second);
+    }
+    return last;
+  }
+
+  bool HasRemovedAncestor(const std::wstring& folded) {
+    for (size_t cut = folded.rfind(L'\\'); cut != std::wstring::npos && cut > 0; cut = folded.rfind(L'\\', cut - 1))
+      if (removals_.count(folded.substr(0, cut))) return true;
+    return false;
+  }
+
+  bool Live(const std::wstring&, const FileKey& key) { return key.lastSection > LastRemoval(key.path); }
+
+  void MarkAncestors(const std::wstring& path) {
+    for (std::wstring parent = ParentPath(path); parent.find(L'\\') != std::wstring::npos;
+         parent = ParentPath(parent)) {
+      if (!implied_.insert(FoldName(parent)).second) return;
+    }
+  }
+
+  // The values the file leaves in key, the last of each name winning, in the order first named.
+  std::vector<std::pair<std::wstring, const TRegValue*>> Effective(const std::wstring&, const FileKey& key) {
+    const int removal = LastRemoval(key.path);
+    std::vector<std::pair<std::wstring, const TRegValue*>> result;
+    std::unordered_map<std::wstring, size_t> at;
+    for (const auto& [index, value] : key.values) {
+      if (index <= removal) continue;
+      const std::wstring name = FoldName(value->Name);
+      if (const auto found = at.find(name); found != at.end()) {
+        result[found->second].second = value;
+      } else {
+        at[name] = result.size();
+        result.emplace_back(name, value);
+      }
+    }
+    return result;
+  }
+
+  // A key below a removal: it stays when the file gives it back (with exactly the values the
+  // file gives) or holds a key below it, and goes with its sub-keys otherwise.
+  void Walk(const std::wstring& path) {
+    if (!builder_.KeyExists(path)) return;
+    const std::wstring folded = FoldName(path);
+    const auto entry = keys_.find(folded);
+    const bool live = entry != keys_.end() && Live(folded, entry->second);
+    if (!live && !implied_.count(folded)) {
+      builder_.DeleteTree(path);
+      return;
+    }
+    visited_.insert(folded);
+    std::unordered_set<std::wstring> kept;
+    if (live) {
+      for (const auto& [name, value] : Effective(folded, entry->second)) {
+        if (value->Remove) continue;
+        kept.insert(name);
+        builder_.SetValue(path, value->Name, value->Type, value->Data);
+      }
+    }
+    for (const TRegValue& value : builder_.Values(path))
+      if (!kept.count(FoldName(value.Name))) builder_.DeleteValue(path, value.Name);
+    common::UniqueHKey opened;
+    if (OpenForReading(path, opened) != ERROR_SUCCESS) CannotRead(path);
+    for (const std::wstring& name : ReadSubKeys(opened.get(), path)) Walk(path + L"\\" + name);
+  }
+
+  const TRegDocument& document_;
+  TPlanBuilder& builder_;
+  std::unordered_map<std::wstring, FileKey> keys_;
+  std::vector<std::wstring> order_;
+  std::unordered_map<std::wstring, int> removals_;
+  std::unordered_map<std::wstring, std::wstring> removalPaths_;
+  std::vector<std::wstring> removalOrder_;
+  std::unordered_set<std::wstring> implied_;
+  std::unordered_set<std::wstring> visited_;
+};
+
+}  // namespace
+
+void PlanDocument(const TRegDocument& document, TPlanBuilder& builder) { DocumentPlanner(document, builder).Plan(); }
+
+TRegDocument InverseDocument(const TChangePlan& plan, bool* choiceLost) {
+  TRegDocument document;
+  if (choiceLost) *choiceLost = false;
+  for (auto step = plan.Steps.rbegin(); step != plan.Steps.rend(); ++step) {
+    if (IsChoiceKey(step->Key)) {
+      if (choiceLost && step->Kind == TStepKind::DeleteKey) *choiceLost = true;
+      continue;
+    }
+    switch (step->Kind) {
+      case TStepKind::CreateKey:
+        AddSection(document, step->Key, true);
+        break;
+      case TStepKind::SetValue:
+      case TStepKind::DeleteValue:
+        AddSection(document, step->Key, false,
+                   {step->Before.Exists ? ValueFrom(step->Value, step->Before) : Removal(step->Value)});
+        break;
+      case TStepKind::DeleteKey:
+        AddSection(document, step->Key, false, step->Values);
+        break;
+    }
+  }
+  return document;
+}
+
+TRegDocument ForwardDocument(const TChangePlan& plan) {
+  TRegDocument document;
+  for (const TChangeStep& step : plan.Steps) {
+    switch (step.Kind) {
+      case TStepKind::CreateKey:
+        AddSection(document, step.Key, false);
+        break;
+      case TStepKind::SetValue:
+        AddSection(document, step.Key, false, {ValueFrom(step.Value, step.After)});
+        break;
+      case TStepKind::DeleteValue:
+        AddSection(document, step.Key, false, {Removal(step.Value)});
+        break;
+      case TStepKind::DeleteKey:
+        AddSection(document, step.Key, true);
+        break;
+    }
+  }
+  return document;
+}
+
+}  // namespace assoc
