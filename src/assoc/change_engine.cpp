@@ -37,6 +37,7 @@ TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, con
   plan.Subject = subject;
   TPlanBuilder builder(plan);
   PlanDocument(document, builder);
+  NoteExtensions(document, plan);
   if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(common::ExtractFileName(path), *refusal);
   return plan;
 }

@@ -47,6 +47,9 @@ struct TChangePlan {
   std::wstring Subject;  // the extension (or file) the change is about
   std::vector<TChangeStep> Steps;
   bool Notify = true;  // the shell is told once the change is applied
+  // Further extensions the change is about, whose keys it may leave as they are (a file that
+  // holds an extension's key as it already is).
+  std::vector<std::wstring> Extensions;
 };
 
 // Letter case folded as the registry compares names, for maps keyed by key or value names.

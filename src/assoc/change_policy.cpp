@@ -79,6 +79,7 @@ class PolicyCheck {
     // First the extensions the plan is about (its subject, and those whose keys it touches) and
     // the file types they name.
     About(plan_.Subject);
+    for (const std::wstring& extension : plan_.Extensions) About(extension);
     for (const TChangeStep& step : plan_.Steps)
       if (const std::optional<Place> place = PlaceOf(step.Key)) About(place->head);
     for (const TChangeStep& step : plan_.Steps) {
@@ -118,6 +119,9 @@ class PolicyCheck {
     const bool extension = !place->head.empty() && place->head[0] == L'.';
     if (place->area != Area::Classes || extension) {
       if (!IsPlausibleExtension(place->head)) return std::wstring(texts::kPolicyBadExtension);
+      // An extension that starts programs changes only by a change about it, never in passing.
+      if (StartsPrograms(place->head) && !SameKeyName(place->head, plan_.Subject))
+        return std::wstring(texts::kPolicyProgramExtension);
       if (place->area == Area::FileExts && !place->below.empty() && IsChoiceKey(step.Key) &&
           step.Kind != TStepKind::DeleteKey)
         return std::wstring(texts::kPolicyChoice);
@@ -192,5 +196,14 @@ bool IsPlausibleExtension(std::wstring_view extension) noexcept {
 }
 
 std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan) { return PolicyCheck(plan).Run(); }
+
+void NoteExtensions(const TRegDocument& document, TChangePlan& plan) {
+  std::unordered_set<std::wstring> noted;
+  for (const TRegKey& section : document.Keys) {
+    const std::optional<Place> place = PlaceOf(section.Path);
+    if (!place || !IsPlausibleExtension(place->head) || !noted.insert(FoldName(place->head)).second) continue;
+    plan.Extensions.emplace_back(place->head);
+  }
+}
 
 }  // namespace assoc

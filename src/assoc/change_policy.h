@@ -28,10 +28,15 @@ bool IsPlausibleExtension(std::wstring_view extension) noexcept;
 // the file type key T that E names (in the registry now, or as the plan sets it) in those
 // classes, unless GuardOfFileType keeps T, and T itself is removed only when no extension the
 // plan leaves and no other user's choice names it; FileExts\E and OpenSavePidlMRU\E of the user,
-// except that FileExts\E\UserChoice and UserChoiceLatest may only be removed, never written.
+// except that FileExts\E\UserChoice and UserChoiceLatest may only be removed, never written. An
+// extension that starts programs (StartsPrograms) is touched only by a plan whose subject it is.
 // Anything else - another class, a root itself, other keys of the user - is refused. Answers
 // the first refused step, or nothing. Reads only (a pass over the classes root only when the
 // plan removes a file type key); never raises but for memory.
 std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan);
+
+// Adds to plan.Extensions the extensions whose keys document names, so that the file types a
+// file's extension keys name count as named even where the plan leaves those keys as they are.
+void NoteExtensions(const TRegDocument& document, TChangePlan& plan);
 
 }  // namespace assoc

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,48 @@ TEST(DeleteGuard, KeepsTheFileTypeKeyThatOthersOrTheSystemStillNeed) {
       EXPECT_EQ(TreeDump(HKEY_CLASSES_ROOT, fileType), keptBefore);
     }
     EXPECT_EQ(notices.Count(), 1);
+  }
+}
+
+TEST(DeleteGuard, KeepsProtocolsComClassesAndTypesAnotherExtensionsChoiceNames) {
+  constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+  struct Case {
+    const char* what;
+    std::function<void()> make;  // beyond ".x" naming "t" and t's command
+    TFileTypeKept kept;
+    Names sharedWith;
+  };
+  const Case cases[] = {
+      {"a protocol", [] { WriteValue(HKEY_CLASSES_ROOT, L"t", L"URL Protocol", REG_SZ, L""); },
+       TFileTypeKept::Protocol, {}},
+      {"a COM class's ProgID", [] { WriteValue(HKEY_CLASSES_ROOT, L"t\\CLSID", L"", REG_SZ, L"{1}"); },
+       TFileTypeKept::ComClass, {}},
+      {"another extension's choice",
+       [&] { WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".y\\UserChoice", L"ProgId", REG_SZ, L"T"); },
+       TFileTypeKept::Chosen, {L".y"}},
+      {"another extension's latest choice",
+       [&] {
+         WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".y\\UserChoiceLatest", L"ProgId", REG_SZ, L"t");
+       },
+       TFileTypeKept::Chosen, {L".y"}},
+      {"the extension's own choice is no reason",
+       [&] { WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".x\\UserChoice", L"ProgId", REG_SZ, L"t"); },
+       TFileTypeKept::No, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RegistrySandbox sandbox;
+    assoctest::NoticeCounter notices;
+    WriteValue(HKEY_CLASSES_ROOT, L".x", L"", REG_SZ, L"t");
+    WriteValue(HKEY_CLASSES_ROOT, L"t\\shell\\open\\command", L"", REG_SZ, L"t.exe");
+    c.make();
+    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(L".x");
+    EXPECT_EQ(result.Kept, c.kept);
+    EXPECT_EQ(result.SharedWith, c.sharedWith);
+    EXPECT_EQ(testsupport::KeyExists(HKEY_CLASSES_ROOT, L"t"), c.kept != TFileTypeKept::No);
+    // The information names the kept file type and why.
+    EXPECT_EQ(assoc::texts::UnlinkedMessage(result).find(L"ファイルタイプ「t」") != std::wstring::npos,
+              c.kept != TFileTypeKept::No);
   }
 }
 

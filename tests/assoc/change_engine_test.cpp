@@ -1,0 +1,277 @@
+// The change engine: hostile registry files are refused whole before anything is written, a
+// failed step rolls back what was applied, only the history's own files are undone, and a plan
+// holds only the differences.
+#include "assoc/change_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_apply.h"
+#include "assoc/change_history.h"
+#include "assoc/reg_snapshot.h"
+#include "assoc/store_fixture.h"
+#include "common/text.h"
+#include "support/registry_sandbox.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using assoctest::MessageOf;
+using testsupport::KeyExists;
+using testsupport::WriteValue;
+namespace texts = assoc::texts;
+
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+// A registry file of these lines with its mark and header.
+std::string RegFileOf(std::initializer_list<std::wstring> lines) {
+  std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+  for (const std::wstring& line : lines) text += line + L"\r\n";
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+SYSTEMTIME FixedTime() {
+  SYSTEMTIME t{};
+  t.wYear = 2026;
+  t.wMonth = 12;
+  t.wDay = 10;
+  t.wHour = 9;
+  t.wMinute = 30;
+  return t;
+}
+
+// A sandboxed registry (HKEY_CLASSES_ROOT standing for the machine's classes, as under Wine),
+// counted notices, a folder of its own for the backups and a clock that stands still.
+class ChangeEngine : public testing::Test {
+ protected:
+  ChangeEngine() {
+    WriteValue(HKEY_CLASSES_ROOT, L".txt", L"", REG_SZ, L"txtfile");
+    WriteValue(HKEY_CLASSES_ROOT, L"txtfile\\shell\\open\\command", L"", REG_SZ, L"notepad.exe %1");
+    WriteValue(HKEY_CLASSES_ROOT, L"mailto", L"URL Protocol", REG_SZ, L"");
+    WriteValue(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", L"", REG_SZ, L"mail.exe %1");
+    WriteValue(HKEY_CLASSES_ROOT, L"Foo.Bar\\CLSID", L"", REG_SZ, L"{1}");
+    WriteValue(HKEY_CLASSES_ROOT, L"CLSID\\{1}\\InprocServer32", L"", REG_SZ, L"foo.dll");
+    WriteValue(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", REG_SZ, L"\"%1\" %*");
+    WriteValue(HKEY_CLASSES_ROOT, L"Wow6432Node\\CLSID", L"", REG_SZ, L"");
+    WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".txt\\UserChoice", L"ProgId", REG_SZ, L"txtfile");
+  }
+  std::vector<std::wstring> Registry() const {
+    auto lines = testsupport::Snapshot(sandbox_.Machine());
+    auto user = testsupport::Snapshot(sandbox_.User());
+    lines.insert(lines.end(), user.begin(), user.end());
+    return lines;
+  }
+  std::wstring File(const std::wstring& name, std::initializer_list<std::wstring> lines) const {
+    return testsupport::Written(files_ / name, RegFileOf(lines));
+  }
+  assoc::TChangePlan Link(const std::wstring& extension, const std::wstring& command) {
+    return assoc::PlanLink(extension, command, L"", 0, L"");
+  }
+
+  testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
+  assoctest::NoticeCounter notices_;
+  testsupport::TempFolder appData_, files_;
+  common::Seam<std::wstring()>::Scope folder_ = assoc::LocalAppDataFolder.Replace([this] { return appData_.Path(); });
+  common::Seam<SYSTEMTIME()>::Scope clock_ = assoc::BackupClock.Replace(&FixedTime);
+};
+
+TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheKeyBeforeAnythingIsWritten) {
+  const std::wstring root = L"HKEY_CLASSES_ROOT\\";
+  const std::wstring user = L"HKEY_CURRENT_USER\\";
+  struct Case {
+    const char* what;
+    std::initializer_list<std::wstring> lines;
+    std::wstring key;
+    std::wstring reason;
+  };
+  const Case cases[] = {
+      {"a COM server",
+       {L"[" + root + L"CLSID\\{1}\\InprocServer32]", L"@=\"evil.dll\""},
+       root + L"CLSID\\{1}\\InprocServer32",
+       texts::kPolicyNotNamed},
+      {"the class table wiped", {L"[-" + root + L"CLSID]"}, root + L"CLSID\\{1}\\InprocServer32", texts::kPolicyNotNamed},
+      {"the 32-bit view wiped", {L"[-" + root + L"Wow6432Node]"}, root + L"Wow6432Node\\CLSID", texts::kPolicyNotNamed},
+      {"every file's menu", {L"[" + root + L"*\\shell\\evil\\command]", L"@=\"evil.exe\""}, root + L"*",
+       texts::kPolicyNotNamed},
+      {"programs' file type, named by a new extension",
+       {L"[" + root + L".evil]", L"@=\"exefile\"", L"[" + root + L"exefile\\shell\\open\\command]", L"@=\"evil.exe\""},
+       root + L"exefile\\shell\\open\\command",
+       texts::kPolicySystemKey},
+      {"the extension of programs",
+       {L"[" + root + L".exe]", L"@=\"evilfile\""},
+       root + L".exe",
+       texts::kPolicyProgramExtension},
+      {"a protocol", {L"[" + root + L".m]", L"@=\"mailto\"", L"[" + root + L"mailto\\shell\\open\\command]", L"@=\"e\""},
+       root + L"mailto\\shell\\open\\command", texts::kPolicyProtocol},
+      {"a protocol the file makes",
+       {L"[" + root + L".n]", L"@=\"newproto\"", L"[" + root + L"newproto]", L"\"URL Protocol\"=\"\""},
+       root + L"newproto",
+       texts::kPolicyProtocol},
+      {"a COM class's ProgID",
+       {L"[" + root + L".c]", L"@=\"Foo.Bar\"", L"[" + root + L"Foo.Bar\\shell\\open\\command]", L"@=\"e\""},
+       root + L"Foo.Bar\\shell",
+       texts::kPolicyComClass},
+      {"another extension's file type removed",
+       {L"[" + root + L".evil]", L"@=\"txtfile\"", L"[-" + root + L"txtfile]"},
+       root + L"txtfile",
+       texts::PolicyShared(L".txt")},
+      {"the user's choice written",
+       {L"[" + user + kFileExts + L".txt\\UserChoice]", L"\"ProgId\"=\"evil\""},
+       user + kFileExts + L".txt\\UserChoice",
+       texts::kPolicyChoice},
+      {"a name that climbs nowhere",
+       {L"[" + user + L"Software\\Classes\\..\\..\\Environment]", L"\"Path\"=\"evil\""},
+       user + L"Software\\Classes\\..",
+       texts::kPolicyBadExtension},
+      {"the user's start-up programs",
+       {L"[" + user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run]", L"\"x\"=\"evil.exe\""},
+       user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+       texts::kPolicyOutside},
+      {"the classes root itself", {L"[" + root.substr(0, root.size() - 1) + L"]", L"\"x\"=\"y\""},
+       L"HKEY_CLASSES_ROOT", texts::kPolicyRoot},
+  };
+  const auto before = Registry();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring path = File(L"hostile.reg", c.lines);
+    EXPECT_EQ(MessageOf([&] { assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore); }),
+              texts::CannotRestore(L"hostile.reg", texts::KeyRefused(c.key, c.reason)));
+  }
+  EXPECT_EQ(MessageOf([&] {
+              assoc::PlanRegistryFile(File(L"root.reg", {L"[-HKEY_CLASSES_ROOT]"}), assoc::TChangeOperation::Restore);
+            }),
+            texts::ChangeRefused(L"HKEY_CLASSES_ROOT", texts::kPolicyRoot));
+  EXPECT_EQ(Registry(), before);
+  EXPECT_TRUE(testsupport::FolderEntries(appData_.Path()).empty()) << "nothing was backed up either";
+}
+
+TEST_F(ChangeEngine, AFileOverTheLimitIsRefusedUnread) {
+  const std::wstring path = files_ / L"huge.reg";
+  {
+    common::UniqueFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    size.QuadPart = static_cast<LONGLONG>(assoc::kLargestRegistryFile) + 1;
+    ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+  }
+  EXPECT_EQ(MessageOf([&] { assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore); }),
+            texts::FileTooLarge(L"huge.reg", assoc::kLargestRegistryFile));
+}
+
+TEST_F(ChangeEngine, AFailedStepRollsBackEveryStepBeforeIt) {
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile", L"", REG_SZ, L"old description");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".tvr", L"x", REG_SZ, L"leaf record");
+  const auto before = Registry();
+  const assoc::TChangePlan plan = assoc::PlanLink(L".tvr", L"t.exe %1", L"t.ico", 0, L"");
+  // The leaf record goes, the description changes, the command's keys and value are new.
+  ASSERT_GE(plan.Steps.size(), 6u);
+  for (size_t k = 1; k <= plan.Steps.size(); ++k) {
+    SCOPED_TRACE(k);
+    size_t calls = 0;
+    auto fail = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+      return ++calls == k ? static_cast<LONG>(ERROR_WRITE_FAULT) : assoc::WriteStep.Real(step);
+    });
+    try {
+      assoc::ExecuteChange(plan);
+      ADD_FAILURE() << "no failure";
+    } catch (const assoc::EChangeFailed& e) {
+      EXPECT_TRUE(e.RolledBack());
+      EXPECT_EQ(e.Code(), ERROR_WRITE_FAULT);
+      EXPECT_EQ(e.Message().rfind(L"キー「" + plan.Steps[k - 1].Key + L"」の", 0), 0u) << testing::PrintToString(e.Message());
+      EXPECT_NE(e.Message().find(L"変更はすべて元に戻しました。"), std::wstring::npos);
+    }
+    EXPECT_EQ(Registry(), before);
+    EXPECT_TRUE(assoc::ReadHistory().Entries.empty()) << "a change that did not happen is not recorded";
+  }
+  EXPECT_EQ(notices_.Count(), 0);
+
+  // When the roll-back fails too, the message says what is left.
+  size_t calls = 0;
+  auto fail = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+    return ++calls >= 3 ? static_cast<LONG>(ERROR_WRITE_FAULT) : assoc::WriteStep.Real(step);
+  });
+  try {
+    assoc::ExecuteChange(plan);
+    ADD_FAILURE() << "no failure";
+  } catch (const assoc::EChangeFailed& e) {
+    EXPECT_FALSE(e.RolledBack());
+    EXPECT_NE(e.Message().find(L"次の変更は元に戻せませんでした："), std::wstring::npos);
+    EXPECT_NE(e.Message().find(L"・キー「" + plan.Steps[1].Key), std::wstring::npos) << testing::PrintToString(e.Message());
+    EXPECT_NE(e.Message().find(L"・キー「" + plan.Steps[0].Key), std::wstring::npos);
+  }
+}
+
+TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
+  assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
+  const auto registered = Registry();
+  // A file planted with the newest name is nothing to undo.
+  testsupport::Written(assoc::BackupFolder() + L"\\99991231-235959-999 .x 登録.reg",
+                       RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  EXPECT_EQ(undo->Entry.Subject, L".tvr");
+  assoc::ApplyHistoryMove(*undo);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"txtfile"));
+  EXPECT_FALSE(assoc::PlanUndo()) << "undo never records itself";
+  std::optional<assoc::THistoryMove> redo = assoc::PlanRedo();
+  ASSERT_TRUE(redo);
+  assoc::ApplyHistoryMove(*redo);
+  EXPECT_EQ(Registry(), registered);
+
+  // Files that someone other than an administrator wrote are not used. Wine keeps no owners of
+  // files, so the seam answers for them.
+  const std::wstring history = assoc::BackupFolder() + L"\\history.txt";
+  const std::wstring undoFile = assoc::ReadHistory().Entries.at(0).UndoFile;
+  std::wstring untrusted;
+  auto owners = assoc::FileOwnerSid.Replace([&](const std::wstring& path) -> std::optional<std::wstring> {
+    if (common::EqualNoCase(path, untrusted)) return L"S-1-5-21-1-2-3-1001";
+    return assoc::FileOwnerSid.Real(path);
+  });
+  untrusted = assoc::BackupFolder() + L"\\" + undoFile;
+  EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupNotTrusted(undoFile));
+  untrusted = history;
+  std::wstring note;
+  EXPECT_FALSE(assoc::PlanUndo(&note));
+  EXPECT_EQ(note, texts::HistoryNotTrusted(history));
+  EXPECT_EQ(Registry(), registered);
+}
+
+TEST_F(ChangeEngine, AFileOfTheWholeTreeAsItIsPlansNothingAndAChangeOnlyItsDifference) {
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command", L"", REG_SZ, L"t.exe %1");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\DefaultIcon", L"", REG_SZ, L"t.ico,0");
+  // A backup of the kind older versions took: each key removed, then the whole tree again.
+  assoc::TRegDocument snapshot;
+  assoc::AppendKeySnapshot(L"HKEY_CLASSES_ROOT\\.tvr", snapshot);
+  assoc::AppendKeySnapshot(L"HKEY_CLASSES_ROOT\\tvrFile", snapshot);
+  const std::string bytes = assoc::WriteRegFile(snapshot);
+  const std::wstring path = testsupport::Written(files_ / L"old.reg", bytes);
+  EXPECT_TRUE(assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore).Steps.empty());
+
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command", L"", REG_SZ, L"changed.exe %1");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command", L"added", REG_SZ, L"x");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\edit", L"", REG_SZ, L"added key");
+  const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore);
+  std::vector<std::pair<assoc::TStepKind, std::wstring>> steps;
+  for (const auto& step : plan.Steps) steps.emplace_back(step.Kind, step.Key + L"|" + step.Value);
+  const std::wstring command = L"HKEY_CLASSES_ROOT\\tvrFile\\shell\\open\\command|";
+  // In the registry's order of the keys below the removed ones.
+  EXPECT_EQ(steps, (std::vector<std::pair<assoc::TStepKind, std::wstring>>{
+                       {assoc::TStepKind::DeleteKey, L"HKEY_CLASSES_ROOT\\tvrFile\\shell\\edit|"},
+                       {assoc::TStepKind::SetValue, command},
+                       {assoc::TStepKind::DeleteValue, command + L"added"},
+                   }));
+  const assoc::TPreview preview = assoc::PreviewOf(plan);
+  EXPECT_EQ(preview.Summary, L"追加 0 件、変更 1 件、削除 2 件");
+  EXPECT_EQ(preview.Lines.at(1), L"変更　HKEY_CLASSES_ROOT\\tvrFile\\shell\\open\\command の値（既定）："
+                                 L"「changed.exe %1」 → 「t.exe %1」");
+}
+
+}  // namespace
