@@ -45,7 +45,7 @@ std::wstring TooLongText(const TextKey& row) {
          L" 文字を超えています";
 }
 std::wstring LineBreakText(const TextKey& row) {
-  return L"「" + std::wstring(row.label) + L"」に改行または NUL 文字が含まれているため保存できません";
+  return L"「" + std::wstring(row.label) + L"」に改行または NUL 文字が含まれているため保存できません。";
 }
 
 // The characters that would end a line of the file, or the text, early.

@@ -1,5 +1,7 @@
 #include "assoc/change_apply.h"
 
+#include <utility>
+
 #include "assoc/assoc_texts.h"
 #include "common/handles.h"
 #include "common/text.h"
@@ -22,27 +24,49 @@ LONG Open(const std::wstring& path, REGSAM access, common::UniqueHKey& key, bool
   return RegOpenKeyExW(root, subKey.c_str(), 0, access, key.put());
 }
 
-LONG RealWriteStep(const TChangeStep& step) {
+// The key the last step wrote, kept open while a plan applies, since its steps come key by key.
+struct OpenKey {
+  std::wstring path;
   common::UniqueHKey key;
+};
+thread_local OpenKey* t_open = nullptr;
+
+// The key at path opened (or created) for setting values, through open when it holds that key.
+LONG OpenForWriting(OpenKey& open, const std::wstring& path, bool create, HKEY& handle) {
+  if (!open.key || open.path != path) {
+    common::UniqueHKey key;
+    if (const LONG result = Open(path, KEY_SET_VALUE, key, create); result != ERROR_SUCCESS) return result;
+    open.path = path;
+    open.key = std::move(key);
+  }
+  handle = open.key.get();
+  return ERROR_SUCCESS;
+}
+
+LONG RealWriteStep(const TChangeStep& step) {
+  OpenKey local;
+  OpenKey& open = t_open ? *t_open : local;
+  HKEY key = nullptr;
   switch (step.Kind) {
     case TStepKind::CreateKey:
-      return Open(step.Key, KEY_QUERY_VALUE, key, true);
+      return OpenForWriting(open, step.Key, true, key);
     case TStepKind::SetValue: {
-      if (const LONG opened = Open(step.Key, KEY_SET_VALUE, key, false); opened != ERROR_SUCCESS) return opened;
+      if (const LONG opened = OpenForWriting(open, step.Key, false, key); opened != ERROR_SUCCESS) return opened;
       // For text types the API adds a terminator that the count leaves out when the character
       // after the data is a NUL: a non-NUL one stops it.
       const std::string padded = step.After.Data + "\xFF\xFF";
-      return RegSetValueExW(key.get(), step.Value.c_str(), 0, step.After.Type,
-                            reinterpret_cast<const BYTE*>(padded.data()), static_cast<DWORD>(step.After.Data.size()));
+      return RegSetValueExW(key, step.Value.c_str(), 0, step.After.Type, reinterpret_cast<const BYTE*>(padded.data()),
+                            static_cast<DWORD>(step.After.Data.size()));
     }
     case TStepKind::DeleteValue: {
-      const LONG opened = Open(step.Key, KEY_SET_VALUE, key, false);
+      const LONG opened = OpenForWriting(open, step.Key, false, key);
       if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
       if (opened != ERROR_SUCCESS) return opened;
-      const LONG result = RegDeleteValueW(key.get(), step.Value.c_str());
+      const LONG result = RegDeleteValueW(key, step.Value.c_str());
       return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
     }
     case TStepKind::DeleteKey: {
+      open = OpenKey{};
       std::wstring_view rest;
       const HKEY root = RootOfRegPath(step.Key, &rest);
       if (!root || rest.empty()) return ERROR_INVALID_NAME;
@@ -94,6 +118,12 @@ std::vector<TChangeStep> UndoSteps(const TChangeStep& step) {
 }
 
 void ApplyPlan(const TChangePlan& plan, const std::function<void(size_t, size_t)>& progress) {
+  OpenKey open;
+  struct Keep {
+    explicit Keep(OpenKey* o) : previous(std::exchange(t_open, o)) {}
+    ~Keep() { t_open = previous; }
+    OpenKey* previous;
+  } keep(&open);
   const size_t total = plan.Steps.size();
   for (size_t done = 0; done < total; ++done) {
     const TChangeStep& step = plan.Steps[done];

@@ -163,10 +163,19 @@ std::wstring TPlanBuilder::ValueSlot(const std::wstring& key, const std::wstring
   return FoldName(key) + L'\0' + FoldName(name);
 }
 
+LONG TPlanBuilder::Open(const std::wstring& key, HKEY& handle) {
+  if (key != openPath_) {
+    openPath_ = key;
+    openResult_ = OpenForReading(key, open_);
+  }
+  handle = open_.get();
+  return openResult_;
+}
+
 bool TPlanBuilder::KeyExists(const std::wstring& key) {
   if (const auto found = keys_.find(FoldName(key)); found != keys_.end()) return found->second == KeyState::Fresh;
-  common::UniqueHKey opened;
-  const LONG result = OpenForReading(key, opened);
+  HKEY opened = nullptr;
+  const LONG result = Open(key, opened);
   if (result == ERROR_SUCCESS) return true;
   if (result == ERROR_FILE_NOT_FOUND) return false;
   CannotRead(key);
@@ -175,11 +184,11 @@ bool TPlanBuilder::KeyExists(const std::wstring& key) {
 TValueState TPlanBuilder::ValueOf(const std::wstring& key, const std::wstring& name) {
   if (const auto found = values_.find(ValueSlot(key, name)); found != values_.end()) return found->second;
   if (keys_.count(FoldName(key))) return {};
-  common::UniqueHKey opened;
-  const LONG result = OpenForReading(key, opened);
+  HKEY opened = nullptr;
+  const LONG result = Open(key, opened);
   if (result == ERROR_FILE_NOT_FOUND) return {};
   if (result != ERROR_SUCCESS) CannotRead(key);
-  const std::optional<TRawValue> value = ReadRawValue(opened.get(), name);
+  const std::optional<TRawValue> value = ReadRawValue(opened, name);
   if (!value) return {};
   return TValueState{true, value->Type, value->Data};
 }
@@ -235,11 +244,11 @@ std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
   const std::wstring folded = FoldName(key);
   std::vector<TRegValue> values;
   if (!keys_.count(folded)) {
-    common::UniqueHKey opened;
-    const LONG result = OpenForReading(key, opened);
+    HKEY opened = nullptr;
+    const LONG result = Open(key, opened);
     if (result == ERROR_FILE_NOT_FOUND) return values;
     if (result != ERROR_SUCCESS) CannotRead(key);
-    values = ReadValues(opened.get(), key);
+    values = ReadValues(opened, key);
   }
   const auto touched = touched_.find(folded);
   if (touched == touched_.end()) return values;
@@ -265,10 +274,9 @@ std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
 void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
   const std::wstring folded = FoldName(key);
   if (!keys_.count(folded)) {
-    common::UniqueHKey opened;
-    const LONG result = OpenForReading(key, opened);
-    if (result != ERROR_SUCCESS) CannotRead(key);
-    for (const std::wstring& name : ReadSubKeys(opened.get(), key)) {
+    HKEY opened = nullptr;
+    if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
+    for (const std::wstring& name : ReadSubKeys(opened, key)) {
       const std::wstring sub = key + L"\\" + name;
       if (const auto found = keys_.find(FoldName(sub)); found != keys_.end() && found->second == KeyState::Gone)
         continue;
@@ -292,10 +300,10 @@ void TPlanBuilder::DeleteTree(const std::wstring& key) {
 void TPlanBuilder::DeleteKeyIfLeaf(const std::wstring& key) {
   if (!KeyExists(key)) return;
   if (!keys_.count(FoldName(key))) {
-    common::UniqueHKey opened;
-    if (OpenForReading(key, opened) != ERROR_SUCCESS) CannotRead(key);
+    HKEY opened = nullptr;
+    if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
     DWORD subKeys = 0;
-    if (RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+    if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr) != ERROR_SUCCESS)
       CannotRead(key);
     if (subKeys != 0) return;

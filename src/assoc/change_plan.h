@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "assoc/reg_file.h"
+#include "common/handles.h"
 
 namespace assoc {
 
@@ -88,6 +89,8 @@ class TPlanBuilder {
   // Appends the DeleteKey steps of key and the keys below it, deepest first.
   void DeleteSubTree(const std::wstring& key);
   std::wstring ValueSlot(const std::wstring& key, const std::wstring& name) const;
+  // Opens key for reading, keeping the last key open: a plan asks of the same key in turn.
+  LONG Open(const std::wstring& key, HKEY& handle);
 
   TChangePlan& plan_;
   // Keys that the plan removed or created: a created key holds only what the plan sets in it.
@@ -95,6 +98,9 @@ class TPlanBuilder {
   std::unordered_map<std::wstring, TValueState> values_;
   // The names of the values the plan set or removed, by key, so that Values() can list them.
   std::unordered_map<std::wstring, std::vector<std::wstring>> touched_;
+  std::wstring openPath_;
+  common::UniqueHKey open_;
+  LONG openResult_ = ERROR_FILE_NOT_FOUND;
 };
 
 // Adds to builder what it takes to make the registry hold what document says, as the registry

@@ -97,11 +97,19 @@ class PolicyCheck {
   void About(std::wstring_view name) {
     if (!IsPlausibleExtension(name)) return;
     const std::wstring extension(name);
-    if (!extensions_.insert(FoldName(extension)).second) return;
-    for (const wchar_t* classes : {L"", L"Software\\Classes\\"}) {
-      const HKEY root = *classes ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
-      if (std::optional<std::wstring> named = ReadRegText(root, classes + extension, L"")) Name(*named, extension);
+    if (extensions_.insert(FoldName(extension)).second) unread_.push_back(extension);
+  }
+
+  // What the extensions name in the registry, read once a file type key needs it: a plan of
+  // extension keys alone reads nothing more.
+  void ReadNames() {
+    for (const std::wstring& extension : unread_) {
+      for (const wchar_t* classes : {L"", L"Software\\Classes\\"}) {
+        const HKEY root = *classes ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+        if (std::optional<std::wstring> named = ReadRegText(root, classes + extension, L"")) Name(*named, extension);
+      }
     }
+    unread_.clear();
   }
 
   void Name(const std::wstring& fileType, const std::wstring& extension) {
@@ -132,6 +140,7 @@ class PolicyCheck {
 
   std::optional<std::wstring> FileTypeRefusal(const TChangeStep& step, const Place& place) {
     const std::wstring fileType(place.head);
+    if (!fileTypes_.count(FoldName(fileType))) ReadNames();
     if (!fileTypes_.count(FoldName(fileType))) return std::wstring(texts::kPolicyNotNamed);
     if (const std::optional<std::wstring> guarded = GuardReason(GuardOfFileType(fileType))) return guarded;
     // What the plan itself would make of the key: a protocol or a COM class's ProgID.
@@ -182,6 +191,7 @@ class PolicyCheck {
 
   const TChangePlan& plan_;
   std::unordered_set<std::wstring> extensions_;
+  std::vector<std::wstring> unread_;
   std::unordered_map<std::wstring, std::wstring> fileTypes_;
   std::optional<std::unordered_map<std::wstring, std::wstring>> namers_;
 };

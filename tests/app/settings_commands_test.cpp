@@ -262,7 +262,7 @@ TEST_F(SettingsCommandsTest, AFieldWithALineBreakIsNotSavedSinceItWouldForgeLine
     ASSERT_EQ((form.get()->*c.field).Text(), c.text) << "the field does not keep the line break";
     boxes.Then(ui::mrOk);
     form->SaveSettingFile(path);
-    const std::wstring refusal = L"「" + std::wstring(c.label) + L"」に改行または NUL 文字が含まれているため保存できません";
+    const std::wstring refusal = L"「" + std::wstring(c.label) + L"」に改行または NUL 文字が含まれているため保存できません。";
     ExpectBoxes(boxes.Take(), {{ui::BoxKind::Warning, refusal}});
     EXPECT_EQ(ReadBytes(path), kExampleSetting);
   }
