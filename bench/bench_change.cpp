@@ -1,7 +1,7 @@
 // Measures a restore through the change engine against the bare registry calls it stands on, for
 // 1,000, 10,000 and 50,000 keys (inside the tests' registry sandbox): planning and checking
 // against reading the keys, applying against writing them; a file over the size limit refused;
-// and the memory a restore of a large file takes. Prints the figures of this one run.
+// and the memory planning a large file takes. Prints the figures of this one run.
 #include <windows.h>
 #include <psapi.h>
 
@@ -77,10 +77,44 @@ void RemoveKeys(int count) {
   for (int i = 0; i < count; ++i) RegDeleteKeyW(HKEY_CLASSES_ROOT, Extension(i).c_str());
 }
 
-SIZE_T PeakMemory() {
+PROCESS_MEMORY_COUNTERS Memory() {
   PROCESS_MEMORY_COUNTERS counters{sizeof counters};
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PeakPagefileUsage;
+  return counters;
+}
+
+// The associations of a well-used system as a registry editor exports them: per extension its
+// key, its file type's description, open command and icon.
+std::string TypicalFile(int count) {
+  assoc::TRegDocument document;
+  auto key = [&](const std::wstring& path, const std::wstring& text) {
+    assoc::TRegKey section;
+    section.Path = L"HKEY_CLASSES_ROOT\\" + path;
+    assoc::TRegValue value;
+    value.Type = REG_SZ;
+    value.Data.assign(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+    section.Values.push_back(std::move(value));
+    document.Keys.push_back(std::move(section));
+  };
+  for (int i = 0; i < count; ++i) {
+    const std::wstring type = L"Vendor.Document" + std::to_wstring(i);
+    key(Extension(i), type);
+    key(type, L"Vendor Document of kind " + std::to_wstring(i));
+    key(type + L"\\shell\\open\\command",
+        L"\"C:\\Program Files\\Vendor\\Application\\viewer.exe\" \"%1\" /kind " + std::to_wstring(i));
+    key(type + L"\\DefaultIcon", L"C:\\Program Files\\Vendor\\Application\\viewer.exe,3");
+  }
+  return assoc::WriteRegFile(document);
+}
+
+// Plans the file at path against the registry as it is and prints what the process took.
+void MeasureMemory(const char* what, const std::wstring& path, size_t fileSize) {
+  const SIZE_T start = Memory().PagefileUsage;
+  const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore);
+  const SIZE_T peak = Memory().PeakPagefileUsage;
+  std::printf("memory, %s: a %.1f MB file planned (%zu steps): peak %.1f MB above the start (%.2fx the file)\n", what,
+              fileSize / 1048576.0, plan.Steps.size(), (peak - start) / 1048576.0,
+              static_cast<double>(peak - start) / static_cast<double>(fileSize));
 }
 
 }  // namespace
@@ -97,18 +131,15 @@ int main() {
     const auto quiet = assoc::NotifyAssocChanged.Replace([] {});
     std::printf("bench_change: registry roots redirected into a sandbox, change notice not sent\n");
 
-    // Memory first, while the process has not grown yet: a restore of a 48 MB file, planned
-    // against an empty registry (every key new).
+    // Memory first, while the process has not grown yet: restores planned against an empty
+    // registry (every key new), of a typical export and then of the most keys a file can hold.
     {
-      const int count = 640000;
-      const std::string bytes = FileOf(count, L"m");
-      const std::wstring path = testsupport::Written(files / L"memory.reg", bytes);
-      const SIZE_T before = PeakMemory();
-      const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore);
-      const SIZE_T peak = PeakMemory();
-      std::printf("memory: a %.1f MB file of %d keys planned (%zu steps): peak grew by %.1f MB (%.2fx the file)\n",
-                  bytes.size() / 1048576.0, count, plan.Steps.size(), (peak - before) / 1048576.0,
-                  static_cast<double>(peak - before) / static_cast<double>(bytes.size()));
+      const std::string bytes = TypicalFile(30000);
+      MeasureMemory("typical associations", testsupport::Written(files / L"typical.reg", bytes), bytes.size());
+    }
+    {
+      const std::string bytes = FileOf(640000, L"m");
+      MeasureMemory("one short value per key", testsupport::Written(files / L"memory.reg", bytes), bytes.size());
     }
 
     for (int count : {1000, 10000, 50000}) {

@@ -457,11 +457,14 @@ void TFormMain::StepThroughHistory(bool Redo) {
   std::wstring note;
   std::optional<assoc::THistoryMove> move;
   try {
-    move = Redo ? assoc::PlanRedo(&note) : assoc::PlanUndo(&note);
+    TCursorHourGlass busy;
+    move = Redo ? assoc::PlanRedo(&note, Answering()) : assoc::PlanUndo(&note, Answering());
   } catch (const Exception& e) {
+    SetRestingStatus(L"");
     Warn(Handle(), e.Message());
     return;
   }
+  SetRestingStatus(L"");
   if (!note.empty()) Warn(Handle(), note);
   if (!move) {
     Inform(Handle(), Redo ? assoc::texts::kNothingToRedo : assoc::texts::kNothingToUndo);
@@ -484,14 +487,23 @@ void TFormMain::RestoreFile(const std::wstring& FileName) {
   assoc::TChangePlan plan;
   try {
     TCursorHourGlass busy;
-    plan = assoc::PlanRegistryFile(FileName, assoc::TChangeOperation::Restore);
+    plan = assoc::PlanRegistryFile(FileName, assoc::TChangeOperation::Restore, Answering());
   } catch (const Exception& e) {
+    SetRestingStatus(L"");
     Warn(Handle(), e.Message());
     return;
   }
+  SetRestingStatus(L"");
   if (!Preview(L"「" + common::ExtractFileName(FileName) + L"」の内容で関連づけを復元します。\nよろしいですか？", plan))
     return;
   Apply([&](const assoc::TProgress& progress) { assoc::ExecuteChange(plan, progress); }, assoc::texts::kRestored);
+}
+
+assoc::TTick TFormMain::Answering() {
+  return [this] {
+    SetRestingStatus(assoc::texts::kPlanning);
+    ui::PumpWaitingMessages();
+  };
 }
 
 bool TFormMain::Preview(const std::wstring& Question, const assoc::TChangePlan& Plan) {

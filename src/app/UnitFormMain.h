@@ -187,6 +187,8 @@ class TFormMain : public ui::Form {
   void RestoreFile(const std::wstring& FileName);
   // Undo (Redo false) or redo through the history.
   void StepThroughHistory(bool Redo);
+  // What a long plan calls now and then: the status line says so, and the window answers.
+  assoc::TTick Answering();
   // Shows Question with what Plan adds, changes and removes; true for はい.
   bool Preview(const std::wstring& Question, const assoc::TChangePlan& Plan);
   // Runs Change under the busy cursor with its progress in the status bar, then re-reads the

@@ -48,6 +48,7 @@ inline constexpr wchar_t kRedone[] = L"やり直しました。";
 inline constexpr wchar_t kHistoryMoved[] =
     L"変更の履歴がほかで変わったため、中止しました。\nもう一度やり直して下さい。何も変更していません。";
 inline constexpr wchar_t kPreviewTitle[] = L"変更の確認";
+inline constexpr wchar_t kPlanning[] = L"変更する内容を調べています…";
 
 // Why the policy refuses a key (after the key's name).
 inline constexpr wchar_t kPolicyRoot[] = L"ルートキーそのものは変更できません。";

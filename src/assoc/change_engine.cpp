@@ -30,19 +30,20 @@ void Check(const TChangePlan& plan) {
     throw Exception(texts::ChangeRefused(refusal->Key, refusal->Reason));
 }
 
-TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject) {
+TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject,
+                       const TTick& tick) {
   const TRegDocument document = ReadRegistryFile(path);
   TChangePlan plan;
   plan.Operation = operation;
   plan.Subject = subject;
-  TPlanBuilder builder(plan);
+  TPlanBuilder builder(plan, tick);
   PlanDocument(document, builder);
   NoteExtensions(document, plan);
   if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(common::ExtractFileName(path), *refusal);
   return plan;
 }
 
-std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note) {
+std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note, const TTick& tick) {
   const THistory history = ReadHistory(note);
   if (redo ? history.Position >= history.Entries.size() : history.Position == 0) return std::nullopt;
   THistoryMove move;
@@ -53,7 +54,7 @@ std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note) {
   const std::wstring path = BackupFolder() + L"\\" + file;
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) throw Exception(texts::BackupMissing(file));
   if (!IsTrustedFile(path)) throw Exception(texts::BackupNotTrusted(file));
-  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject);
+  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject, tick);
   move.Question = redo ? texts::RedoQuestion(move.Entry) : texts::UndoQuestion(move.Entry);
   return move;
 }
@@ -120,8 +121,8 @@ TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride w
   return plan;
 }
 
-TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation) {
-  return PlanOfFile(path, operation, common::ExtractFileName(path));
+TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation, const TTick& tick) {
+  return PlanOfFile(path, operation, common::ExtractFileName(path), tick);
 }
 
 void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
@@ -161,9 +162,9 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
   }
 }
 
-std::optional<THistoryMove> PlanUndo(std::wstring* note) { return PlanMove(false, note); }
+std::optional<THistoryMove> PlanUndo(std::wstring* note, const TTick& tick) { return PlanMove(false, note, tick); }
 
-std::optional<THistoryMove> PlanRedo(std::wstring* note) { return PlanMove(true, note); }
+std::optional<THistoryMove> PlanRedo(std::wstring* note, const TTick& tick) { return PlanMove(true, note, tick); }
 
 void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
   PrepareBackupFolder();

@@ -18,6 +18,8 @@ namespace assoc {
 
 // Called now and then while a long change applies, with the steps done and their number.
 using TProgress = std::function<void(size_t done, size_t total)>;
+// Called now and then while a large file is planned.
+using TTick = std::function<void()>;
 
 // The plan of a register of the five fields (what TLinkExtention::Link writes on this Windows).
 // Raises "拡張子に間違いがあります。" for an extension the store refuses. Reads only.
@@ -37,7 +39,7 @@ TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride w
 // import). Raises Exception naming the file before anything is written: larger than
 // kLargestRegistryFile, unreadable, a line that does not parse, or a key the policy refuses
 // (named, with the reason).
-TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation);
+TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation, const TTick& tick = {});
 
 // Checks plan with the policy, backs up its inverse and the file that makes it again, applies
 // it, records it in the history and sends the change notice (plan.Notify). An empty plan does
@@ -59,8 +61,8 @@ struct THistoryMove {
 // is none. note receives why a history was not used. Raises Exception naming the file when the
 // history names a file that is missing, not trusted, larger than the limit, does not parse or
 // reaches keys the policy refuses.
-std::optional<THistoryMove> PlanUndo(std::wstring* note = nullptr);
-std::optional<THistoryMove> PlanRedo(std::wstring* note = nullptr);
+std::optional<THistoryMove> PlanUndo(std::wstring* note = nullptr, const TTick& tick = {});
+std::optional<THistoryMove> PlanRedo(std::wstring* note = nullptr, const TTick& tick = {});
 
 // Applies move and moves the history's position; never records a change of its own. Raises
 // Exception when the history moved on since move was planned, EChangeFailed as ExecuteChange.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 
 #include "assoc/assoc_texts.h"
 #include "assoc/reg_paths.h"
@@ -159,21 +160,39 @@ bool IsChoiceKey(std::wstring_view key) noexcept {
                      [&](const wchar_t* k) { return common::EqualNoCase(choice, k); });
 }
 
-std::wstring TPlanBuilder::ValueSlot(const std::wstring& key, const std::wstring& name) const {
-  return FoldName(key) + L'\0' + FoldName(name);
+TPlanBuilder::KeyRecord* TPlanBuilder::Record(const std::wstring& key) {
+  const auto found = keys_.find(FoldName(key));
+  return found == keys_.end() ? nullptr : &found->second;
+}
+
+TValueState* TPlanBuilder::Planned(KeyRecord* record, const std::wstring& name) {
+  if (!record) return nullptr;
+  for (auto& [planned, state] : record->values)
+    if (common::EqualNoCase(planned, name)) return &state;
+  return nullptr;
+}
+
+void TPlanBuilder::Plan(const std::wstring& key, const std::wstring& name, TValueState state) {
+  KeyRecord& record = keys_[FoldName(key)];
+  if (TValueState* planned = Planned(&record, name)) {
+    *planned = std::move(state);
+  } else {
+    record.values.emplace_back(name, std::move(state));
+  }
 }
 
 LONG TPlanBuilder::Open(const std::wstring& key, HKEY& handle) {
   if (key != openPath_) {
     openPath_ = key;
     openResult_ = OpenForReading(key, open_);
+    if (tick_ && ++reads_ % 256 == 0) tick_();
   }
   handle = open_.get();
   return openResult_;
 }
 
 bool TPlanBuilder::KeyExists(const std::wstring& key) {
-  if (const auto found = keys_.find(FoldName(key)); found != keys_.end()) return found->second == KeyState::Fresh;
+  if (const KeyRecord* record = Record(key); record && record->state) return *record->state == KeyState::Fresh;
   HKEY opened = nullptr;
   const LONG result = Open(key, opened);
   if (result == ERROR_SUCCESS) return true;
@@ -182,8 +201,9 @@ bool TPlanBuilder::KeyExists(const std::wstring& key) {
 }
 
 TValueState TPlanBuilder::ValueOf(const std::wstring& key, const std::wstring& name) {
-  if (const auto found = values_.find(ValueSlot(key, name)); found != values_.end()) return found->second;
-  if (keys_.count(FoldName(key))) return {};
+  KeyRecord* record = Record(key);
+  if (const TValueState* planned = Planned(record, name)) return *planned;
+  if (record && record->state) return {};
   HKEY opened = nullptr;
   const LONG result = Open(key, opened);
   if (result == ERROR_FILE_NOT_FOUND) return {};
@@ -202,7 +222,9 @@ void TPlanBuilder::EnsureKey(const std::wstring& key) {
   step.Kind = TStepKind::CreateKey;
   step.Key = key;
   plan_.Steps.push_back(std::move(step));
-  keys_[FoldName(key)] = KeyState::Fresh;
+  KeyRecord& record = keys_[FoldName(key)];
+  record.state = KeyState::Fresh;
+  record.values.clear();
 }
 
 void TPlanBuilder::SetValue(const std::wstring& key, const std::wstring& name, DWORD type, std::string data) {
@@ -217,8 +239,7 @@ void TPlanBuilder::SetValue(const std::wstring& key, const std::wstring& name, D
   step.Before = std::move(before);
   step.After = after;
   plan_.Steps.push_back(std::move(step));
-  values_[ValueSlot(key, name)] = std::move(after);
-  touched_[FoldName(key)].push_back(name);
+  Plan(key, name, std::move(after));
 }
 
 void TPlanBuilder::SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text) {
@@ -236,50 +257,47 @@ void TPlanBuilder::DeleteValue(const std::wstring& key, const std::wstring& name
   step.Value = name;
   step.Before = std::move(before);
   plan_.Steps.push_back(std::move(step));
-  values_[ValueSlot(key, name)] = TValueState{};
-  touched_[FoldName(key)].push_back(name);
+  Plan(key, name, TValueState{});
 }
 
 std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
-  const std::wstring folded = FoldName(key);
-  std::vector<TRegValue> values;
-  if (!keys_.count(folded)) {
-    HKEY opened = nullptr;
-    const LONG result = Open(key, opened);
-    if (result == ERROR_FILE_NOT_FOUND) return values;
-    if (result != ERROR_SUCCESS) CannotRead(key);
-    values = ReadValues(opened, key);
-  }
-  const auto touched = touched_.find(folded);
-  if (touched == touched_.end()) return values;
-  std::unordered_set<std::wstring> listed;
+  KeyRecord* record = Record(key);
   std::vector<TRegValue> result;
-  for (TRegValue& v : values) {
-    listed.insert(FoldName(v.Name));
-    const auto planned = values_.find(ValueSlot(key, v.Name));
-    if (planned == values_.end()) {
-      result.push_back(std::move(v));
-    } else if (planned->second.Exists) {
-      result.push_back(ValueFrom(v.Name, planned->second));
+  if (!record || !record->state) {
+    HKEY opened = nullptr;
+    const LONG found = Open(key, opened);
+    if (found == ERROR_FILE_NOT_FOUND && !record) return result;
+    if (found != ERROR_SUCCESS && found != ERROR_FILE_NOT_FOUND) CannotRead(key);
+    if (found == ERROR_SUCCESS) result = ReadValues(opened, key);
+  }
+  if (!record) return result;
+  // What the plan set or removed replaces the registry's value of that name, or comes after them.
+  std::vector<TRegValue> merged;
+  std::vector<bool> listed(record->values.size(), false);
+  for (TRegValue& value : result) {
+    size_t at = 0;
+    while (at < record->values.size() && !common::EqualNoCase(record->values[at].first, value.Name)) ++at;
+    if (at == record->values.size()) {
+      merged.push_back(std::move(value));
+      continue;
     }
+    listed[at] = true;
+    if (record->values[at].second.Exists) merged.push_back(ValueFrom(value.Name, record->values[at].second));
   }
-  for (const std::wstring& name : touched->second) {
-    if (!listed.insert(FoldName(name)).second) continue;
-    const TValueState& state = values_[ValueSlot(key, name)];
-    if (state.Exists) result.push_back(ValueFrom(name, state));
-  }
-  return result;
+  for (size_t at = 0; at < record->values.size(); ++at)
+    if (!listed[at] && record->values[at].second.Exists)
+      merged.push_back(ValueFrom(record->values[at].first, record->values[at].second));
+  return merged;
 }
 
 void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
-  const std::wstring folded = FoldName(key);
-  if (!keys_.count(folded)) {
+  const KeyRecord* record = Record(key);
+  if (!record || !record->state) {
     HKEY opened = nullptr;
     if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
     for (const std::wstring& name : ReadSubKeys(opened, key)) {
       const std::wstring sub = key + L"\\" + name;
-      if (const auto found = keys_.find(FoldName(sub)); found != keys_.end() && found->second == KeyState::Gone)
-        continue;
+      if (const KeyRecord* below = Record(sub); below && below->state == KeyState::Gone) continue;
       DeleteSubTree(sub);
     }
   }
@@ -288,7 +306,9 @@ void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
   step.Key = key;
   step.Values = Values(key);
   plan_.Steps.push_back(std::move(step));
-  keys_[folded] = KeyState::Gone;
+  KeyRecord& gone = keys_[FoldName(key)];
+  gone.state = KeyState::Gone;
+  gone.values.clear();
 }
 
 void TPlanBuilder::DeleteTree(const std::wstring& key) {
@@ -299,7 +319,7 @@ void TPlanBuilder::DeleteTree(const std::wstring& key) {
 
 void TPlanBuilder::DeleteKeyIfLeaf(const std::wstring& key) {
   if (!KeyExists(key)) return;
-  if (!keys_.count(FoldName(key))) {
+  if (const KeyRecord* record = Record(key); !record || !record->state) {
     HKEY opened = nullptr;
     if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
     DWORD subKeys = 0;
@@ -316,7 +336,7 @@ namespace {
 // What a file says of one key: its path as first written, and each value with the index of the
 // section that holds it.
 struct FileKey {
-  std::wstring path;
+  const std::wstring* path = nullptr;  // as first written, in the document
   int lastSection = -1;
   std::vector<std::pair<int, const TRegValue*>> values;
 };
@@ -327,25 +347,22 @@ class DocumentPlanner {
 
   void Plan() {
     Collect();
-    for (const std::wstring& folded : order_) {
-      const FileKey& key = keys_.at(folded);
-      if (Live(folded, key)) MarkAncestors(key.path);
-    }
+    for (const auto& [folded, key] : order_)
+      if (Live(*key)) MarkAncestors(*key->path);
     for (const std::wstring& root : removalOrder_) {
       if (HasRemovedAncestor(root)) continue;
       Walk(removalPaths_.at(root));
     }
-    for (const std::wstring& folded : order_) {
-      if (visited_.count(folded)) continue;
-      const FileKey& key = keys_.at(folded);
-      if (!Live(folded, key)) continue;
-      builder_.EnsureKey(key.path);
-      const bool replaced = LastRemoval(key.path) >= 0;
-      for (const auto& [name, value] : Effective(folded, key)) {
+    for (const auto& [folded, key] : order_) {
+      if (visited_.count(*folded) || !Live(*key)) continue;
+      const std::wstring& path = *key->path;
+      builder_.EnsureKey(path);
+      const bool replaced = LastRemoval(path) >= 0;
+      for (const auto& [name, value] : Effective(*key)) {
         if (value->Remove) {
-          if (!replaced) builder_.DeleteValue(key.path, value->Name);
+          if (!replaced) builder_.DeleteValue(path, value->Name);
         } else {
-          builder_.SetValue(key.path, value->Name, value->Type, value->Data);
+          builder_.SetValue(path, value->Name, value->Type, value->Data);
         }
       }
     }
@@ -366,8 +383,8 @@ class DocumentPlanner {
       }
       auto [entry, added] = keys_.try_emplace(folded);
       if (added) {
-        entry->second.path = section.Path;
-        order_.push_back(folded);
+        entry->second.path = &section.Path;
+        order_.emplace_back(&entry->first, &entry->second);
       }
       entry->second.lastSection = index;
       for (const TRegValue& value : section.Values) entry->second.values.emplace_back(index, &value);
@@ -392,7 +409,7 @@ class DocumentPlanner {
     return false;
   }
 
-  bool Live(const std::wstring&, const FileKey& key) { return key.lastSection > LastRemoval(key.path); }
+  bool Live(const FileKey& key) { return key.lastSection > LastRemoval(*key.path); }
 
   void MarkAncestors(const std::wstring& path) {
     for (std::wstring parent = ParentPath(path); parent.find(L'\\') != std::wstring::npos;
@@ -402,8 +419,8 @@ class DocumentPlanner {
   }
 
   // The values the file leaves in key, the last of each name winning, in the order first named.
-  std::vector<std::pair<std::wstring, const TRegValue*>> Effective(const std::wstring&, const FileKey& key) {
-    const int removal = LastRemoval(key.path);
+  std::vector<std::pair<std::wstring, const TRegValue*>> Effective(const FileKey& key) {
+    const int removal = LastRemoval(*key.path);
     std::vector<std::pair<std::wstring, const TRegValue*>> result;
     std::unordered_map<std::wstring, size_t> at;
     for (const auto& [index, value] : key.values) {
@@ -425,7 +442,7 @@ class DocumentPlanner {
     if (!builder_.KeyExists(path)) return;
     const std::wstring folded = FoldName(path);
     const auto entry = keys_.find(folded);
-    const bool live = entry != keys_.end() && Live(folded, entry->second);
+    const bool live = entry != keys_.end() && Live(entry->second);
     if (!live && !implied_.count(folded)) {
       builder_.DeleteTree(path);
       return;
@@ -433,7 +450,7 @@ class DocumentPlanner {
     visited_.insert(folded);
     std::unordered_set<std::wstring> kept;
     if (live) {
-      for (const auto& [name, value] : Effective(folded, entry->second)) {
+      for (const auto& [name, value] : Effective(entry->second)) {
         if (value->Remove) continue;
         kept.insert(name);
         builder_.SetValue(path, value->Name, value->Type, value->Data);
@@ -449,7 +466,8 @@ class DocumentPlanner {
   const TRegDocument& document_;
   TPlanBuilder& builder_;
   std::unordered_map<std::wstring, FileKey> keys_;
-  std::vector<std::wstring> order_;
+  // The keys in the order the file first names them (map nodes stay where they are).
+  std::vector<std::pair<const std::wstring*, const FileKey*>> order_;
   std::unordered_map<std::wstring, int> removals_;
   std::unordered_map<std::wstring, std::wstring> removalPaths_;
   std::vector<std::wstring> removalOrder_;

@@ -5,10 +5,11 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "assoc/reg_file.h"
@@ -62,7 +63,9 @@ std::wstring FoldName(std::wstring_view name);
 // when a key that exists cannot be read completely.
 class TPlanBuilder {
  public:
-  explicit TPlanBuilder(TChangePlan& plan) : plan_(plan) {}
+  // tick, when given, is called after every 256th key the plan reads, so that a window whose
+  // thread plans a large file can answer meanwhile.
+  explicit TPlanBuilder(TChangePlan& plan, std::function<void()> tick = {}) : plan_(plan), tick_(std::move(tick)) {}
 
   // The key exists once the earlier steps are applied.
   bool KeyExists(const std::wstring& key);
@@ -86,18 +89,25 @@ class TPlanBuilder {
 
  private:
   enum class KeyState { Gone, Fresh };
+  // What the plan did to one key: removed or created it (a created key holds only what the plan
+  // sets in it), and the values it set or removed there, by name.
+  struct KeyRecord {
+    std::optional<KeyState> state;
+    std::vector<std::pair<std::wstring, TValueState>> values;
+  };
   // Appends the DeleteKey steps of key and the keys below it, deepest first.
   void DeleteSubTree(const std::wstring& key);
-  std::wstring ValueSlot(const std::wstring& key, const std::wstring& name) const;
+  KeyRecord* Record(const std::wstring& key);
+  static TValueState* Planned(KeyRecord* record, const std::wstring& name);
+  void Plan(const std::wstring& key, const std::wstring& name, TValueState state);
   // Opens key for reading, keeping the last key open: a plan asks of the same key in turn.
   LONG Open(const std::wstring& key, HKEY& handle);
 
   TChangePlan& plan_;
-  // Keys that the plan removed or created: a created key holds only what the plan sets in it.
-  std::unordered_map<std::wstring, KeyState> keys_;
-  std::unordered_map<std::wstring, TValueState> values_;
-  // The names of the values the plan set or removed, by key, so that Values() can list them.
-  std::unordered_map<std::wstring, std::vector<std::wstring>> touched_;
+  std::function<void()> tick_;
+  size_t reads_ = 0;
+  // By key name, letter case folded.
+  std::unordered_map<std::wstring, KeyRecord> keys_;
   std::wstring openPath_;
   common::UniqueHKey open_;
   LONG openResult_ = ERROR_FILE_NOT_FOUND;

@@ -35,9 +35,12 @@ void PumpWaitingMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
+    // Input, and a request to close that did not come as input, would act on a window whose
+    // thread is in the middle of a change.
     const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
                        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
-                       (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCXBUTTONDBLCLK);
+                       (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCXBUTTONDBLCLK) ||
+                       msg.message == WM_SYSCOMMAND || msg.message == WM_CLOSE || msg.message == WM_COMMAND;
     if (input) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -21,8 +21,9 @@ class OwnedWindowsDisabled {
   std::vector<HWND> disabled_;
 };
 
-// Dispatches the messages waiting in this thread's queue, dropping keyboard and mouse input, so
-// that windows repaint and answer while a long step runs on their thread.
+// Dispatches the messages waiting in this thread's queue, dropping keyboard and mouse input and
+// posted commands and requests to close, so that windows repaint and answer while a long step
+// runs on their thread and nothing acts on them meanwhile.
 void PumpWaitingMessages();
 
 }  // namespace ui
