@@ -149,6 +149,31 @@ std::wstring StepText(const wchar_t* text, const TChangeStep& step, std::wstring
 
 }  // namespace
 
+std::wstring ChangeName(const THistoryEntry& change) {
+  return SubjectOf(change) + L"の" + std::wstring(ChangeOperationName(change.Operation));
+}
+
+std::wstring ChangeStateText(TChangeState state, std::wstring_view change, size_t done, size_t total,
+                             std::wstring_view undoFile) {
+  const std::wstring name(change);
+  switch (state) {
+    case TChangeState::None:
+      return L"このソフトウェアは、まだレジストリを変更していません。";
+    case TChangeState::Applying:
+      return name + L"を適用している途中でした（" + std::to_wstring(done) + L" / " + std::to_wstring(total) +
+             L" 手順）。変更の前の状態はバックアップ「" + std::wstring(undoFile) +
+             L"」に保存してあります。「バックアップから復元」でこのファイルを選んで、変更の前に戻して下さい。";
+    case TChangeState::Applied:
+      return L"最後の変更（" + name + L"）はすべて適用されています。レジストリが途中の状態になっていることはありません。";
+    case TChangeState::RolledBack:
+      return L"最後の変更（" + name + L"）は失敗し、すべて元に戻してあります。";
+    case TChangeState::Left:
+      return L"最後の変更（" + name + L"）は失敗し、一部を元に戻せませんでした。バックアップ「" +
+             std::wstring(undoFile) + L"」から復元して下さい。";
+  }
+  return {};
+}
+
 std::wstring UndoQuestion(const THistoryEntry& change) {
   std::wstring question = Question(kUndoQuestion, change);
   if (change.ChoiceLost) question.insert(question.find(L"\nよろしいですか？"), kChoiceLost);

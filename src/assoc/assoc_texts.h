@@ -112,6 +112,14 @@ std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileN
 std::wstring PreviewSummary(size_t added, size_t changed, size_t removed);
 std::wstring MoreSteps(size_t count);
 
+// What became of the last change, for a report of a fault.
+enum class TChangeState { None, Applying, Applied, RolledBack, Left };
+std::wstring ChangeStateText(TChangeState state, std::wstring_view change, size_t done, size_t total,
+                             std::wstring_view undoFile);
+
+// A change as the history names it: "拡張子「.txt」の登録".
+std::wstring ChangeName(const THistoryEntry& change);
+
 // The status line while a long change applies: "変更を適用しています… 3,200 / 10,000".
 std::wstring Applying(size_t done, size_t total);
 

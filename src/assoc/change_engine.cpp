@@ -1,5 +1,6 @@
 #include "assoc/change_engine.h"
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -20,6 +21,46 @@ namespace assoc {
 namespace {
 
 constexpr wchar_t kRedoSuffix[] = L" やり直し";
+
+// The last change of this process, for LastChangeState. The text is built before the change
+// starts; only the counters move while it applies.
+struct LastChange {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::wstring name;      // "拡張子「.txt」の登録"
+  std::wstring undoFile;  // the backup that undoes it
+  std::atomic<size_t> done{0};
+  std::atomic<size_t> total{0};
+  std::atomic<int> state{0};  // texts::TChangeState
+};
+LastChange g_last;
+
+void StartChange(const std::wstring& name, const std::wstring& undoFile, size_t total) {
+  AcquireSRWLockExclusive(&g_last.lock);
+  g_last.name = name;
+  g_last.undoFile = undoFile;
+  ReleaseSRWLockExclusive(&g_last.lock);
+  g_last.done = 0;
+  g_last.total = total;
+  g_last.state = static_cast<int>(texts::TChangeState::Applying);
+}
+
+void EndChange(texts::TChangeState state) { g_last.state = static_cast<int>(state); }
+
+// Applies plan while LastChangeState follows it.
+void ApplyFollowed(const TChangePlan& plan, const std::wstring& name, const std::wstring& undoFile,
+                   const TProgress& progress) {
+  StartChange(name, undoFile, plan.Steps.size());
+  try {
+    ApplyPlan(plan, [&](size_t done, size_t total) {
+      g_last.done = done;
+      if (progress) progress(done, total);
+    });
+  } catch (const EChangeFailed& e) {
+    EndChange(e.RolledBack() ? texts::TChangeState::RolledBack : texts::TChangeState::Left);
+    throw;
+  }
+  EndChange(texts::TChangeState::Applied);
+}
 
 [[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal) {
   throw Exception(texts::CannotRestore(file, texts::KeyRefused(refusal.Key, refusal.Reason)));
@@ -148,7 +189,7 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
   entry.UndoFile = WriteBackupFile(stem, undo);
   entry.RedoFile = WriteBackupFile(stem + kRedoSuffix, redo);
 
-  ApplyPlan(plan, progress);
+  ApplyFollowed(plan, texts::ChangeName(entry), entry.UndoFile, progress);
   if (plan.Notify) NotifyAssocChanged();
 
   // A new change drops the changes that were undone.
@@ -173,7 +214,8 @@ void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
   if (history.Position != expected || move.Index >= history.Entries.size() ||
       history.Entries[move.Index].UndoFile != move.Entry.UndoFile)
     throw Exception(texts::kHistoryMoved);
-  ApplyPlan(move.Plan, progress);
+  ApplyFollowed(move.Plan, texts::ChangeName(move.Entry), move.Redo ? move.Entry.UndoFile : move.Entry.RedoFile,
+                progress);
   NotifyAssocChanged();
   history.Position = move.Redo ? move.Index + 1 : move.Index;
   try {
@@ -181,6 +223,14 @@ void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
   } catch (const Exception& e) {
     throw Exception(texts::NotRecorded(e.Message(), move.Redo ? move.Entry.RedoFile : move.Entry.UndoFile));
   }
+}
+
+std::wstring LastChangeState() {
+  AcquireSRWLockShared(&g_last.lock);
+  const std::wstring name = g_last.name, undoFile = g_last.undoFile;
+  ReleaseSRWLockShared(&g_last.lock);
+  return texts::ChangeStateText(static_cast<texts::TChangeState>(g_last.state.load()), name, g_last.done,
+                                g_last.total, undoFile);
 }
 
 TPreview PreviewOf(const TChangePlan& plan) {

@@ -68,6 +68,11 @@ std::optional<THistoryMove> PlanRedo(std::wstring* note = nullptr, const TTick& 
 // Exception when the history moved on since move was planned, EChangeFailed as ExecuteChange.
 void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress = {});
 
+// What became of the last change this process started, for a report of a fault: none yet, being
+// applied (which step of how many, and the backup that undoes it), applied, or put back after a
+// failure. Safe to call from any thread, also while the change's thread is stopped.
+std::wstring LastChangeState();
+
 // What a preview shows of a plan: how many keys and values it adds, changes and removes, and
 // one line for each step.
 struct TPreview {
