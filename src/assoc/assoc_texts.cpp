@@ -160,8 +160,8 @@ std::wstring ChangeStateText(TChangeState state, std::wstring_view change, size_
     case TChangeState::None:
       return L"このソフトウェアは、まだレジストリを変更していません。";
     case TChangeState::Applying:
-      return name + L"を適用している途中でした（" + std::to_wstring(done) + L" / " + std::to_wstring(total) +
-             L" 手順）。変更の前の状態はバックアップ「" + std::wstring(undoFile) +
+      return name + L"を適用している途中でした（全 " + std::to_wstring(total) + L" 手順のうち " +
+             std::to_wstring(done) + L" 手順以上）。変更の前の状態はバックアップ「" + std::wstring(undoFile) +
              L"」に保存してあります。「バックアップから復元」でこのファイルを選んで、変更の前に戻して下さい。";
     case TChangeState::Applied:
       return L"最後の変更（" + name + L"）はすべて適用されています。レジストリが途中の状態になっていることはありません。";

@@ -207,6 +207,27 @@ TEST_F(ChangeEngine, AFailedStepRollsBackEveryStepBeforeIt) {
   }
 }
 
+TEST_F(ChangeEngine, TellsWhatBecameOfTheLastChangeEvenWhileItApplies) {
+  const assoc::TChangePlan plan = Link(L".tvr", L"t.exe %1");
+  std::vector<std::wstring> seen;
+  size_t calls = 0;
+  {
+    auto watch = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+      seen.push_back(assoc::LastChangeState());
+      return ++calls == 3 ? static_cast<LONG>(ERROR_WRITE_FAULT) : assoc::WriteStep.Real(step);
+    });
+    EXPECT_THROW(assoc::ExecuteChange(plan), assoc::EChangeFailed);
+  }
+  ASSERT_FALSE(seen.empty());
+  EXPECT_NE(seen[0].find(L"拡張子「.tvr」の登録を適用している途中でした"), std::wstring::npos)
+      << testing::PrintToString(seen[0]);
+  EXPECT_NE(seen[0].find(L"バックアップ「20261210-093000-000 .tvr 登録.reg」"), std::wstring::npos);
+  EXPECT_EQ(assoc::LastChangeState(), L"最後の変更（拡張子「.tvr」の登録）は失敗し、すべて元に戻してあります。");
+  assoc::ExecuteChange(plan);
+  EXPECT_EQ(assoc::LastChangeState(),
+            L"最後の変更（拡張子「.tvr」の登録）はすべて適用されています。レジストリが途中の状態になっていることはありません。");
+}
+
 TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
   assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
   const auto registered = Registry();
