@@ -27,9 +27,6 @@ constexpr OperationName kOperationNames[] = {
     {TChangeOperation::AddOpenWith, L"「開く」の候補の追加"},
 };
 
-// Key names are at most 255 characters; Wine takes one more.
-constexpr DWORD kKeyNameBuffer = 257;
-
 [[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
 
 // Opens the key at path for reading: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, or another failure.
@@ -41,52 +38,6 @@ LONG OpenForReading(const std::wstring& path, common::UniqueHKey& key) {
   for (std::wstring_view name : KeyNames(rest))
     if (name.size() > 255) return ERROR_FILE_NOT_FOUND;
   return RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_READ, key.put());
-}
-
-// The values of an open key in the registry's order.
-std::vector<TRegValue> ReadValues(HKEY key, const std::wstring& path) {
-  DWORD count = 0, maxName = 0, maxData = 0;
-  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData, nullptr,
-                       nullptr) != ERROR_SUCCESS)
-    CannotRead(path);
-  std::vector<TRegValue> values;
-  std::wstring name(maxName + 1, L'\0');
-  std::string data(maxData, '\0');
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD size = static_cast<DWORD>(data.size());
-    DWORD type = REG_NONE;
-    const LONG result =
-        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-    if (result == ERROR_MORE_DATA) {
-      // A value grew since the count was taken.
-      name.resize(name.size() * 2 + 16);
-      data.resize(data.size() * 2 + 16);
-      continue;
-    }
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) CannotRead(path);
-    TRegValue value;
-    value.Name.assign(name.data(), nameLength);
-    value.Type = type;
-    value.Data.assign(data.data(), size);
-    values.push_back(std::move(value));
-    ++index;
-  }
-  return values;
-}
-
-// The names of an open key's sub-keys in the registry's order.
-std::vector<std::wstring> ReadSubKeys(HKEY key, const std::wstring& path) {
-  std::vector<std::wstring> names;
-  wchar_t name[kKeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kKeyNameBuffer;
-    const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) return names;
-    if (result != ERROR_SUCCESS) CannotRead(path);
-    names.emplace_back(name, length);
-  }
 }
 
 TRegValue ValueFrom(const std::wstring& name, const TValueState& state) {
@@ -268,7 +219,7 @@ std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
     const LONG found = Open(key, opened);
     if (found == ERROR_FILE_NOT_FOUND && !record) return result;
     if (found != ERROR_SUCCESS && found != ERROR_FILE_NOT_FOUND) CannotRead(key);
-    if (found == ERROR_SUCCESS) result = ReadValues(opened, key);
+    if (found == ERROR_SUCCESS) result = ReadKeyValues(opened, key);
   }
   if (!record) return result;
   // What the plan set or removed replaces the registry's value of that name, or comes after them.
@@ -295,7 +246,7 @@ void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
   if (!record || !record->state) {
     HKEY opened = nullptr;
     if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
-    for (const std::wstring& name : ReadSubKeys(opened, key)) {
+    for (const std::wstring& name : ReadSubKeyNames(opened, key)) {
       const std::wstring sub = key + L"\\" + name;
       if (const KeyRecord* below = Record(sub); below && below->state == KeyState::Gone) continue;
       DeleteSubTree(sub);
@@ -460,7 +411,7 @@ class DocumentPlanner {
       if (!kept.count(FoldName(value.Name))) builder_.DeleteValue(path, value.Name);
     common::UniqueHKey opened;
     if (OpenForReading(path, opened) != ERROR_SUCCESS) CannotRead(path);
-    for (const std::wstring& name : ReadSubKeys(opened.get(), path)) Walk(path + L"\\" + name);
+    for (const std::wstring& name : ReadSubKeyNames(opened.get(), path)) Walk(path + L"\\" + name);
   }
 
   const TRegDocument& document_;

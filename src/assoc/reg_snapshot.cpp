@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/reg_value.h"
 #include "assoc/safety.h"
 #include "common/handles.h"
 
@@ -34,54 +35,14 @@ std::wstring StoredName(HKEY root, std::wstring_view parentPath, std::wstring_vi
   }
 }
 
-// The values of key, in the registry's order, as one section for path.
-TRegKey SectionOf(HKEY key, const std::wstring& path) {
-  DWORD valueCount = 0, maxNameLength = 0, maxDataSize = 0;
-  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &maxNameLength,
-                       &maxDataSize, nullptr, nullptr) != ERROR_SUCCESS)
-    CannotRead(path);
-  TRegKey section;
-  section.Path = path;
-  std::wstring name(maxNameLength + 1, L'\0');
-  std::string data(maxDataSize, '\0');
-  for (DWORD index = 0; index < valueCount;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(data.size());
-    const LONG result = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(data.data()), &size);
-    if (result == ERROR_MORE_DATA) {
-      // A value grew since the count was taken: make room and ask again.
-      name.resize(name.size() * 2 + 16);
-      data.resize(data.size() * 2 + 16);
-      continue;
-    }
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) CannotRead(path);
-    TRegValue value;
-    value.Name.assign(name.data(), nameLength);
-    value.Type = type;
-    value.Data.assign(data.data(), size);
-    section.Values.push_back(std::move(value));
-    ++index;
-  }
-  return section;
-}
-
 // Appends the section of key and those of its sub-keys, depth first. Sub-keys are opened
 // relative to their parent, so the cost per key does not grow with the depth.
 void AppendTree(HKEY key, const std::wstring& path, TRegDocument& document) {
-  document.Keys.push_back(SectionOf(key, path));
-  std::vector<std::wstring> names;
-  wchar_t name[kKeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kKeyNameBuffer;
-    const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) CannotRead(path);
-    names.emplace_back(name, length);
-  }
-  for (const std::wstring& subName : names) {
+  TRegKey section;
+  section.Path = path;
+  section.Values = ReadKeyValues(key, path);
+  document.Keys.push_back(std::move(section));
+  for (const std::wstring& subName : ReadSubKeyNames(key, path)) {
     common::UniqueHKey sub;
     const std::wstring subPath = path + L"\\" + subName;
     if (RegOpenKeyExW(key, subName.c_str(), 0, KEY_READ, sub.put()) != ERROR_SUCCESS) CannotRead(subPath);

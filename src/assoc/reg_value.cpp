@@ -2,9 +2,19 @@
 
 #include <cstring>
 
+#include "assoc/assoc_texts.h"
 #include "common/handles.h"
 
 namespace assoc {
+
+namespace {
+
+// Key names are at most 255 characters; Wine takes one more.
+constexpr DWORD kKeyNameBuffer = 257;
+
+[[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
+
+}  // namespace
 
 std::optional<TRawValue> ReadRawValue(HKEY key, const std::wstring& name) {
   TRawValue value;
@@ -42,6 +52,50 @@ std::optional<std::wstring> ReadRegText(HKEY root, const std::wstring& subKey, c
   common::UniqueHKey key;
   if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
   return ReadRegText(key.get(), name);
+}
+
+std::vector<TRegValue> ReadKeyValues(HKEY key, const std::wstring& path) {
+  DWORD count = 0, maxName = 0, maxData = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData, nullptr,
+                       nullptr) != ERROR_SUCCESS)
+    CannotRead(path);
+  std::vector<TRegValue> values;
+  std::wstring name(maxName + 1, L'\0');
+  std::string data(maxData, '\0');
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE;
+    const LONG result =
+        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+      // A value grew since the count was taken.
+      name.resize(name.size() * 2 + 16);
+      data.resize(data.size() * 2 + 16);
+      continue;
+    }
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    TRegValue value;
+    value.Name.assign(name.data(), nameLength);
+    value.Type = type;
+    value.Data.assign(data.data(), size);
+    values.push_back(std::move(value));
+    ++index;
+  }
+  return values;
+}
+
+std::vector<std::wstring> ReadSubKeyNames(HKEY key, const std::wstring& path) {
+  std::vector<std::wstring> names;
+  wchar_t name[kKeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kKeyNameBuffer;
+    const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return names;
+    if (result != ERROR_SUCCESS) CannotRead(path);
+    names.emplace_back(name, length);
+  }
 }
 
 }  // namespace assoc

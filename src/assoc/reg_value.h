@@ -5,6 +5,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "assoc/reg_file.h"
 
 namespace assoc {
 
@@ -28,5 +31,12 @@ std::optional<std::wstring> ReadRegText(HKEY root, const std::wstring& subKey, c
 
 // The text of a value's bytes when its type is REG_SZ or REG_EXPAND_SZ, up to the first NUL.
 std::optional<std::wstring> TextOfValue(const TRawValue& value);
+
+// All values of an open key, in the registry's order (a value that grows meanwhile is asked for
+// again). Raises Exception (CannotReadKey naming path) when the key cannot be read completely.
+std::vector<TRegValue> ReadKeyValues(HKEY key, const std::wstring& path);
+
+// The names of an open key's sub-keys, in the registry's order. Raises as ReadKeyValues.
+std::vector<std::wstring> ReadSubKeyNames(HKEY key, const std::wstring& path);
 
 }  // namespace assoc
