@@ -29,6 +29,7 @@
 #include "ui/message_box.h"
 #include "ui/owned_windows.h"
 #include "ui/preview_dialog.h"
+#include "ui/windows_chooser.h"
 #include "ui/shell.h"
 
 namespace {
@@ -289,33 +290,54 @@ void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association)
 
 std::wstring TFormMain::ExplorerNote() const { return FExplorerNote; }
 
-void TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
+TFormMain::TOverrideOutcome TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
   const assoc::EffectiveAssociation found = assoc::ResolveAssociation(Extention);
   ShowExplorerNote(found);
   const assoc::UserOverride what = assoc::OverrideOf(found);
-  if (!what.choice && !what.userClasses) return;
+  if (!what.choice && !what.userClasses) return TOverrideOutcome::None;
 
   const std::wstring question =
       assoc::OverrideQuestion(assoc::CurrentAccountName(), found, what, Extention, Registered);
-  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes) return;
+  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes)
+    return TOverrideOutcome::Declined;
 
   try {
     assoc::ExecuteChange(assoc::PlanRemoveUserOverride(Extention, what));
   } catch (const assoc::EChangeFailed& e) {
     if (e.Code() == ERROR_ACCESS_DENIED && e.RolledBack()) {
+      // Windows protects this choice.
+      if (Registered) return TOverrideOutcome::Protected;
       if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::OverrideProtected(what, Extention),
                              ui::BoxButtons::YesNo) == ui::mrYes)
         ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
-      return;
+      return TOverrideOutcome::Protected;
     }
     Warn(Handle(), assoc::OverrideFailed(what, Extention, e.Message()));
-    return;
+    return TOverrideOutcome::Failed;
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
-    return;
+    return TOverrideOutcome::Failed;
   }
   AssociationsChanged();
   Inform(Handle(), assoc::OverrideRemoved(what, Extention));
+  ShowExplorerNote(assoc::ResolveAssociation(Extention));
+  return TOverrideOutcome::Removed;
+}
+
+void TFormMain::OfferWindowsChoice(const std::wstring& Extention, const std::wstring& Question,
+                                   const std::wstring& FileType) {
+  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Information, Question, ui::BoxButtons::YesNo) != ui::mrYes) return;
+  if (!FileType.empty()) {
+    try {
+      assoc::ExecuteChange(assoc::PlanAddOpenWith(Extention, FileType));
+    } catch (const Exception& e) {
+      Warn(Handle(), e.Message());
+      return;
+    }
+  }
+  if (ui::OpenWindowsChooser(Handle(), Extention) == ui::ChooserOutcome::Nothing)
+    Warn(Handle(), assoc::ChooseInSettings(Extention));
+  AssociationsChanged();
   ShowExplorerNote(assoc::ResolveAssociation(Extention));
 }
 
@@ -361,7 +383,9 @@ void TFormMain::DoExtLink() {
     return;
   }
   Inform(Handle(), L"関連づけを登録しました。");
-  OfferToRemoveOverride(extension, true);
+  const TOverrideOutcome outcome = OfferToRemoveOverride(extension, true);
+  if (assoc::NeedsWindowsChoice(assoc::ResolveAssociation(extension), outcome == TOverrideOutcome::Protected))
+    OfferWindowsChoice(extension, assoc::WindowsChoiceQuestion(extension), assoc::FileTypeKeyOf(extension));
 }
 
 void TFormMain::DoExtUnlink() {
@@ -433,8 +457,8 @@ void TFormMain::ShowRecord(const std::wstring& extension, const std::wstring& co
   EditIconFile.SetText(icon.IconFile);
   EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
   DrawIconPreview(icon.IconFile, icon.IconIndex);
-  ShowExplorerNote(assoc::HasUserRecords(extension) ? assoc::ResolveAssociation(extension)
-                                                    : assoc::EffectiveAssociation{});
+  ShowExplorerNote(assoc::ExplorerMayDiffer(extension) ? assoc::ResolveAssociation(extension)
+                                                       : assoc::EffectiveAssociation{});
 }
 
 void TFormMain::ActionHelpShowExecute() { ui::Application::Instance().HelpContents(Handle()); }
@@ -471,8 +495,12 @@ void TFormMain::StepThroughHistory(bool Redo) {
     return;
   }
   if (!Preview(move->Question, move->Plan)) return;
-  Apply([&](const assoc::TProgress& progress) { assoc::ApplyHistoryMove(*move, progress); },
-        Redo ? assoc::texts::kRedone : assoc::texts::kUndone);
+  if (!Apply([&](const assoc::TProgress& progress) { assoc::ApplyHistoryMove(*move, progress); },
+             Redo ? assoc::texts::kRedone : assoc::texts::kUndone))
+    return;
+  // A choice the change had removed can come back only through Windows.
+  if (!Redo && move->Entry.ChoiceLost)
+    OfferWindowsChoice(move->Entry.Subject, assoc::ChooseAgainQuestion(move->Entry.Subject), L"");
 }
 
 void TFormMain::ActionFileRestoreExecute() {
@@ -512,7 +540,7 @@ bool TFormMain::Preview(const std::wstring& Question, const assoc::TChangePlan& 
                                             preview.Lines}) == IDYES;
 }
 
-void TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done) {
+bool TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done) {
   // What the note said about the extension may no longer hold.
   ShowExplorerNote({});
   bool failed = false;
@@ -542,6 +570,7 @@ void TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change
   } else {
     Inform(Handle(), message);
   }
+  return !failed;
 }
 
 void TFormMain::ActionAssocListExecute() {

@@ -15,6 +15,7 @@ constexpr LabelRow kLabels[] = {
     {AssocSource::UserChoice, false, L"選択先なし"},
     {AssocSource::UserClasses, true, L"利用者のクラス"},
     {AssocSource::UserClasses, false, L"利用者のクラス"},
+    {AssocSource::WindowsDefault, true, L"Windows の既定"},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "assoc/enforced_types.h"
 #include "assoc/safety.h"
 #include "common/handles.h"
 
@@ -129,6 +130,13 @@ EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
 
   if (KeyExists(HKEY_CURRENT_USER, kFileExts + ext)) result.choice = ReadChoice(ext);
   result.userClassesFileType = DefaultText(HKEY_CURRENT_USER, kClasses + ext);
+  if (result.choice.progId.empty() && IsEnforcedHere(ext)) {
+    // Explorer takes no classic record of this extension: without a choice, Windows decides.
+    result.source = AssocSource::WindowsDefault;
+    result.fileTypeExists = true;
+    result.differs = true;
+    return result;
+  }
   if (!result.choice.progId.empty()) {
     result.source = AssocSource::UserChoice;
     result.fileType = result.choice.progId;
@@ -158,6 +166,21 @@ bool HasUserRecords(std::wstring_view extension) {
   if (!IsExtensionKeyName(extension)) return false;
   const std::wstring ext(extension);
   return KeyExists(HKEY_CURRENT_USER, kFileExts + ext) || KeyExists(HKEY_CURRENT_USER, kClasses + ext);
+}
+
+bool ExplorerMayDiffer(std::wstring_view extension) {
+  return HasUserRecords(extension) || (IsExtensionKeyName(extension) && IsEnforcedHere(extension));
+}
+
+bool IsChoiceProtected(std::wstring_view extension) {
+  if (!IsExtensionKeyName(extension)) return false;
+  for (const wchar_t* name : kChoiceKeys) {
+    const std::wstring path = kFileExts + std::wstring(extension) + L"\\" + name;
+    common::UniqueHKey key;
+    const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE | DELETE, key.put());
+    if (result == ERROR_ACCESS_DENIED) return true;
+  }
+  return false;
 }
 
 std::wstring ProgramOfCommand(std::wstring_view command) {

@@ -19,6 +19,7 @@ enum class AssocSource {
   UserChoice,      // HKCU\...\Explorer\FileExts\<ext>\UserChoiceLatest or \UserChoice
   UserClasses,     // HKCU\Software\Classes
   MachineClasses,  // HKLM\Software\Classes
+  WindowsDefault,  // an enforced extension without a choice: Windows' own default app
 };
 
 // The per-user choice of an extension as found (UserChoiceLatest wins over UserChoice).
@@ -47,8 +48,11 @@ struct EffectiveAssociation {
   bool differs = false;
 };
 
-// What Explorer will use for extension (with its leading "."). The empty extension, one without
-// its leading "." and one holding "\" or a NUL have no records: source None, everything empty.
+// What Explorer will use for extension (with its leading "."). For an enforced extension
+// (IsEnforcedHere) without a choice of the user, Windows' own default app: source WindowsDefault,
+// no file type, differs true, whatever the classic and per-user class records say. The empty
+// extension, one without its leading "." and one holding "\" or a NUL have no records: source
+// None, everything empty.
 // Opens keys for reading only; never raises.
 EffectiveAssociation ResolveAssociation(std::wstring_view extension);
 
@@ -56,6 +60,15 @@ EffectiveAssociation ResolveAssociation(std::wstring_view extension);
 // that Explorer follows the classic records and ResolveAssociation would say so (differs false).
 // Two key opens: callers that only want to know about overrides ask this first.
 bool HasUserRecords(std::wstring_view extension);
+
+// False when Explorer surely follows the classic records of extension: no per-user records
+// (HasUserRecords) and an extension whose association Windows does not enforce here.
+bool ExplorerMayDiffer(std::wstring_view extension);
+
+// True when Windows protects the user's choice of extension: its UserChoice or UserChoiceLatest
+// key exists and cannot be opened with the rights to change or remove it (Windows refuses them
+// to programs other than its own). Changes nothing; never raises.
+bool IsChoiceProtected(std::wstring_view extension);
 
 // The program a command line starts: the text between its opening quotation mark and the next
 // one, or, unquoted, the text before its first blank (the whole command when it has none).

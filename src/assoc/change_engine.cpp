@@ -162,6 +162,17 @@ TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride w
   return plan;
 }
 
+TChangePlan PlanAddOpenWith(const std::wstring& extension, const std::wstring& fileType) {
+  TChangePlan plan;
+  plan.Operation = TChangeOperation::AddOpenWith;
+  plan.Subject = extension;
+  if (!IsExtensionKeyName(extension) || fileType.empty()) return plan;
+  TPlanBuilder builder(plan);
+  builder.SetValue(std::wstring(paths::kClassesRootPath) + L"\\" + extension + L"\\OpenWithProgids", fileType,
+                   REG_NONE, {});
+  return plan;
+}
+
 TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation, const TTick& tick) {
   return PlanOfFile(path, operation, common::ExtractFileName(path), tick);
 }

@@ -35,6 +35,10 @@ TChangePlan PlanUnlink(const std::wstring& extension, TLinkExtention::TUnlinkRes
 // HKEY_CURRENT_USER\Software\Classes\<ext>, each with its sub-keys. Reads only.
 TChangePlan PlanRemoveUserOverride(const std::wstring& extension, UserOverride what);
 
+// The plan that offers fileType for extension in Windows' list of programs: a REG_NONE value
+// named fileType, without data, in HKEY_CLASSES_ROOT\<ext>\OpenWithProgids. Reads only.
+TChangePlan PlanAddOpenWith(const std::wstring& extension, const std::wstring& fileType);
+
 // The plan that makes the registry hold what the registry file at path says (a restore, or an
 // import). Raises Exception naming the file before anything is written: larger than
 // kLargestRegistryFile, unreadable, a line that does not parse, or a key the policy refuses

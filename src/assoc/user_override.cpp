@@ -18,6 +18,7 @@ UserOverride OverrideOf(const EffectiveAssociation& a) {
 }
 
 std::wstring WhatExplorerDoes(const EffectiveAssociation& a) {
+  if (a.source == AssocSource::WindowsDefault) return L"Windows の既定のアプリで開きます";
   if (!a.fileTypeExists) return L"開くとき、使うプログラムを利用者に尋ねます";
   if (!a.program.empty()) return L"「" + a.program + L"」で開きます";
   return L"ファイルタイプ「" + a.fileType + L"」で開きます";
@@ -26,6 +27,8 @@ std::wstring WhatExplorerDoes(const EffectiveAssociation& a) {
 std::wstring ExplorerNoteText(const EffectiveAssociation& a) {
   // The source leads, so that a long program path cut at the end leaves it readable.
   if (!a.differs) return {};
+  if (a.source == AssocSource::WindowsDefault)
+    return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
   return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(a) + L"。";
 }
 
@@ -55,6 +58,28 @@ std::wstring OverrideProtected(const UserOverride& what, const std::wstring& ext
 
 std::wstring OverrideFailed(const UserOverride& what, const std::wstring& extension, const std::wstring& reason) {
   return OverrideName(what, extension) + L"を削除できませんでした。\n" + reason;
+}
+
+bool NeedsWindowsChoice(const EffectiveAssociation& found, bool choiceProtected) {
+  return found.source == AssocSource::WindowsDefault || choiceProtected;
+}
+
+std::wstring WindowsChoiceQuestion(const std::wstring& extension) {
+  return L"拡張子「" + extension +
+         L"」の関連づけを登録しましたが、エクスプローラーはこの拡張子に、Windows で選んだアプリだけを使います。"
+         L"登録したプログラムで開くには、Windows でそのプログラムを選んで下さい。\n"
+         L"「Windows で選ぶ」を行いますか？（このプログラムを Windows の候補に加えてから、Windows の選択画面を開きます。）";
+}
+
+std::wstring ChooseAgainQuestion(const std::wstring& extension) {
+  return L"元に戻した変更では、拡張子「" + extension +
+         L"」の利用者の選択を削除していました。利用者の選択は Windows でしか設定し直せません。\n"
+         L"「Windows で選ぶ」で、Windows の選択画面を開きますか？";
+}
+
+std::wstring ChooseInSettings(const std::wstring& extension) {
+  return L"Windows の選択画面を開けませんでした。Windows の「設定」の「アプリ」→「既定のアプリ」で、拡張子「" + extension +
+         L"」を開くアプリを選んで下さい。";
 }
 
 std::wstring CurrentAccountName() {

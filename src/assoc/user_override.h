@@ -43,6 +43,18 @@ std::wstring OverrideRemoved(const UserOverride& what, const std::wstring& exten
 std::wstring OverrideProtected(const UserOverride& what, const std::wstring& extension);
 std::wstring OverrideFailed(const UserOverride& what, const std::wstring& extension, const std::wstring& reason);
 
+// True when Explorer will not use what a register wrote until the user picks the program in
+// Windows: an enforced extension without a choice (Windows' default app decides), or a choice
+// that Windows protects from removal.
+bool NeedsWindowsChoice(const EffectiveAssociation& found, bool choiceProtected);
+
+// The information after such a register, offering 「Windows で選ぶ」; the offer after an undo
+// that could not write back a choice it had removed; and what to do by hand when neither
+// Windows' chooser nor its settings open.
+std::wstring WindowsChoiceQuestion(const std::wstring& extension);
+std::wstring ChooseAgainQuestion(const std::wstring& extension);
+std::wstring ChooseInSettings(const std::wstring& extension);
+
 // The name of the account whose HKEY_CURRENT_USER this process sees (an elevation with another
 // administrator's credentials sees that administrator's); empty when it cannot be read.
 std::wstring CurrentAccountName();

@@ -30,4 +30,6 @@ WindowsVersion RunningWindowsVersion() {
   return version;
 }
 
+common::Seam<WindowsVersion()> ExplorerWindowsVersion(&RunningWindowsVersion);
+
 }  // namespace assoc

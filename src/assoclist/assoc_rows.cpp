@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "assoc/assoc_labels.h"
+#include "assoc/enforced_types.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/cell_text.h"
 #include "common/handles.h"
@@ -56,11 +57,11 @@ class PerUserRecords {
       : choices_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts")),
         classes_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Classes")) {}
 
-  // False when Explorer surely follows the classic record of extension (assoc::HasUserRecords
+  // False when Explorer surely follows the classic record of extension (assoc::ExplorerMayDiffer
   // from the two listings).
   bool MayDecide(std::wstring_view extension) const {
     const std::wstring folded = FoldCase(extension);
-    return choices_.contains(folded) || classes_.contains(folded);
+    return choices_.contains(folded) || classes_.contains(folded) || assoc::IsEnforcedHere(extension);
   }
 
  private:
@@ -168,6 +169,7 @@ class RowReader {
 
 std::wstring ExplorerCell(const assoc::EffectiveAssociation& association) {
   if (!association.differs) return {};
+  if (association.source == assoc::AssocSource::WindowsDefault) return assoc::SourceLabel(association);
   return assoc::SourceLabel(association) + std::wstring(L"：") +
          CellText(association.program.empty() ? association.fileType : association.program);
 }

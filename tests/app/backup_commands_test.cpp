@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "assoc/assoc_texts.h"
 #include "assoc/change_history.h"
+#include "assoc/user_override.h"
 #include "assoc/shell_assoc.h"
 #include "resource.h"
 
@@ -157,12 +158,14 @@ TEST_F(BackupCommandsTest, UndoLeavesTheUsersChoiceAloneAndSaysWhenItCannotComeB
   Register(L"tvr");
   ASSERT_EQ(boxes.Take().size(), 4u);
   ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
-  boxes.Then(ui::mrYes).Then(ui::mrOk);
+  // After the undo, Windows' chooser is offered for the choice.
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrNo);
   form->ActionFileUndoExecute();
   const auto shown = boxes.Take();
-  ASSERT_EQ(shown.size(), 2u);
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_NE(shown[0].text.find(L"Windows でしか設定し直せません"), std::wstring::npos)
       << testing::PrintToString(shown[0].text);
+  EXPECT_EQ(shown[2].text, assoc::ChooseAgainQuestion(L".tvr"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
   Undo();
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));

@@ -9,6 +9,7 @@
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
 #include "ui/shell.h"
+#include "ui/windows_chooser.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ TEST_F(ExplorerOverrideTest, DeleteOffersToRemoveAChoiceThatStillOpensTheExtensi
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
 }
 
-TEST_F(ExplorerOverrideTest, ARefusedRemovalOffersWindowsOwnSettingsAndChangesNothingElse) {
+TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterARegisterOffersWindowsOwnChooser) {
   ChooseViewer();
   // Windows refuses to remove a protected choice.
   std::vector<std::wstring> asked;
@@ -180,28 +181,51 @@ TEST_F(ExplorerOverrideTest, ARefusedRemovalOffersWindowsOwnSettingsAndChangesNo
     asked.push_back(step.Key);
     return static_cast<LONG>(ERROR_ACCESS_DENIED);
   });
-  const std::wstring refused =
-      L"利用者の選択を削除できませんでした。Windows がこの拡張子の選択を保護しているため、このソフトウェアからは"
-      L"変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
+  std::vector<std::wstring> chooser;
+  auto choose = ui::OpenWithDialogSeam.Replace([&](HWND, const std::wstring& extension) {
+    chooser.push_back(extension);
+    return S_OK;
+  });
 
   for (int answer : {ui::mrNo, ui::mrYes}) {
     boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(answer);
     Register();
     auto shown = boxes.Take();
     ASSERT_EQ(shown.size(), 4u);
-    EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
+    EXPECT_EQ(shown[3].kind, ui::BoxKind::Information);
     EXPECT_EQ(shown[3].buttons, ui::BoxButtons::YesNo);
-    EXPECT_EQ(shown[3].text, refused);
+    EXPECT_EQ(shown[3].text, assoc::WindowsChoiceQuestion(L".tvr"));
   }
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], std::wstring(L"HKEY_CURRENT_USER\\") + kFileExts + L".tvr\\UserChoice");
-  ASSERT_EQ(shellCalls_.size(), 1u) << "only Yes opens the settings";
-  EXPECT_EQ(shellCalls_[0].verb, L"open");
-  EXPECT_EQ(shellCalls_[0].file, L"ms-settings:defaultapps");
-  EXPECT_EQ(notices_, 1) << "the first registration was announced; the second found every value already "
-                             "written, and the refused removals changed nothing";
-  // The registration stands.
+  EXPECT_EQ(chooser, std::vector<std::wstring>{L".tvr"}) << "only はい opens Windows' chooser";
+  EXPECT_TRUE(shellCalls_.empty());
+  // The program is offered in Windows' list; the registration stands, and so does the choice.
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L".tvr\\OpenWithProgids", L"tvrFile").type, REG_NONE);
   EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L".tvr").text, L"tvrFile");
+  EXPECT_TRUE(ChoiceExists());
+}
+
+TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterADeleteOffersWindowsOwnSettings) {
+  ChooseViewer();
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+  auto refuse = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+    return step.Key.find(L"\\UserChoice") == std::wstring::npos ? assoc::WriteStep.Real(step)
+                                                                  : static_cast<LONG>(ERROR_ACCESS_DENIED);
+  });
+  const std::wstring refused =
+      L"利用者の選択を削除できませんでした。Windows がこの拡張子の選択を保護しているため、このソフトウェアからは"
+      L"変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
+  form->EditExt.SetText(L"tvr");
+  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrYes);
+  form->DoExtUnlink();
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
+  EXPECT_EQ(shown[3].text, refused);
+  ASSERT_EQ(shellCalls_.size(), 1u);
+  EXPECT_EQ(shellCalls_[0].file, L"ms-settings:defaultapps");
+  EXPECT_TRUE(ChoiceExists());
 }
 
 TEST_F(ExplorerOverrideTest, AnotherFailureIsReportedWithTheSystemsText) {

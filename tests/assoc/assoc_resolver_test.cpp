@@ -4,10 +4,15 @@
 #include "assoc/assoc_resolver.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
+#include "assoc/assoc_labels.h"
+#include "assoc/user_override.h"
+#include "assoc/windows_version.h"
+#include "common/handles.h"
 #include "support/registry_sandbox.h"
 
 namespace {
@@ -174,6 +179,76 @@ TEST_F(ResolverDetailTest, ExtensionsThatNameNoKeyReadNothing) {
     EXPECT_EQ(a.source, AssocSource::None) << testing::PrintToString(extension);
     EXPECT_TRUE(a.classicFileType.empty()) << testing::PrintToString(extension);
   }
+}
+
+TEST(EnforcedExtensions, ExplorerUsesOnlyTheChoiceAndOtherwiseWindowsDefaultAppFromWindows8On) {
+  struct EnforcedCase {
+    const char* what;
+    assoc::WindowsVersion version;
+    const wchar_t* extension;
+    std::vector<Write> state;
+    AssocSource source;
+    std::wstring label;
+    std::wstring note;
+  };
+  const std::wstring windowsDefault =
+      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
+  const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
+                                  {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
+  auto with = [&](std::vector<Write> more) {
+    more.insert(more.begin(), pdf.begin(), pdf.end());
+    return more;
+  };
+  const EnforcedCase cases[] = {
+      {"an enforced extension with classic records only", {10, 0}, L".pdf", pdf, AssocSource::WindowsDefault,
+       L"Windows の既定", windowsDefault},
+      {"letter case aside", {10, 0}, L".PDF", pdf, AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"the user's classes do not count either", {6, 2}, L".pdf", with({{User, L".pdf", L"", L"abcFile"}}),
+       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"a choice decides as before", {10, 0}, L".pdf",
+       with({{Choice, L".pdf\\UserChoice", L"ProgId", L"abcFile"}, {Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
+       AssocSource::UserChoice, L"", L""},
+      {"Windows 7 follows the classic records", {6, 1}, L".pdf", pdf, AssocSource::MachineClasses, L"", L""},
+      {"an extension that is not enforced", {10, 0}, L".abc", kClassic, AssocSource::MachineClasses, L"", L""},
+  };
+  for (const EnforcedCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
+    auto version = assoc::ExplorerWindowsVersion.Replace([&] { return c.version; });
+    Apply(c.state);
+    EXPECT_EQ(assoc::ExplorerMayDiffer(c.extension), c.source != AssocSource::MachineClasses);
+    const auto a = assoc::ResolveAssociation(c.extension);
+    EXPECT_EQ(a.source, c.source);
+    EXPECT_EQ(a.differs, c.source == AssocSource::WindowsDefault);
+    EXPECT_EQ(std::wstring(assoc::SourceLabel(a)) == L"Windows の既定", c.label == L"Windows の既定");
+    if (c.source != AssocSource::UserChoice) {
+      EXPECT_EQ(assoc::ExplorerNoteText(a), c.note);
+    }
+    EXPECT_EQ(assoc::NeedsWindowsChoice(a, false), c.source == AssocSource::WindowsDefault);
+  }
+}
+
+TEST(ProtectedChoices, AreThoseWindowsWillNotLetThisProgramChangeOrRemove) {
+  testsupport::RegistrySandbox sandbox;
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".pdf\\UserChoice", L"ProgId", REG_SZ, L"Reader");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".txt\\UserChoice", L"ProgId", REG_SZ, L"Editor");
+  EXPECT_FALSE(assoc::IsChoiceProtected(L".pdf"));
+  // What Windows' driver does to other programs: reading is allowed, changing is not.
+  {
+    common::UniqueHKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kFileExts) + L".pdf\\UserChoice").c_str(), 0,
+                            KEY_ALL_ACCESS, key.put()),
+              ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                     nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    LocalFree(readOnly);
+  }
+  EXPECT_TRUE(assoc::IsChoiceProtected(L".pdf"));
+  EXPECT_FALSE(assoc::IsChoiceProtected(L".txt"));
+  EXPECT_FALSE(assoc::IsChoiceProtected(L".none"));
+  EXPECT_FALSE(assoc::IsChoiceProtected(L".pdf\\UserChoice"));
 }
 
 TEST(ProgramOfCommandTest, TakesTheFirstWord) {
