@@ -150,8 +150,8 @@ TEST(HelpFile, HoldsEveryTopicOfItsContentsInJapanese) {
   std::vector<std::string> topics;
   for (auto it = std::sregex_iterator(contents->begin(), contents->end(), local); it != std::sregex_iterator(); ++it)
     topics.push_back((*it)[1]);
-  const std::vector<std::string> expected = {"overview.html", "main.html",     "iconpicker.html",
-                                             "list.html",     "settings.html", "task.html"};
+  const std::vector<std::string> expected = {"overview.html", "main.html",     "iconpicker.html", "list.html",
+                                             "windows.html",  "settings.html", "task.html"};
   EXPECT_EQ(topics, expected);
   for (const std::string& topic : topics) {
     auto page = help.Read(std::wstring(topic.begin(), topic.end()));
