@@ -97,8 +97,11 @@ class RowReader {
         break;
     }
     if (fileType && NamesKey(*fileType)) ReadFileType(*fileType, row);
-    if (perUser_.MayDecide(key))
-      row.cells[kExplorer] = ExplorerCell(assoc::ResolveAssociation(key));
+    if (perUser_.MayDecide(key)) {
+      const assoc::EffectiveAssociation association = assoc::ResolveAssociation(key);
+      row.cells[kExplorer] = ExplorerCell(
+          association, association.source == assoc::AssocSource::UserChoice && assoc::IsChoiceProtected(key));
+    }
     row.key = std::move(key);
     return row;
   }
@@ -167,11 +170,13 @@ class RowReader {
 
 }  // namespace
 
-std::wstring ExplorerCell(const assoc::EffectiveAssociation& association) {
+std::wstring ExplorerCell(const assoc::EffectiveAssociation& association, bool choiceProtected) {
   if (!association.differs) return {};
   if (association.source == assoc::AssocSource::WindowsDefault) return assoc::SourceLabel(association);
-  return assoc::SourceLabel(association) + std::wstring(L"：") +
-         CellText(association.program.empty() ? association.fileType : association.program);
+  // A choice Windows protects is marked, since only Windows can change it.
+  const std::wstring label =
+      std::wstring(assoc::SourceLabel(association)) + (choiceProtected ? L"（Windows が保護）" : L"");
+  return label + L"：" + CellText(association.program.empty() ? association.fileType : association.program);
 }
 
 std::vector<AssocRow> ReadAssociationRows() {

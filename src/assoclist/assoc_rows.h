@@ -29,9 +29,10 @@ struct AssocRow {
 
 // The cell of the last column: empty when Explorer follows the classic record (differs is
 // false); else the source label, a full-width colon and the program Explorer starts (the file
-// type when it has none), e.g. "利用者の選択：C:\x\v.exe". The label leads, so that a narrow
-// column still shows it and sorting by the column groups the rows by source.
-std::wstring ExplorerCell(const assoc::EffectiveAssociation& association);
+// type when it has none), e.g. "利用者の選択：C:\x\v.exe"; a choice Windows protects is
+// marked "利用者の選択（Windows が保護）"; Windows' default app is its label alone. The label
+// leads, so that a narrow column still shows it and sorting by the column groups the rows.
+std::wstring ExplorerCell(const assoc::EffectiveAssociation& association, bool choiceProtected = false);
 
 // The rows of every key of HKEY_CLASSES_ROOT whose name begins with ".", in the order the
 // registry lists them. Each row holds:

@@ -181,6 +181,12 @@ TEST(ExplorerCellTest, NamesTheProgramOrElseTheFileTypeWithItsSource) {
   EXPECT_EQ(assoclist::ExplorerCell(a), L"選択先なし：Viewer.abc");
   a.source = assoc::AssocSource::UserClasses;
   EXPECT_EQ(assoclist::ExplorerCell(a), L"利用者のクラス：Viewer.abc");
+  a.source = assoc::AssocSource::UserChoice;
+  a.fileTypeExists = true;
+  a.program = L"C:\\v.exe";
+  EXPECT_EQ(assoclist::ExplorerCell(a, true), L"利用者の選択（Windows が保護）：C:\\v.exe");
+  a.source = assoc::AssocSource::WindowsDefault;
+  EXPECT_EQ(assoclist::ExplorerCell(a), L"Windows の既定");
 }
 
 }  // namespace
