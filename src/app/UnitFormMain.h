@@ -13,6 +13,10 @@
 #include "ui/form.h"
 
 class TMemIniFile;
+
+// Where the error report's 送信 posts: the [CRASH] URL= of the settings file SettingFile when it
+// has one, else the address the build was given (TAVRELO_CRASH_URL); empty when neither.
+std::wstring CrashUploadUrl(const std::wstring& SettingFile);
 class TFormAssocList;
 
 // The application title: the base of the main window's caption and the title of the

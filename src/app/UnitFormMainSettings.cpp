@@ -12,6 +12,7 @@
 #include "common/field_limits.h"
 #include "common/files.h"
 #include "common/text.h"
+#include "crash/crash_handler.h"
 #include "settings/command_line.h"
 #include "settings/mem_ini_file.h"
 #include "ui/application.h"
@@ -139,8 +140,22 @@ void TFormMain::RunTask(int TaskCode, int CloseFlag) {
   }
 }
 
+std::wstring CrashUploadUrl(const std::wstring& SettingFile) {
+  if (!SettingFile.empty()) {
+    try {
+      const TMemIniFile ini(SettingFile);
+      std::wstring url = ini.GetTextValue(L"CRASH", L"URL", L"");
+      if (!url.empty()) return url;
+    } catch (...) {
+      // An unreadable file sets no address.
+    }
+  }
+  return TAVRELO_CRASH_URL;
+}
+
 void TFormMain::ApplicationIdle() {
   ui::Application::Instance().RemoveOnIdle(this);
+  crash::AnnounceEarlierReport(Handle());
   TCursorHourGlass busy;
   ExecuteSettingFile(settings::FirstArgument(GetCommandLineW()));
 }

@@ -4,21 +4,48 @@
 
 #include <memory>
 
+#include "about/app_info.h"
 #include "app/UnitFormMain.h"
+#include "assoc/backup_store.h"
+#include "assoc/change_engine.h"
 #include "assoc/windows_version.h"
 #include "common/libraries.h"
+#include "crash/crash_handler.h"
 #include "ui/application.h"
+
+namespace {
+
+// The faults no command catches go to the reporter; the errors the tool names keep its box.
+void InstallReporter(const std::unique_ptr<TFormMain>& form) {
+  crash::TCrashSettings settings;
+  settings.folder = assoc::LocalAppDataFolder() + L"\\Tavrelo\\Reports";
+  try {
+    const TkAppInfo info;
+    settings.product = info.GetInfo(TkAppInfo::aiProductName);
+    settings.version = info.GetInfo(TkAppInfo::aiFileVersion);
+  } catch (...) {
+    settings.product = kApplicationTitle;
+  }
+  settings.lastChange = &assoc::LastChangeState;
+  settings.uploadUrl = [&form] { return CrashUploadUrl(form ? form->SettingFileName() : std::wstring()); };
+  crash::Install(std::move(settings));
+  ui::Application::Instance().SetFaultHandler([](const std::wstring& what) { crash::ReportFailure(what); });
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything loads a library by name: the tool may run elevated.
   common::RestrictLibrarySearch();
   auto& app = ui::Application::Instance();
+  std::unique_ptr<TFormMain> form;
   try {
+    InstallReporter(form);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&icc);
     assoc::RunningWindowsVersion();
     app.SetTitle(kApplicationTitle);
-    auto form = std::make_unique<TFormMain>();
+    form = std::make_unique<TFormMain>();
     app.Run(*form);
   } catch (...) {
     app.HandleException();

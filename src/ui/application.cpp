@@ -1,5 +1,6 @@
 #include "ui/application.h"
 
+#include <exception>
 #include <new>
 
 #include "common/exception.h"
@@ -79,17 +80,23 @@ void Application::HandleException() noexcept {
   } catch (const Exception& e) {
     ShowException(e.Message());
   } catch (const std::bad_alloc&) {
-    ShowException(kOutOfMemoryMessage);
+    if (!ShowException(kOutOfMemoryMessage) && faultHandler_) faultHandler_(L"std::bad_alloc");
+  } catch (const std::exception& e) {
+    if (!faultHandler_) return (void)ShowException(L"");
+    const std::string what = e.what();
+    faultHandler_(L"C++ の例外 std::exception: " + std::wstring(what.begin(), what.end()));
   } catch (...) {
-    ShowException(L"");
+    if (!faultHandler_) return (void)ShowException(L"");
+    faultHandler_(L"種類のわからない C++ の例外");
   }
 }
 
-void Application::ShowException(const std::wstring& message) noexcept {
+bool Application::ShowException(const std::wstring& message) noexcept {
   try {
-    MessageBoxSeam(BoxRequest{GetActiveWindow(), BoxKind::Error, title_, ErrorBoxText(message), BoxButtons::Ok});
+    return MessageBoxSeam(BoxRequest{GetActiveWindow(), BoxKind::Error, title_, ErrorBoxText(message), BoxButtons::Ok}) != 0;
   } catch (...) {
     // Nothing is left that could show the failure.
+    return false;
   }
 }
 

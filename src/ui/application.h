@@ -44,10 +44,16 @@ class Application {
   // Runs the idle handler once, if one is installed.
   void Idle();
 
-  // Shows the exception being handled in the top-level error box. Call only inside a catch.
+  // Shows the exception being handled in the top-level error box. Call only inside a catch. An
+  // exception of a type the program does not know, or running out of memory where the box cannot
+  // be shown, goes to the fault handler when one is set.
   void HandleException() noexcept;
-  // The top-level error box: titled with the application title, stop icon, OK.
-  void ShowException(const std::wstring& message) noexcept;
+  // The top-level error box: titled with the application title, stop icon, OK. False when it
+  // could not be shown.
+  bool ShowException(const std::wstring& message) noexcept;
+  // Installs what takes the failures that are no errors of the program (see HandleException);
+  // it is told what failed and does not return.
+  void SetFaultHandler(std::function<void(const std::wstring& what)> handler) { faultHandler_ = std::move(handler); }
   // The text of the top-level error box for an exception message: a "." is appended when
   // the message is not empty and its last character's code is greater than that of ".".
   static std::wstring ErrorBoxText(std::wstring message);
@@ -63,6 +69,7 @@ class Application {
   std::wstring helpFile_;
   std::function<void()> onIdle_;
   const void* idleOwner_ = nullptr;
+  std::function<void(const std::wstring&)> faultHandler_;
 };
 
 }  // namespace ui

@@ -1,7 +1,7 @@
 #include "ui/preview_dialog.h"
 
-#include <cstddef>
-#include <cstring>
+#include "ui/dialog_template.h"
+
 
 namespace ui {
 
@@ -11,60 +11,6 @@ namespace {
 
 constexpr int kQuestionId = 100;
 constexpr int kListId = 101;
-
-// A dialog template in memory: the header, then one item after another, each on a DWORD.
-class DialogTemplate {
- public:
-  DialogTemplate(const std::wstring& title, short width, short height) {
-    DLGTEMPLATE header{};
-    header.style = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    header.cx = width;
-    header.cy = height;
-    Append(&header, sizeof header);
-    Word(0);  // no menu
-    Word(0);  // the standard dialog class
-    Text(title);
-    Word(9);
-    Text(L"MS Shell Dlg");
-    countAt_ = offsetof(DLGTEMPLATE, cdit);
-  }
-
-  void Item(const wchar_t* windowClass, const std::wstring& text, int id, DWORD style, short x, short y, short cx,
-            short cy) {
-    Align();
-    DLGITEMTEMPLATE item{};
-    item.style = style | WS_CHILD | WS_VISIBLE;
-    item.x = x;
-    item.y = y;
-    item.cx = cx;
-    item.cy = cy;
-    item.id = static_cast<WORD>(id);
-    Append(&item, sizeof item);
-    Text(windowClass);
-    Text(text);
-    Word(0);  // no creation data
-    WORD count;
-    std::memcpy(&count, bytes_.data() + countAt_, sizeof count);
-    ++count;
-    std::memcpy(bytes_.data() + countAt_, &count, sizeof count);
-  }
-
-  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data()); }
-
- private:
-  void Append(const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    bytes_.insert(bytes_.end(), p, p + size);
-  }
-  void Word(WORD w) { Append(&w, sizeof w); }
-  void Text(const std::wstring& text) { Append(text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
-  void Align() {
-    while (bytes_.size() % 4) bytes_.push_back(0);
-  }
-
-  std::vector<char> bytes_;
-  size_t countAt_ = 0;
-};
 
 struct DialogData {
   const PreviewRequest* request;
@@ -100,7 +46,7 @@ std::wstring PreviewListText(const PreviewRequest& request) {
 }
 
 int ShowRealPreview(const PreviewRequest& request) {
-  DialogTemplate dialog(request.title, 340, 220);
+  DialogTemplate dialog(request.title, 340, 220, 0);
   dialog.Item(L"STATIC", L"", kQuestionId, SS_LEFT | SS_NOPREFIX, 7, 7, 326, 40);
   dialog.Item(L"EDIT", L"", kListId,
               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_BORDER |

@@ -1,0 +1,25 @@
+#pragma once
+// Where reports are kept: %LOCALAPPDATA%\Tavrelo\Reports\<yyyymmdd-hhmmss-fff>.txt and .dmp, the
+// newest twenty of them.
+
+#include <windows.h>
+
+#include <string>
+
+namespace crash {
+
+// How many reports are kept.
+inline constexpr size_t kReportsKept = 20;
+
+// Writes report (UTF-8, CR LF) as "<stamp>.txt" into folder (created when missing) and a
+// minidump of this process (normal, with thread information and the exception, when given) as
+// "<stamp>.dmp", then removes all but the newest kReportsKept reports. Answers the text file's
+// path; empty when it could not be written. Never raises.
+std::wstring WriteReport(const std::wstring& folder, const std::wstring& report, DWORD threadId,
+                         EXCEPTION_POINTERS* exception);
+
+// The newest report in folder that has not been announced yet (its path), once: the next call
+// answers nothing until a newer report comes. Nothing when there is none.
+std::wstring ReportToAnnounce(const std::wstring& folder);
+
+}  // namespace crash

@@ -1,0 +1,296 @@
+// The error report: each kind of fault, raised in a child process, leaves a report with every
+// section and a minidump that opens; an error the tool names keeps the application's error box;
+// the dialog's buttons copy, save, mail and send the report.
+#include <winsock2.h>
+#include <windows.h>
+#include <dbghelp.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/handles.h"
+#include "common/text.h"
+#include "crash/crash_dialog.h"
+#include "crash/crash_report.h"
+#include "crash/crash_texts.h"
+#include "crash/crash_upload.h"
+#include "support/temp_files.h"
+#include "support/ui_doubles.h"
+#include "ui/application.h"
+#include "ui/file_dialog.h"
+#include "ui/shell.h"
+
+namespace {
+
+// The child program, built beside the test.
+std::wstring ChildPath() {
+  const std::wstring self = common::ModuleFileName();
+  return self.substr(0, self.rfind(L'\\')) + L"\\crash_child.exe";
+}
+
+// Runs the child with folder and kind; answers its exit code (or -1 when it did not end in time).
+DWORD RunChild(const std::wstring& folder, const std::wstring& kind) {
+  std::wstring commandLine = L"\"" + ChildPath() + L"\" \"" + folder + L"\" " + kind;
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return static_cast<DWORD>(-2);
+  common::UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+  if (WaitForSingleObject(child.get(), 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(child.get(), 1);
+    return static_cast<DWORD>(-1);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(child.get(), &code);
+  return code;
+}
+
+std::vector<std::wstring> FilesEnding(const std::wstring& folder, const std::wstring& suffix) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& name : testsupport::FolderEntries(folder))
+    if (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix) found.push_back(name);
+  return found;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(size, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
+}
+
+// The exception code a minidump holds, read back with the system's reader; 0 when it has none.
+// threads receives how many threads it lists.
+DWORD DumpedException(const std::wstring& path, ULONG& threads) {
+  threads = 0;
+  common::UniqueFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 0;
+  common::UniqueKernelHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) return 0;
+  void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+  if (!base) return 0;
+  DWORD code = 0;
+  MINIDUMP_DIRECTORY* directory = nullptr;
+  void* stream = nullptr;
+  ULONG size = 0;
+  if (MiniDumpReadDumpStream(base, ThreadListStream, &directory, &stream, &size) && stream)
+    threads = static_cast<MINIDUMP_THREAD_LIST*>(stream)->NumberOfThreads;
+  if (MiniDumpReadDumpStream(base, ExceptionStream, &directory, &stream, &size) && stream)
+    code = static_cast<MINIDUMP_EXCEPTION_STREAM*>(stream)->ExceptionRecord.ExceptionCode;
+  UnmapViewOfFile(base);
+  return code;
+}
+
+TEST(CrashReport, EachKindOfFaultLeavesAReportWithEverySectionAndAMinidump) {
+  struct Case {
+    const wchar_t* kind;
+    DWORD code;
+    const wchar_t* where;  // the function, or the module, the stack names
+    const wchar_t* detail;  // a line the exception section holds
+  };
+  const Case cases[] = {
+      {L"av-read", EXCEPTION_ACCESS_VIOLATION, L"#0 ", L"アクセス: 読み取り 0000000000000000"},
+      {L"av-write", EXCEPTION_ACCESS_VIOLATION, L"#0 ", L"アクセス: 書き込み 0000000000000000"},
+      // Inside a window procedure, which Wine and 64-bit Windows would swallow.
+      {L"window", EXCEPTION_ACCESS_VIOLATION, L"DispatchMessageW", L"アクセス: 読み取り"},
+      {L"stack-overflow", EXCEPTION_STACK_OVERFLOW, L"#63 ", L"スタック オーバーフロー"},
+      {L"unknown-cpp", crash::kUnknownCppException, L"crash_child.exe+0x", L"種類のわからない C++ の例外"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.kind)));
+    testsupport::TempFolder folder;
+    const std::wstring reports = folder / L"Reports";
+    EXPECT_EQ(RunChild(reports, c.kind), 0xE0545643u);
+    const auto texts = FilesEnding(reports, L".txt"), dumps = FilesEnding(reports, L".dmp");
+    ASSERT_EQ(texts.size(), 1u);
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(texts[0].substr(0, 19), dumps[0].substr(0, 19));
+    const std::wstring report = FromUtf8(testsupport::ReadBytes(reports + L"\\" + texts[0]));
+    for (const wchar_t* heading : {L"== 一般 ==", L"== 例外 ==", L"== 呼び出し履歴 ==", L"== ほかのスレッド ==",
+                                   L"== モジュール ==", L"== プロセス ==", L"== レジスタ ==", L"== コード ==",
+                                   L"== 最後の変更 =="})
+      EXPECT_NE(report.find(heading), std::wstring::npos) << testing::PrintToString(std::wstring(heading));
+    EXPECT_NE(report.find(c.detail), std::wstring::npos) << testing::PrintToString(report.substr(0, 1500));
+    // The faulting frame lies in the child's own code: its module and offset (the release build
+    // carries no symbols for it), whatever else the stack shows.
+    const size_t stack = report.find(L"== 呼び出し履歴 ==");
+    EXPECT_NE(report.find(L"crash_child.exe+0x", stack), std::wstring::npos);
+    EXPECT_NE(report.find(c.where, stack), std::wstring::npos) << testing::PrintToString(report.substr(stack, 800));
+    const size_t module = report.find(L"モジュール: ");
+    EXPECT_NE(module, std::wstring::npos);
+    EXPECT_EQ(report.find(L"モジュール: crash_child.exe+0x"), module);
+    EXPECT_NE(report.find(L"最後の変更はありません。"), std::wstring::npos);
+    EXPECT_NE(report.find(L"RIP="), std::wstring::npos);
+    EXPECT_NE(report.find(L"\r\n"), std::wstring::npos) << "lines end in CR LF";
+    ULONG threads = 0;
+    const DWORD dumped = DumpedException(reports + L"\\" + dumps[0], threads);
+    EXPECT_GE(threads, 1u) << "the minidump opens and lists the threads";
+    if (c.code != crash::kUnknownCppException) {
+      EXPECT_EQ(dumped, c.code);
+    }
+  }
+}
+
+TEST(CrashReport, AnErrorTheToolNamesKeepsTheApplicationsErrorBox) {
+  testsupport::TempFolder folder;
+  EXPECT_EQ(RunChild(folder.Path(), L"named"), 0u);
+  EXPECT_EQ(FilesEnding(folder.Path(), L".txt"), std::vector<std::wstring>{L"errorbox.txt"}) << "no report";
+  EXPECT_TRUE(FilesEnding(folder.Path(), L".dmp").empty());
+  const std::string box = testsupport::ReadBytes(folder / L"errorbox.txt");
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(box.data()), box.size() / 2),
+            ui::Application::ErrorBoxText(L"ファイル C:\\x.ini は開けません。"));
+}
+
+TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {
+  EXPECT_TRUE(crash::IsAllowedUploadUrl(L"https://reports.example/upload"));
+  EXPECT_TRUE(crash::IsAllowedUploadUrl(L"http://127.0.0.1:8080/r"));
+  EXPECT_TRUE(crash::IsAllowedUploadUrl(L"http://localhost/r"));
+  EXPECT_FALSE(crash::IsAllowedUploadUrl(L"http://reports.example/upload"));
+  EXPECT_FALSE(crash::IsAllowedUploadUrl(L"ftp://127.0.0.1/r"));
+  EXPECT_FALSE(crash::IsAllowedUploadUrl(L"not an address"));
+}
+
+// A one-request HTTP server on 127.0.0.1: it keeps what it received and answers "200 受け付けました".
+class LocalServer {
+ public:
+  LocalServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 1);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~LocalServer() {
+    closesocket(listener_);
+    if (thread_.joinable()) thread_.join();
+    WSACleanup();
+  }
+  std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/report"; }
+  const std::string& Received() {
+    if (thread_.joinable()) thread_.join();
+    return received_;
+  }
+
+ private:
+  void Serve() {
+    SOCKET client = accept(listener_, nullptr, nullptr);
+    if (client == INVALID_SOCKET) return;
+    DWORD timeout = 20000;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    size_t expected = std::string::npos;
+    char buffer[65536];
+    for (;;) {
+      const int got = recv(client, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      received_.append(buffer, got);
+      const size_t end = received_.find("\r\n\r\n");
+      if (end != std::string::npos && expected == std::string::npos) {
+        const size_t at = received_.find("Content-Length: ");
+        expected = end + 4 + (at < end ? std::stoul(received_.substr(at + 16)) : 0);
+      }
+      if (received_.size() >= expected) break;
+    }
+    const std::string body = "受け付けました";
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                               "\r\nConnection: close\r\n\r\n" + body;
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    closesocket(client);
+  }
+
+  SOCKET listener_ = INVALID_SOCKET;
+  unsigned short port_ = 0;
+  std::string received_;
+  std::thread thread_;
+};
+
+TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
+  testsupport::TempFolder folder;
+  const std::wstring reportPath = folder / L"20261210-101010-100.txt";
+  testsupport::WriteBytes(reportPath, crash::ReportBytes(L"== 一般 ==\nreport body\n"));
+  testsupport::WriteBytes(folder / L"20261210-101010-100.dmp", std::string("MDMP-bytes\0\1", 12));
+  LocalServer server;
+  crash::TCrashDialogRequest request{L"予期しないエラーです。", L"== 一般 ==\nreport body\n", reportPath, server.Url()};
+
+  testsupport::BoxScript boxes;
+  boxes.Then(ui::mrOk).Then(ui::mrOk).Then(ui::mrOk);
+  testsupport::FileDialogScript dialogs;
+  const std::wstring saved = folder / L"saved.txt";
+  dialogs.Then(saved);
+  std::vector<ui::ShellRequest> shell;
+  auto recordShell = ui::ShellExecuteSeam.Replace([&](const ui::ShellRequest& r) { shell.push_back(r); });
+  // No MAPI mail program here: the shell's mailto: address is used.
+  int mapiAsked = 0;
+  auto noMapi = crash::MapiMailSeam.Replace([&](HWND, const crash::TCrashDialogRequest&) {
+    ++mapiAsked;
+    return false;
+  });
+
+  testsupport::DialogView view;
+  bool closed = false;
+  testsupport::WindowDriver user(testsupport::WindowCaptioned(crash::texts::kDialogTitle), [&](HWND dialog) {
+    view = testsupport::ReadDialog(dialog);
+    for (int button : {crash::kCopyButton, crash::kSaveButton, crash::kMailButton, crash::kSendButton})
+      SendMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    closed = testsupport::PressAndConfirm(dialog, crash::kExitButton, 10000);
+  });
+  EXPECT_EQ(crash::ShowRealCrashDialog(request), crash::TCrashAnswer::Exit);
+  ASSERT_TRUE(user.Wait());
+  EXPECT_TRUE(closed);
+
+  std::vector<std::wstring> captions;
+  for (const auto& b : view.buttons) captions.push_back(b.caption);
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"コピー(&C)", L"保存(&S)...", L"メールで送る(&M)...", L"送信(&W)",
+                                                 L"再起動(&R)", L"終了(&X)"}));
+  // Copy: the report on the clipboard.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  const auto* text = static_cast<const wchar_t*>(GetClipboardData(CF_UNICODETEXT));
+  EXPECT_EQ(std::wstring(text ? text : L""), L"== 一般 ==\r\nreport body\r\n");
+  CloseClipboard();
+  // Save: the report in the chosen file.
+  EXPECT_EQ(testsupport::ReadBytes(saved), crash::ReportBytes(request.report));
+  // Mail: the mail program through the shell, naming the report to attach.
+  EXPECT_EQ(mapiAsked, 1);
+  ASSERT_EQ(shell.size(), 1u);
+  EXPECT_EQ(shell[0].file, crash::MailtoAddress(request));
+  EXPECT_EQ(shell[0].file.rfind(L"mailto:?subject=", 0), 0u);
+  // Send: both parts arrived, and the server's answer was shown.
+  const std::string& received = server.Received();
+  EXPECT_EQ(received.rfind("POST /report HTTP/1.1", 0), 0u);
+  EXPECT_NE(received.find("multipart/form-data; boundary="), std::string::npos);
+  EXPECT_NE(received.find("name=\"report\""), std::string::npos);
+  EXPECT_NE(received.find(crash::ReportBytes(request.report)), std::string::npos);
+  EXPECT_NE(received.find(std::string("MDMP-bytes\0\1", 12)), std::string::npos);
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].text, crash::texts::kCopied);
+  EXPECT_EQ(shown[1].text, crash::texts::kSaved);
+  EXPECT_EQ(shown[2].text, std::wstring(crash::texts::kSent) + L"\n200 受け付けました");
+}
+
+TEST(CrashDialog, WithoutAnAddressThereIsNoSendButton) {
+  crash::TCrashDialogRequest request{L"予期しないエラーです。", L"report", L"", L""};
+  testsupport::DialogView view;
+  testsupport::WindowDriver user(testsupport::WindowCaptioned(crash::texts::kDialogTitle), [&](HWND dialog) {
+    view = testsupport::ReadDialog(dialog);
+    testsupport::PressAndConfirm(dialog, crash::kRestartButton, 10000);
+  });
+  EXPECT_EQ(crash::ShowRealCrashDialog(request), crash::TCrashAnswer::Restart);
+  ASSERT_TRUE(user.Wait());
+  for (const auto& b : view.buttons) EXPECT_NE(b.caption, L"送信(&W)");
+  ASSERT_FALSE(view.texts.empty());
+  EXPECT_EQ(view.texts.front(), L"予期しないエラーです。");
+}
+
+}  // namespace
