@@ -52,7 +52,19 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
+bool RealWriteMinidump(const std::wstring& path, DWORD threadId, EXCEPTION_POINTERS* exception) {
+  common::UniqueFileHandle dump(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!dump) return false;
+  MINIDUMP_EXCEPTION_INFORMATION info{threadId, exception, FALSE};
+  return MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dump.get(),
+                           static_cast<MINIDUMP_TYPE>(MiniDumpNormal | MiniDumpWithThreadInfo),
+                           exception ? &info : nullptr, nullptr, nullptr) != FALSE;
+}
+
 }  // namespace
+
+common::Seam<bool(const std::wstring&, DWORD, EXCEPTION_POINTERS*)> WriteMinidump(&RealWriteMinidump);
 
 std::wstring WriteReport(const std::wstring& folder, const std::wstring& report, DWORD threadId,
                          EXCEPTION_POINTERS* exception) {
@@ -66,14 +78,7 @@ std::wstring WriteReport(const std::wstring& folder, const std::wstring& report,
   const std::wstring base = folder + L"\\" + stamp;
   if (!WriteFileBytes(base + L".txt", ReportBytes(report))) return {};
 
-  common::UniqueFileHandle dump(
-      CreateFileW((base + L".dmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (dump) {
-    MINIDUMP_EXCEPTION_INFORMATION info{threadId, exception, FALSE};
-    MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dump.get(),
-                      static_cast<MINIDUMP_TYPE>(MiniDumpNormal | MiniDumpWithThreadInfo), exception ? &info : nullptr,
-                      nullptr, nullptr);
-  }
+  WriteMinidump(base + L".dmp", threadId, exception);
 
   const std::vector<std::wstring> names = ReportNames(folder);
   for (size_t i = 0; i + kReportsKept < names.size(); ++i) {

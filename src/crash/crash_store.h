@@ -6,10 +6,17 @@
 
 #include <string>
 
+#include "common/seam.h"
+
 namespace crash {
 
 // How many reports are kept.
 inline constexpr size_t kReportsKept = 20;
+
+// Writes a minidump of this process at path: normal, with thread information and the exception
+// of threadId when given. False when it could not be written. Tests stand in for it where its
+// contents do not matter, since Wine takes seconds for each.
+extern common::Seam<bool(const std::wstring& path, DWORD threadId, EXCEPTION_POINTERS* exception)> WriteMinidump;
 
 // Writes report (UTF-8, CR LF) as "<stamp>.txt" into folder (created when missing) and a
 // minidump of this process (normal, with thread information and the exception, when given) as

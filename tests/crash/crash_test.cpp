@@ -15,6 +15,7 @@
 #include "common/text.h"
 #include "crash/crash_dialog.h"
 #include "crash/crash_report.h"
+#include "crash/crash_store.h"
 #include "crash/crash_texts.h"
 #include "crash/crash_upload.h"
 #include "support/temp_files.h"
@@ -144,6 +145,30 @@ TEST(CrashReport, AnErrorTheToolNamesKeepsTheApplicationsErrorBox) {
   const std::string box = testsupport::ReadBytes(folder / L"errorbox.txt");
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(box.data()), box.size() / 2),
             ui::Application::ErrorBoxText(L"ファイル C:\\x.ini は開けません。"));
+}
+
+TEST(CrashReport, KeepsTheNewestTwentyAndAnnouncesANewOneOnce) {
+  testsupport::TempFolder folder;
+  const std::wstring reports = folder / L"Reports";
+  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "no folder yet";
+  auto smallDumps = crash::WriteMinidump.Replace([](const std::wstring& path, DWORD, EXCEPTION_POINTERS*) {
+    testsupport::WriteBytes(path, "MDMP");
+    return true;
+  });
+  std::wstring last;
+  for (int i = 0; i < 22; ++i) {
+    last = crash::WriteReport(reports, L"report " + std::to_wstring(i), GetCurrentThreadId(), nullptr);
+    ASSERT_FALSE(last.empty());
+    Sleep(2);  // the names tell the reports apart by the millisecond
+  }
+  EXPECT_EQ(FilesEnding(reports, L".txt").size(), crash::kReportsKept);
+  EXPECT_EQ(FilesEnding(reports, L".dmp").size(), crash::kReportsKept);
+  EXPECT_EQ(testsupport::ReadBytes(last), "report 21");
+  EXPECT_EQ(crash::ReportToAnnounce(reports), last);
+  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "said once";
+  Sleep(2);
+  const std::wstring newer = crash::WriteReport(reports, L"newer", GetCurrentThreadId(), nullptr);
+  EXPECT_EQ(crash::ReportToAnnounce(reports), newer);
 }
 
 TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {
