@@ -85,6 +85,21 @@ std::wstring& FolderOwner() {
 
 std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
+// True when folder is owned by Administrators and its access list inherits nothing from above.
+bool IsSecured(const std::wstring& folder) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                            &owner, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool secured = owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid) &&
+                       GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+  LocalFree(descriptor);
+  return secured;
+}
+
 }  // namespace
 
 common::Seam<std::wstring()> LocalAppDataFolder(&ShellLocalAppData);
@@ -105,7 +120,12 @@ void PrepareBackupFolder() {
       BackupFailed(texts::CannotCreateFolder(level));
     if (IsLink(level)) BackupFailed(texts::FolderIsLink(level));
   }
-  // A folder that was there already (an older version's, or planted) gets the same list.
+  // A folder that was there already (an older version's, or planted) gets the same list; one that
+  // has it already is left alone, since setting a list again passes it down to every file.
+  if (IsSecured(folder)) {
+    FolderOwner() = kAdministrators;
+    return;
+  }
   PSID owner = nullptr;
   PACL dacl = nullptr;
   BOOL present = FALSE, defaulted = FALSE;
