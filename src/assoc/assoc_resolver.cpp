@@ -3,6 +3,8 @@
 #include <array>
 
 #include "assoc/enforced_types.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
 #include "assoc/safety.h"
 #include "common/handles.h"
 
@@ -13,8 +15,8 @@ namespace {
 // The places the resolver reads, below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. Every key is
 // opened by its whole path from the predefined root: under Wine each open is a round trip to the
 // server, so holding the parents open would cost more opens than it saves.
-constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+const std::wstring kFileExts = std::wstring(paths::kFileExtsKey) + L"\\";
+const std::wstring kClasses = std::wstring(paths::kClassesKey) + L"\\";
 constexpr wchar_t kApplications[] = L"Applications\\";
 
 // The choice keys in the order they win.
@@ -35,23 +37,9 @@ common::UniqueHKey OpenForReading(HKEY base, const std::wstring& path) {
 // REG_SZ or REG_EXPAND_SZ, or cannot be read.
 bool ReadText(HKEY key, const wchar_t* name, std::wstring& text) {
   if (!key) return false;
-  // Most values fit the first buffer, so one call reads them; a longer one is read again.
-  std::wstring data(256, L'\0');
-  DWORD type = REG_NONE;
-  for (;;) {
-    DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    const LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
-    if (result == ERROR_MORE_DATA) {
-      data.resize(got / sizeof(wchar_t) + 1);
-      continue;
-    }
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-    data.resize(got / sizeof(wchar_t));
-    break;
-  }
-  const size_t nul = data.find(L'\0');
-  if (nul != std::wstring::npos) data.resize(nul);
-  text = std::move(data);
+  std::optional<std::wstring> read = ReadRegText(key, name ? name : L"");
+  if (!read) return false;
+  text = std::move(*read);
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "assoc/assoc_labels.h"
 #include "assoc/enforced_types.h"
+#include "assoc/reg_paths.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/cell_text.h"
 #include "common/handles.h"
@@ -54,8 +55,8 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
 class PerUserRecords {
  public:
   PerUserRecords()
-      : choices_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts")),
-        classes_(SubKeyNames(HKEY_CURRENT_USER, L"Software\\Classes")) {}
+      : choices_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kFileExtsKey)),
+        classes_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kClassesKey)) {}
 
   // False when Explorer surely follows the classic record of extension (assoc::ExplorerMayDiffer
   // from the two listings).
