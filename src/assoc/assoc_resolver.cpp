@@ -164,8 +164,10 @@ bool IsChoiceProtected(std::wstring_view extension) {
   if (!IsExtensionKeyName(extension)) return false;
   for (const wchar_t* name : kChoiceKeys) {
     const std::wstring path = kFileExts + std::wstring(extension) + L"\\" + name;
+    // The rights a removal uses, and not the setting of values, which every choice key refuses.
+    // The read right is there because Wine checks no request of standard rights alone.
     common::UniqueHKey key;
-    const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE | DELETE, key.put());
+    const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE | DELETE, key.put());
     if (result == ERROR_ACCESS_DENIED) return true;
   }
   return false;

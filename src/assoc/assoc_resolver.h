@@ -66,8 +66,8 @@ bool HasUserRecords(std::wstring_view extension);
 bool ExplorerMayDiffer(std::wstring_view extension);
 
 // True when Windows protects the user's choice of extension: its UserChoice or UserChoiceLatest
-// key exists and cannot be opened with the rights to change or remove it (Windows refuses them
-// to programs other than its own). Changes nothing; never raises.
+// key exists and refuses this program the right to remove it. A refusal to set its values alone
+// does not count: Windows puts one on every choice it writes. Changes nothing; never raises.
 bool IsChoiceProtected(std::wstring_view extension);
 
 // The program a command line starts: the text between its opening quotation mark and the next

@@ -233,15 +233,15 @@ TEST(ProtectedChoices, AreThoseWindowsWillNotLetThisProgramChangeOrRemove) {
   WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".pdf\\UserChoice", L"ProgId", REG_SZ, L"Reader");
   WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".txt\\UserChoice", L"ProgId", REG_SZ, L"Editor");
   EXPECT_FALSE(assoc::IsChoiceProtected(L".pdf"));
-  // What Windows' driver does to other programs: reading is allowed, changing is not.
+  // What Windows' driver does to other programs: reading is allowed, removing is not.
   {
     common::UniqueHKey key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kFileExts) + L".pdf\\UserChoice").c_str(), 0,
                             KEY_ALL_ACCESS, key.put()),
               ERROR_SUCCESS);
     PSECURITY_DESCRIPTOR readOnly = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
-                                                                     nullptr));
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;SD;;;WD)(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
     EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
     LocalFree(readOnly);
   }
@@ -249,6 +249,103 @@ TEST(ProtectedChoices, AreThoseWindowsWillNotLetThisProgramChangeOrRemove) {
   EXPECT_FALSE(assoc::IsChoiceProtected(L".txt"));
   EXPECT_FALSE(assoc::IsChoiceProtected(L".none"));
   EXPECT_FALSE(assoc::IsChoiceProtected(L".pdf\\UserChoice"));
+}
+
+TEST(EnforcedExtensions, AChoiceKeyWithoutAProgramLeavesItToWindowsAndAChosenTypeThatIsGoneIsSaid) {
+  struct ChoiceCase {
+    const char* what;
+    std::vector<Write> state;
+    AssocSource source;
+    std::wstring label;
+    std::wstring note;
+  };
+  const std::wstring windowsDefault =
+      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
+  const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
+                                  {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
+  auto with = [&](std::vector<Write> more) {
+    more.insert(more.begin(), pdf.begin(), pdf.end());
+    return more;
+  };
+  const ChoiceCase cases[] = {
+      {"no record at all", {}, AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"a choice key with a Hash but no ProgId", with({{Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
+       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"an empty ProgId", with({{Choice, L".pdf\\UserChoice", L"ProgId", L""}}), AssocSource::WindowsDefault,
+       L"Windows の既定", windowsDefault},
+      {"a ProgId that is not text", with({{Choice, L".pdf\\UserChoice", L"ProgId", L"7", REG_DWORD}}),
+       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"the latest choice in its ProgId sub-key",
+       with({{Choice, L".pdf\\UserChoiceLatest\\ProgId", L"ProgId", L"Viewer.pdf"},
+             {Machine, L"Viewer.pdf\\shell\\open\\command", L"", L"C:\\v.exe %1"}}),
+       AssocSource::UserChoice, L"利用者の選択", L"利用者の選択：エクスプローラーはこの拡張子を「C:\\v.exe」で開きます。"},
+      {"a chosen file type that exists nowhere", with({{Choice, L".pdf\\UserChoice", L"ProgId", L"Gone.pdf"}}),
+       AssocSource::UserChoice, L"選択先なし",
+       L"選択先なし：エクスプローラーはこの拡張子を開くとき、使うプログラムを利用者に尋ねます。"},
+  };
+  for (const ChoiceCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
+    auto version = assoc::ExplorerWindowsVersion.Replace([] { return assoc::WindowsVersion{10, 0}; });
+    Apply(c.state);
+    EXPECT_TRUE(assoc::ExplorerMayDiffer(L".pdf"));
+    const auto a = assoc::ResolveAssociation(L".pdf");
+    EXPECT_EQ(a.source, c.source);
+    EXPECT_TRUE(a.differs);
+    EXPECT_EQ(assoc::SourceLabel(a), c.label);
+    EXPECT_EQ(assoc::ExplorerNoteText(a), c.note);
+    // A choice leaves the register's records unused only when Windows will not let it go.
+    EXPECT_EQ(assoc::NeedsWindowsChoice(a, false), c.source == AssocSource::WindowsDefault);
+    EXPECT_TRUE(assoc::NeedsWindowsChoice(a, true));
+  }
+}
+
+// Gives the key at path below FileExts the access list sddl, and a permissive one again when it
+// ends, so that the sandbox can remove it.
+class KeyAccess {
+ public:
+  KeyAccess(const std::wstring& path, const wchar_t* sddl) {
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (kFileExts + path).c_str(), 0, READ_CONTROL | WRITE_DAC, key_.put()),
+              ERROR_SUCCESS);
+    Set(sddl);
+  }
+  ~KeyAccess() { Set(L"D:P(A;;KA;;;WD)"); }
+  KeyAccess(const KeyAccess&) = delete;
+  KeyAccess& operator=(const KeyAccess&) = delete;
+
+ private:
+  void Set(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+  }
+  common::UniqueHKey key_;
+};
+
+TEST(ProtectedChoices, AreTheChoicesThisProgramMayNotRemove) {
+  struct AccessCase {
+    const char* what;
+    const wchar_t* key;
+    const wchar_t* sddl;
+    bool isProtected;
+  };
+  const AccessCase cases[] = {
+      // Windows' own mark on every choice it writes: the user may not set its values.
+      {"setting values refused", L".pdf\\UserChoice", L"D:P(D;;0x2;;;WD)(A;;KA;;;WD)", false},
+      {"the latest choice's removal refused", L".pdf\\UserChoiceLatest", L"D:P(D;;SD;;;WD)(A;;KA;;;WD)", true},
+  };
+  for (const AccessCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RegistrySandbox sandbox;
+    for (const wchar_t* choice : {L".pdf\\UserChoice", L".pdf\\UserChoiceLatest"})
+      WriteValue(HKEY_CURRENT_USER, kFileExts + std::wstring(choice), L"ProgId", REG_SZ, L"Reader");
+    {
+      KeyAccess access(c.key, c.sddl);
+      EXPECT_EQ(assoc::IsChoiceProtected(L".pdf"), c.isProtected);
+    }
+    EXPECT_FALSE(assoc::IsChoiceProtected(L".pdf"));
+  }
 }
 
 TEST(ProgramOfCommandTest, TakesTheFirstWord) {
