@@ -28,7 +28,7 @@ std::wstring ExplorerNoteText(const EffectiveAssociation& a) {
   // The source leads, so that a long program path cut at the end leaves it readable.
   if (!a.differs) return {};
   if (a.source == AssocSource::WindowsDefault)
-    return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
+    return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
   return std::wstring(SourceLabel(a)) + L"：エクスプローラーはこの拡張子を" + WhatExplorerDoes(a) + L"。";
 }
 

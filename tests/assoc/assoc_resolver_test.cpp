@@ -192,7 +192,7 @@ TEST(EnforcedExtensions, ExplorerUsesOnlyTheChoiceAndOtherwiseWindowsDefaultAppF
     std::wstring note;
   };
   const std::wstring windowsDefault =
-      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
+      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
   const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
                                   {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
   auto with = [&](std::vector<Write> more) {
@@ -260,7 +260,7 @@ TEST(EnforcedExtensions, AChoiceKeyWithoutAProgramLeavesItToWindowsAndAChosenTyp
     std::wstring note;
   };
   const std::wstring windowsDefault =
-      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows で選んだアプリで開きます。";
+      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
   const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
                                   {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
   auto with = [&](std::vector<Write> more) {
