@@ -61,7 +61,7 @@ constexpr ui::ControlDef kControls[] = {
      Form::IDM_LIST_REFRESH},
     {Form::IDC_BTN_SAVE, Kind::Button, {430, 368, 121, 25}, akRight | akBottom, nullptr, nullptr,
      Form::IDM_LIST_SAVE_CSV},
-    {Form::IDC_BTN_CLOSE, Kind::Button, {557, 368, 75, 25}, akRight | akBottom, L"閉じる",
+    {Form::IDC_BTN_CLOSE, Kind::Button, {557, 368, 75, 25}, akRight | akBottom, L"閉じる(&C)",
      L"一覧の画面を閉じます。", 0, IDI_GLYPH_CLOSE},
     {Form::IDC_STATUSBAR, Kind::StatusBar, {0, 401, 640, 19}, akLeft | akRight | akBottom},
 };

@@ -30,11 +30,16 @@ std::string Utf8(std::wstring_view text) {
 }
 
 void AppendCsvField(std::wstring& out, std::wstring_view field) {
+  // A spreadsheet program takes a cell that begins with one of these as a formula: a leading "'"
+  // keeps it text.
+  const bool formula = !field.empty() && std::wstring_view(L"=+-@").find(field.front()) != std::wstring_view::npos;
   if (field.find_first_of(L",\"\r\n") == std::wstring_view::npos) {
+    if (formula) out += L'\'';
     out += field;
     return;
   }
   out += L'"';
+  if (formula) out += L'\'';
   for (wchar_t c : field) {
     if (c == L'"') out += L'"';
     out += c;

@@ -46,4 +46,14 @@ TEST(ExportTextTest, CsvIsUtf8WithItsMarkAndQuotesOnlyWhereNeeded) {
   EXPECT_EQ(assoclist::CsvBytes(rows), expected);
 }
 
+TEST(ExportTextTest, CsvCellsThatASpreadsheetWouldTakeForFormulasStayText) {
+  const AssocRow formulas = Row({L"=1+1", L"+cmd", L"-x", L"@SUM(A1)", L"=HYPERLINK(\"a\",\"b\")", L"a=b"});
+  const AssocRow* rows[] = {&formulas};
+  const std::string bytes = assoclist::CsvBytes(rows);
+  const std::string last = bytes.substr(bytes.rfind("\r\n", bytes.size() - 3) + 2);
+  EXPECT_EQ(last, "'=1+1,'+cmd,'-x,'@SUM(A1),\"'=HYPERLINK(\"\"a\"\",\"\"b\"\")\",a=b\r\n");
+  // The clipboard's text is for pasting as it is.
+  EXPECT_NE(assoclist::TabSeparatedText(rows).find(L"=1+1\t+cmd"), std::wstring::npos);
+}
+
 }  // namespace
