@@ -29,8 +29,13 @@ std::string Utf8(std::wstring_view text) {
   return bytes;
 }
 
-void AppendCsvField(std::wstring& out, std::wstring_view field) {
-  if (field.find_first_of(L",\"\r\n") == std::wstring_view::npos) {
+void AppendCsvField(std::wstring& out, std::wstring_view cell) {
+  // A spreadsheet takes a cell that begins with one of these as a formula, which a hostile
+  // registry value could fill; a leading "'" keeps it text.
+  std::wstring field;
+  if (!cell.empty() && std::wstring_view(L"=+-@").find(cell.front()) != std::wstring_view::npos) field = L"'";
+  field += cell;
+  if (field.find_first_of(L",\"\r\n") == std::wstring::npos) {
     out += field;
     return;
   }
