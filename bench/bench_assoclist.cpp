@@ -482,7 +482,7 @@ int wmain(int argc, wchar_t** argv) {
     OpenToFirstPage(form);
     SetFocus(form->ListViewAssoc());
     if (keyboard) ListView_SetItemState(form->ListViewAssoc(), 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
-    Pump([&] { return form->Icons().Idle(); });
+    Pump([&] { return !form->Loading() && form->Icons().Idle(); });
     g_longest.clear();
     g_delays.clear();
     ScrollRun run{probe, form->ListViewAssoc(), keyboard};
