@@ -7,20 +7,30 @@
 #include <array>
 #include <cstring>
 
+#include "assoc/assoc_texts.h"
+#include "assoc/change_engine.h"
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
+#include "assoclist/list_texts.h"
+#include "assoclist/reg_export.h"
+#include "assoclist/row_loader.h"
 #include "common/cursor.h"
 #include "common/exception.h"
+#include "common/text.h"
 #include "resource.h"
 #include "settings/file_access.h"
 #include "ui/application.h"
 #include "ui/image_list.h"
 #include "ui/message_box.h"
+#include "ui/owned_windows.h"
+#include "ui/preview_dialog.h"
 
 namespace {
 
 using assoclist::AssocRow;
+using assoclist::KindFilter;
 using assoclist::kColumnCount;
+namespace texts = assoclist::texts;
 using ui::akBottom;
 using ui::akLeft;
 using ui::akRight;
@@ -31,13 +41,16 @@ using Form = TFormAssocList;
 constexpr ui::Action kActions[] = {
     {Form::IDM_LIST_REFRESH, L"再読み込み(&R)", L"レジストリから関連づけを読み直します。(F5)", 0},
     {Form::IDM_LIST_SAVE_CSV, L"CSV で保存(&S)...", L"表示している一覧を CSV ファイルに保存します。", 1},
+    {Form::IDM_LIST_EXPORT_REG, L"REG で保存(&E)...",
+     L"選んだ行の拡張子とファイルタイプ (プロトコル) のキーを登録ファイルに保存します。", 1},
+    {Form::IDM_LIST_IMPORT, L"読み込み(&I)...", L"登録ファイルの内容を、確認してからレジストリに書き込みます。", -1},
 };
 
 constexpr std::array<int, 2> kImages = {IDI_IMAGE_RELOAD, IDI_IMAGE_SAVE};
 
 constexpr ui::FormDef kForm = {
-    L"関連づけの一覧",
-    640,
+    assoclist::texts::kListTitle,
+    648,
     420,
     0,
     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -51,23 +64,46 @@ constexpr ui::FormDef kForm = {
 
 constexpr ui::ControlDef kControls[] = {
     {Form::IDC_LABEL_FILTER, Kind::AccessLabel, {8, 12, 0, 13}, akLeft | akTop, L"絞り込み(&F)"},
-    {Form::IDC_EDIT_FILTER, Kind::Edit, {80, 8, 552, 21}, akLeft | akTop | akRight, nullptr,
+    {Form::IDC_EDIT_FILTER, Kind::Edit, {80, 8, 560, 21}, akLeft | akTop | akRight, nullptr,
      L"入力した文字を含む行だけを表示します。大文字と小文字は区別しません。"},
     // No hint: the status bar keeps the count of rows while the pointer is over the list.
-    {Form::IDC_LISTVIEW_ASSOC, Kind::ReportView, {8, 36, 624, 324}, akLeft | akTop | akRight | akBottom},
+    {Form::IDC_LISTVIEW_ASSOC, Kind::ReportView, {8, 58, 632, 302}, akLeft | akTop | akRight | akBottom},
+    {Form::IDC_RADIO_EXTENSIONS, Kind::Button, {8, 34, 80, 19}, akLeft | akTop, L"拡張子(&X)", L"拡張子の行を表示します。",
+     0, 0, BS_AUTORADIOBUTTON | WS_GROUP},
+    {Form::IDC_RADIO_PROTOCOLS, Kind::Button, {92, 34, 100, 19}, akLeft | akTop, L"プロトコル(&P)",
+     L"プロトコル (mailto: など) の行を表示します。", 0, 0, BS_AUTORADIOBUTTON},
+    {Form::IDC_RADIO_ALL, Kind::Button, {196, 34, 76, 19}, akLeft | akTop, L"すべて(&A)",
+     L"拡張子とプロトコルの行を表示します。", 0, 0, BS_AUTORADIOBUTTON},
+    {Form::IDC_CHECK_PROBLEMS, Kind::Button, {288, 34, 180, 19}, akLeft | akTop, L"問題のあるものだけ(&B)",
+     L"「問題」の欄が空でない行だけを表示します。", 0, 0, BS_AUTOCHECKBOX | WS_GROUP},
     {Form::IDC_BTN_HELP, Kind::Button, {8, 368, 75, 25}, akLeft | akBottom, L"ヘルプ(&H)", L"ヘルプを表示します。", 0,
      IDI_GLYPH_HELP},
-    {Form::IDC_BTN_REFRESH, Kind::Button, {319, 368, 105, 25}, akRight | akBottom, nullptr, nullptr,
+    {Form::IDC_BTN_IMPORT, Kind::Button, {121, 368, 95, 25}, akRight | akBottom, nullptr, nullptr,
+     Form::IDM_LIST_IMPORT},
+    {Form::IDC_BTN_EXPORT, Kind::Button, {222, 368, 110, 25}, akRight | akBottom, nullptr, nullptr,
+     Form::IDM_LIST_EXPORT_REG},
+    {Form::IDC_BTN_REFRESH, Kind::Button, {338, 368, 100, 25}, akRight | akBottom, nullptr, nullptr,
      Form::IDM_LIST_REFRESH},
-    {Form::IDC_BTN_SAVE, Kind::Button, {430, 368, 121, 25}, akRight | akBottom, nullptr, nullptr,
+    {Form::IDC_BTN_SAVE, Kind::Button, {444, 368, 115, 25}, akRight | akBottom, nullptr, nullptr,
      Form::IDM_LIST_SAVE_CSV},
-    {Form::IDC_BTN_CLOSE, Kind::Button, {557, 368, 75, 25}, akRight | akBottom, L"閉じる(&C)",
-     L"一覧の画面を閉じます。", 0, IDI_GLYPH_CLOSE},
-    {Form::IDC_STATUSBAR, Kind::StatusBar, {0, 401, 640, 19}, akLeft | akRight | akBottom},
+    {Form::IDC_BTN_CLOSE, Kind::Button, {565, 368, 75, 25}, akRight | akBottom, L"閉じる(&C)",
+     L"一覧の画面を閉じます。読み込み中は Esc キーで読み込みを中止します。", 0, IDI_GLYPH_CLOSE},
+    {Form::IDC_STATUSBAR, Kind::StatusBar, {0, 401, 648, 19}, akLeft | akRight | akBottom},
+};
+
+// The selector's buttons and what each shows.
+struct KindButton {
+  int id;
+  KindFilter kinds;
+};
+constexpr KindButton kKindButtons[] = {
+    {Form::IDC_RADIO_EXTENSIONS, KindFilter::Extensions},
+    {Form::IDC_RADIO_PROTOCOLS, KindFilter::Protocols},
+    {Form::IDC_RADIO_ALL, KindFilter::All},
 };
 
 // The width of each column at 96 DPI.
-constexpr std::array<int, kColumnCount> kColumnWidths = {72, 100, 130, 190, 150, 210};
+constexpr std::array<int, kColumnCount> kColumnWidths = {72, 100, 130, 190, 150, 210, 200};
 
 // The smallest size of the window at 96 DPI.
 constexpr SIZE kMinimumSize = {360, 240};
@@ -76,6 +112,8 @@ constexpr SIZE kMinimumSize = {360, 240};
 constexpr UINT kIconsReady = WM_APP + 1;
 // The most icons put into the list for one message.
 constexpr size_t kIconsPerRound = 4;
+// Posted by the row loader when rows wait to go into the table.
+constexpr UINT kRowsReady = WM_APP + 2;
 
 // Where a key does its work: anywhere in the window, or only in one control.
 enum class KeyPlace { Window, List, Filter };
@@ -103,17 +141,8 @@ constexpr Command kCommands[] = {
     {Form::IDM_LIST_REFRESH, &TFormAssocList::Refresh},   {Form::IDM_LIST_SAVE_CSV, &TFormAssocList::SaveCsv},
     {Form::IDM_LIST_COPY, &TFormAssocList::CopySelected}, {Form::IDM_LIST_OPEN, &TFormAssocList::OpenSelected},
     {Form::IDM_LIST_SELECT_ALL, &TFormAssocList::SelectAll}, {Form::IDC_BTN_HELP, &TFormAssocList::ShowHelp},
+    {Form::IDM_LIST_EXPORT_REG, &TFormAssocList::ExportReg}, {Form::IDM_LIST_IMPORT, &TFormAssocList::ImportReg},
 };
-
-constexpr wchar_t kSaved[] = L"一覧を CSV ファイルに保存しました。";
-constexpr wchar_t kNoClipboard[] = L"クリップボードにコピーできませんでした。";
-
-// A count with its thousands separated by commas.
-std::wstring Grouped(size_t count) {
-  std::wstring digits = std::to_wstring(count);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, L',');
-  return digits;
-}
 
 // The clipboard, opened for one change.
 class ClipboardScope {
@@ -159,10 +188,17 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
 TFormAssocList::TFormAssocList(HWND owner, int dpi)
     : Form(dpi),
       SaveDialogCsv(ui::FileDialog::Kind::Save, L"CSV ファイル (*.csv)|*.csv|すべてのファイル(*.*)|*.*", L"csv",
-                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING) {
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
+      SaveDialogReg(ui::FileDialog::Kind::Save, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
+      OpenDialogReg(ui::FileDialog::Kind::Open, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING) {
   CreateForm(owner, kForm, kControls, kActions, ui::LoadIconList(kImages, Scale(16)));
+  SetWindowTextW(Handle(), texts::WindowTitle(ui::Application::Instance().Title()).c_str());
   Bind(IDC_EDIT_FILTER, EditFilter);
+  CheckRadioButton(Handle(), IDC_RADIO_EXTENSIONS, IDC_RADIO_ALL, IDC_RADIO_EXTENSIONS);
   SaveDialogCsv.FileName = L"関連づけの一覧.csv";
+  SaveDialogReg.FileName = L"関連づけ.reg";
 
   HWND list = ListViewAssoc();
   for (int column = 0; column < kColumnCount; ++column) {
@@ -201,11 +237,22 @@ void TFormAssocList::OnCommand(int id) {
     Close();
     return;
   }
+  if (id == IDC_CHECK_PROBLEMS) {
+    ShowProblemsOnly(IsDlgButtonChecked(Handle(), IDC_CHECK_PROBLEMS) == BST_CHECKED);
+    return;
+  }
+  for (const KindButton& k : kKindButtons)
+    if (k.id == id) return ShowKinds(k.kinds);
   for (const Command& c : kCommands)
     if (c.id == id) return (this->*c.execute)();
 }
 
 bool TFormAssocList::PreTranslateMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && Loading()) {
+    // Esc stops the reading first; the next one closes the window.
+    StopLoading();
+    return true;
+  }
   if (msg.message == WM_KEYDOWN) {
     const bool control = GetKeyState(VK_CONTROL) < 0;
     for (const KeyCommand& k : kKeys) {
@@ -221,6 +268,9 @@ bool TFormAssocList::PreTranslateMessage(MSG& msg) {
 
 LRESULT TFormAssocList::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case kRowsReady:
+      TakeRows();
+      return 0;
     case kIconsReady:
       // A few icons at a time; the rest come with the next round, after waiting input.
       if (!icons_) return 0;
@@ -241,7 +291,8 @@ LRESULT TFormAssocList::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      // The worker ends with the window; the rows go too.
+      // The workers end with the window; the rows go too.
+      loader_.reset();
       if (icons_) icons_->Stop();
       table_.SetRows({});
       break;
@@ -305,7 +356,7 @@ void TFormAssocList::RedrawIcons() {
 }
 
 template <typename Change>
-void TFormAssocList::KeepingSelection(Change change) {
+void TFormAssocList::KeepingSelection(Change change, bool keepView) {
   HWND list = ListViewAssoc();
   std::vector<std::wstring> selected = SelectedExtensions();
   const int focus = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
@@ -315,13 +366,25 @@ void TFormAssocList::KeepingSelection(Change change) {
     std::erase(selected, focused);
     selected.insert(selected.begin(), focused);
   }
+  const int top = ListView_GetTopIndex(list);
+  std::wstring topKey;
+  if (keepView && top >= 0 && static_cast<size_t>(top) < table_.ShownCount()) topKey = table_.Shown(top).key;
   // The list draws itself when the change is complete, at its next paint.
   change();
   ShowTable();
-  SelectExtensions(selected);
+  SelectKeys(selected, !keepView);
+  if (topKey.empty()) return;
+  // Rows that came above the top one move the view by as many rows, so that it stays put.
+  const std::vector<size_t> now = table_.PositionsOf(std::span(&topKey, 1));
+  RECT item{};
+  if (now.empty() || !ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS)) return;
+  const int moved = static_cast<int>(now.front()) - ListView_GetTopIndex(list);
+  if (moved != 0) ListView_Scroll(list, 0, moved * (item.bottom - item.top));
 }
 
-void TFormAssocList::SelectExtensions(const std::vector<std::wstring>& extensions) {
+void TFormAssocList::SelectExtensions(const std::vector<std::wstring>& extensions) { SelectKeys(extensions, true); }
+
+void TFormAssocList::SelectKeys(const std::vector<std::wstring>& extensions, bool scroll) {
   HWND list = ListViewAssoc();
   // One item at a time: a change of every item at once costs a round per item on some systems.
   const int count = ListView_GetItemCount(list);
@@ -346,7 +409,7 @@ void TFormAssocList::SelectExtensions(const std::vector<std::wstring>& extension
   const std::vector<size_t> first = table_.PositionsOf(std::span(extensions).first(1));
   if (!first.empty()) {
     ListView_SetItemState(list, static_cast<int>(first.front()), LVIS_FOCUSED, LVIS_FOCUSED);
-    ListView_EnsureVisible(list, static_cast<int>(first.front()), FALSE);
+    if (scroll) ListView_EnsureVisible(list, static_cast<int>(first.front()), FALSE);
   }
 }
 
@@ -364,13 +427,64 @@ void TFormAssocList::ShowTable() {
     if (column == table_.SortColumn()) item.fmt |= table_.Descending() ? HDF_SORTDOWN : HDF_SORTUP;
     Header_SetItem(headings, column, &item);
   }
-  SetRestingStatus(L"全 " + Grouped(table_.RowCount()) + L" 件中 " + Grouped(table_.ShownCount()) +
-                   L" 件を表示しています。");
+  ShowStatus();
+}
+
+void TFormAssocList::ShowStatus() {
+  if (Loading()) {
+    SetRestingStatus(texts::LoadingStatus(examined_, total_));
+  } else if (stopped_) {
+    SetRestingStatus(texts::StoppedStatus(examined_, total_, table_.RowCount(), table_.ShownCount()));
+  } else {
+    SetRestingStatus(texts::ShownStatus(table_.RowCount(), table_.ShownCount()));
+  }
 }
 
 void TFormAssocList::Refresh() {
   TCursorHourGlass busy;
-  KeepingSelection([this] { table_.SetRows(assoclist::ReadAssociationRows()); });
+  loader_.reset();
+  stopped_ = false;
+  assoclist::RowStream stream;
+  std::vector<AssocRow> first;
+  bool more = true;
+  while (first.size() < kFirstPageRows && stream.Examined() < kFirstPageKeys && (more = stream.Next(first))) {
+  }
+  examined_ = stream.Examined();
+  total_ = stream.Total();
+  if (more) loader_ = std::make_unique<assoclist::RowLoader>(std::move(stream), Handle(), kRowsReady);
+  KeepingSelection([&] { table_.SetRows(std::move(first)); });
+}
+
+void TFormAssocList::TakeRows() {
+  if (!loader_) return;
+  assoclist::RowLoader::Part part = loader_->Take();
+  examined_ = part.examined;
+  total_ = part.total;
+  if (part.done) loader_.reset();
+  if (part.rows.empty()) {
+    ShowStatus();
+    return;
+  }
+  KeepingSelection([&] { table_.AppendRows(std::move(part.rows)); }, true);
+}
+
+void TFormAssocList::StopLoading() {
+  if (!loader_) return;
+  loader_.reset();
+  stopped_ = true;
+  ShowStatus();
+}
+
+void TFormAssocList::ShowKinds(KindFilter kinds) {
+  CheckRadioButton(Handle(), IDC_RADIO_EXTENSIONS, IDC_RADIO_ALL,
+                   std::find_if(std::begin(kKindButtons), std::end(kKindButtons),
+                                [kinds](const KindButton& k) { return k.kinds == kinds; })->id);
+  KeepingSelection([this, kinds] { table_.SetKinds(kinds); });
+}
+
+void TFormAssocList::ShowProblemsOnly(bool on) {
+  CheckDlgButton(Handle(), IDC_CHECK_PROBLEMS, on ? BST_CHECKED : BST_UNCHECKED);
+  KeepingSelection([this, on] { table_.SetProblemsOnly(on); });
 }
 
 void TFormAssocList::FilterChanged() {
@@ -398,6 +512,7 @@ std::vector<const AssocRow*> TFormAssocList::SelectedRows() const {
 
 void TFormAssocList::OpenRow(int position) {
   if (position < 0 || static_cast<size_t>(position) >= table_.ShownCount() || !OnOpenExtension) return;
+  if (table_.Shown(position).kind != assoclist::RowKind::Extension) return;
   // The handler may read the registry and redraw: it gets its own copy of the name.
   const std::wstring extension = table_.Shown(position).key;
   OnOpenExtension(extension);
@@ -415,7 +530,7 @@ void TFormAssocList::CopySelected() {
   const std::vector<const AssocRow*> rows = SelectedRows();
   if (rows.empty()) return;
   if (!PutOnClipboard(Handle(), assoclist::TabSeparatedText(rows)))
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, kNoClipboard);
+    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, texts::kNoClipboard);
 }
 
 void TFormAssocList::SelectAll() { ListView_SetItemState(ListViewAssoc(), -1, LVIS_SELECTED, LVIS_SELECTED); }
@@ -433,7 +548,54 @@ void TFormAssocList::SaveCsv() {
     ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
     return;
   }
-  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, kSaved);
+  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSaved);
+}
+
+void TFormAssocList::ExportReg() {
+  const std::vector<const AssocRow*> rows = SelectedRows();
+  if (rows.empty()) {
+    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectToExport);
+    return;
+  }
+  if (!SaveDialogReg.Execute(Handle())) return;
+  try {
+    TCursorHourGlass busy;
+    const std::string bytes = assoclist::RegExportBytes(rows);
+    settings::ReplaceWholeFile(SaveDialogReg.FileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+  } catch (const Exception& e) {
+    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
+    return;
+  }
+  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kExported);
+}
+
+void TFormAssocList::ImportReg() {
+  if (!OpenDialogReg.Execute(Handle())) return;
+  assoc::TChangePlan plan;
+  try {
+    TCursorHourGlass busy;
+    plan = assoc::PlanRegistryFile(OpenDialogReg.FileName, assoc::TChangeOperation::Import);
+  } catch (const Exception& e) {
+    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
+    return;
+  }
+  const assoc::TPreview preview = assoc::PreviewOf(plan);
+  if (ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle,
+                                         texts::ImportQuestion(common::ExtractFileName(OpenDialogReg.FileName)),
+                                         preview.Summary, preview.Lines}) != IDYES)
+    return;
+  std::wstring outcome = texts::kImported;
+  bool failed = false;
+  try {
+    TCursorHourGlass busy;
+    assoc::ExecuteChange(plan);
+  } catch (const Exception& e) {
+    outcome = e.Message();
+    failed = true;
+  }
+  // Even a failed change may have left something behind: the list shows the registry as it is.
+  Refresh();
+  ui::ShowMessageBox(Handle(), failed ? ui::BoxKind::Warning : ui::BoxKind::Information, outcome);
 }
 
 void TFormAssocList::ShowHelp() { ui::Application::Instance().HelpContext(Handle(), kHelpContext); }

@@ -1,8 +1,10 @@
 #pragma once
-// The list of associations: a modeless window listing every extension key of
-// HKEY_CLASSES_ROOT with its file type, description, program, icon and what Explorer really
-// uses, with a filter, sorting by any column, copying and saving as CSV. It only reads the
-// registry; opening an extension is handed to the window that owns it.
+// The list of associations: a modeless window listing every extension key and protocol of
+// HKEY_CLASSES_ROOT with its file type, description, program, icon, what Explorer really uses
+// and what is broken, with filters, sorting by any column, copying, saving as CSV or as a
+// registry file. It shows the first page at once and reads the rest on a worker thread. It
+// changes the registry only by reading in a registry file through the change engine; opening an
+// extension is handed to the window that owns it.
 
 #include <windows.h>
 
@@ -17,6 +19,7 @@
 
 namespace assoclist {
 class IconCache;
+class RowLoader;
 }
 
 class TFormAssocList : public ui::Form {
@@ -31,6 +34,12 @@ class TFormAssocList : public ui::Form {
     IDC_BTN_SAVE,
     IDC_BTN_CLOSE = IDCANCEL,
     IDC_STATUSBAR = 110,
+    IDC_RADIO_EXTENSIONS,
+    IDC_RADIO_PROTOCOLS,
+    IDC_RADIO_ALL,
+    IDC_CHECK_PROBLEMS,
+    IDC_BTN_EXPORT,
+    IDC_BTN_IMPORT,
   };
   // The commands of the window.
   static constexpr int IDM_LIST_REFRESH = 1201;   // F5
@@ -39,23 +48,35 @@ class TFormAssocList : public ui::Form {
   static constexpr int IDM_LIST_OPEN = 1204;      // Enter in the list
   static constexpr int IDM_LIST_SELECT_ALL = 1205;  // Ctrl+A in the list
   static constexpr int IDM_LIST_FOCUS = 1206;     // Down in the filter
+  static constexpr int IDM_LIST_EXPORT_REG = 1207;
+  static constexpr int IDM_LIST_IMPORT = 1208;
   // The help topic of the window.
   static constexpr int kHelpContext = 5;
 
-  // Builds the (hidden) window owned by owner and reads the registry into it: every row shown,
-  // sorted by 拡張子, nothing selected, the filter focused once shown.
+  // The most rows read before the window shows them, and the most keys examined for them.
+  static constexpr size_t kFirstPageRows = 64;
+  static constexpr size_t kFirstPageKeys = 4096;
+
+  // Builds the (hidden) window owned by owner and reads the first page of the registry into it
+  // (Refresh): the extensions shown, sorted by 拡張子, nothing selected, the filter focused once
+  // shown.
   explicit TFormAssocList(HWND owner, int dpi = ui::SystemDpi());
-  // Stops the icon worker and destroys the window.
+  // Stops the workers and destroys the window.
   ~TFormAssocList() override;
 
-  // Called with the extension key's name (as stored) of a row that the user opens with Enter
-  // or a double click; the list stays as it is.
+  // Called with the extension key's name (as stored) of an extension's row that the user opens
+  // with Enter or a double click; the list stays as it is. Protocols' rows open nothing.
   std::function<void(const std::wstring& extension)> OnOpenExtension;
 
   // Shows the window (restored when minimised) and makes it the active one, its focus kept.
   void Activate();
-  // Reads the registry again; the filter, the sort order and the selected extensions stay.
+  // Reads the registry again: the first page at once, the rest on the worker, whose parts join
+  // the table as they come; the filters, the sort order and the selected rows stay.
   void Refresh();
+  // True while the worker reads.
+  bool Loading() const { return loader_ != nullptr; }
+  // Stops the worker at once; the rows read stay (Esc while reading).
+  void StopLoading();
   // Sorts by a column as a click on its heading does (again: reversed), with the heading's arrow.
   void SortByColumn(int column);
   // Opens the focused row, or else the first selected one; nothing when none is selected.
@@ -68,6 +89,16 @@ class TFormAssocList : public ui::Form {
   // Saves the rows shown, in their order, as a CSV file chosen in SaveDialogCsv; reports the
   // outcome in a box.
   void SaveCsv();
+  // Saves the selected rows' keys as a registry file chosen in SaveDialogReg (see
+  // assoclist::RegExportBytes); reports the outcome in a box; asks for a selection when none.
+  void ExportReg();
+  // Reads in a registry file chosen in OpenDialogReg through the change engine (policy, preview,
+  // backup, undo), then reads the list again; a refusal or failure is shown in a box.
+  void ImportReg();
+  // Shows the rows of kinds (the selector).
+  void ShowKinds(assoclist::KindFilter kinds);
+  // Shows only rows with a problem when on (the check box).
+  void ShowProblemsOnly(bool on);
   // The help file at kHelpContext.
   void ShowHelp();
 
@@ -75,14 +106,16 @@ class TFormAssocList : public ui::Form {
   ui::Control EditFilter;
   HWND ListViewAssoc() const { return Item(IDC_LISTVIEW_ASSOC); }
   const assoclist::AssocTable& Table() const { return table_; }
-  // The extension keys of the selected rows, in the order shown.
+  // The keys of the selected rows, in the order shown.
   std::vector<std::wstring> SelectedExtensions() const;
-  // Selects the shown rows of the given extension keys (letter case aside) and no others; the
-  // first becomes the focused row and is scrolled into view.
+  // Selects the shown rows of the given keys (letter case aside) and no others; the first
+  // becomes the focused row and is scrolled into view.
   void SelectExtensions(const std::vector<std::wstring>& extensions);
   // The icon cache of the list (its images, and whether the worker is idle).
   assoclist::IconCache& Icons() const { return *icons_; }
   ui::FileDialog SaveDialogCsv;
+  ui::FileDialog SaveDialogReg;
+  ui::FileDialog OpenDialogReg;
 
   bool PreTranslateMessage(MSG& msg) override;
 
@@ -92,9 +125,14 @@ class TFormAssocList : public ui::Form {
   LRESULT OnNotify(NMHDR* header) override;
 
  private:
-  // Runs change, then shows the table anew with the same extensions selected and focused.
+  // Runs change, then shows the table anew with the same rows selected and focused; the focused
+  // row is scrolled into view, or with keepView the top row stays where it was.
   template <typename Change>
-  void KeepingSelection(Change change);
+  void KeepingSelection(Change change, bool keepView = false);
+  void SelectKeys(const std::vector<std::wstring>& keys, bool scroll);
+  // Takes what the worker read.
+  void TakeRows();
+  void ShowStatus();
   // Gives the list the table's row count and redraws it; the status bar and the headings'
   // arrows follow.
   void ShowTable();
@@ -110,4 +148,8 @@ class TFormAssocList : public ui::Form {
 
   assoclist::AssocTable table_;
   std::unique_ptr<assoclist::IconCache> icons_;
+  std::unique_ptr<assoclist::RowLoader> loader_;
+  size_t examined_ = 0;
+  size_t total_ = 0;
+  bool stopped_ = false;  // the reading was stopped before its end
 };

@@ -3,18 +3,25 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "assoc/assoc_labels.h"
 #include "assoc/enforced_types.h"
 #include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/cell_text.h"
+#include "assoclist/row_problems.h"
 #include "common/handles.h"
 
 namespace assoclist {
 
 namespace {
+
+LONG OpenKeyReal(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) {
+  return RegOpenKeyExW(parent, path, 0, access, key);
+}
 
 // The longest key name Windows accepts.
 constexpr size_t kMaxKeyNameLength = 255;
@@ -56,7 +63,8 @@ class PerUserRecords {
  public:
   PerUserRecords()
       : choices_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kFileExtsKey)),
-        classes_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kClassesKey)) {}
+        classes_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kClassesKey)),
+        protocolChoices_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kUrlAssociationsKey)) {}
 
   // False when Explorer surely follows the classic record of extension (assoc::ExplorerMayDiffer
   // from the two listings).
@@ -64,27 +72,44 @@ class PerUserRecords {
     const std::wstring folded = FoldCase(extension);
     return choices_.contains(folded) || classes_.contains(folded) || assoc::IsEnforcedHere(extension);
   }
+  // False when the user has no FileExts record of extension.
+  bool HasFileExts(std::wstring_view extension) const { return choices_.contains(FoldCase(extension)); }
+  // False when the user has no UrlAssociations record of scheme.
+  bool HasProtocolRecord(std::wstring_view scheme) const { return protocolChoices_.contains(FoldCase(scheme)); }
 
  private:
   std::unordered_set<std::wstring> choices_;
   std::unordered_set<std::wstring> classes_;
+  std::unordered_set<std::wstring> protocolChoices_;
 };
 
 enum class Opened { Yes, Missing, Unreadable };
 
 // Opens parent\path for reading values.
-Opened OpenForReading(HKEY parent, const std::wstring& path, common::UniqueHKey& key) {
-  const LONG result = RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, key.put());
+Opened OpenForReading(HKEY parent, const std::wstring& path, common::UniqueHKey& key,
+                      REGSAM access = KEY_QUERY_VALUE) {
+  const LONG result = OpenRowKey(parent, path.c_str(), access, key.put());
   if (result == ERROR_SUCCESS) return Opened::Yes;
   return result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND ? Opened::Missing : Opened::Unreadable;
+}
+
+// The first verb of the shell key's default value, which may list several.
+std::wstring FirstVerb(std::wstring_view verbs) {
+  const size_t start = verbs.find_first_not_of(L" ,");
+  if (start == std::wstring_view::npos) return {};
+  const size_t end = verbs.find_first_of(L" ,", start);
+  return std::wstring(verbs.substr(start, end == std::wstring_view::npos ? end : end - start));
 }
 
 // Reads the rows, with one buffer for every value that grows as needed.
 class RowReader {
  public:
+  explicit RowReader(bool checkProblems) : checkProblems_(checkProblems) {}
+
   AssocRow Read(std::wstring key) {
     AssocRow row;
     row.cells[kExtension] = CellText(key);
+    unsigned problems = 0;
     std::optional<std::wstring> fileType;
     common::UniqueHKey extension;
     switch (OpenForReading(HKEY_CLASSES_ROOT, key, extension)) {
@@ -97,33 +122,138 @@ class RowReader {
       case Opened::Missing:
         break;
     }
-    if (fileType && NamesKey(*fileType)) ReadFileType(*fileType, row);
+    if (fileType && NamesKey(*fileType)) problems |= ReadFileType(*fileType, row);
     if (perUser_.MayDecide(key)) {
       const assoc::EffectiveAssociation association = assoc::ResolveAssociation(key);
       row.cells[kExplorer] = ExplorerCell(
           association, association.source == assoc::AssocSource::UserChoice && assoc::IsChoiceProtected(key));
+      if (association.source == assoc::AssocSource::UserChoice && !association.fileTypeExists)
+        problems |= kNoChosenType;
     }
+    if (checkProblems_ && extension && OpenWithNamesMissingType(key, extension.get())) problems |= kNoChosenType;
+    Finish(row, problems);
     row.key = std::move(key);
     return row;
   }
 
+  // The row of protocol, whose key is open; nothing when the key is no protocol's.
+  std::optional<AssocRow> ReadProtocol(std::wstring scheme, HKEY key) {
+    if (RegQueryValueExW(key, L"URL Protocol", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    AssocRow row;
+    row.kind = RowKind::Protocol;
+    row.cells[kExtension] = CellText(scheme + L":");
+    row.cells[kFileType] = CellText(scheme);
+    unsigned problems = ReadTypeCells(key, row);
+    if (perUser_.HasProtocolRecord(scheme)) {
+      const std::optional<std::wstring> progId = assoc::ReadRegText(
+          HKEY_CURRENT_USER, std::wstring(assoc::paths::kUrlAssociationsKey) + L"\\" + scheme + L"\\UserChoice", L"ProgId");
+      if (progId && !progId->empty()) {
+        assoc::EffectiveAssociation choice;
+        choice.source = assoc::AssocSource::UserChoice;
+        choice.fileType = *progId;
+        choice.fileTypeExists = NamesKey(*progId) && TypeExists(*progId);
+        if (choice.fileTypeExists)
+          choice.program = assoc::ProgramOfCommand(
+              assoc::ReadRegText(HKEY_CLASSES_ROOT, *progId + L"\\shell\\open\\command", L"").value_or(L""));
+        choice.differs = true;
+        row.cells[kExplorer] = ExplorerCell(choice);
+        if (!choice.fileTypeExists) problems |= kNoChosenType;
+      }
+    }
+    Finish(row, problems);
+    row.key = std::move(scheme);
+    return row;
+  }
+
  private:
-  // Fills the cells that the file type key holds.
-  void ReadFileType(const std::wstring& fileType, AssocRow& row) {
+  void Finish(AssocRow& row, unsigned problems) {
+    if (checkProblems_) row.cells[kProblem] = ProblemCell(problems);
+  }
+
+  // Fills the cells that the file type key holds; answers its problems.
+  unsigned ReadFileType(const std::wstring& fileType, AssocRow& row) {
     common::UniqueHKey type;
     switch (OpenForReading(HKEY_CLASSES_ROOT, fileType, type)) {
       case Opened::Yes:
         break;
       case Opened::Unreadable:
         for (int column : {kDescription, kCommand, kIcon}) row.cells[column] = kUnreadable;
-        return;
+        return 0;
       case Opened::Missing:
-        return;
+        return kNoFileType;
     }
-    ReadDefault(type.get(), row.cells[kDescription]);
-    ReadSubKeyDefault(type.get(), L"shell\\open\\command", row.cells[kCommand]);
-    const std::optional<std::wstring> icon = ReadSubKeyDefault(type.get(), L"DefaultIcon", row.cells[kIcon]);
+    return ReadTypeCells(type.get(), row);
+  }
+
+  // Fills description, command and icon from an open file type or protocol key; answers the
+  // problems of its default verb's program and its icon file.
+  unsigned ReadTypeCells(HKEY type, AssocRow& row) {
+    ReadDefault(type, row.cells[kDescription]);
+    const std::optional<std::wstring> open = ReadSubKeyDefault(type, L"shell\\open\\command", row.cells[kCommand]);
+    const std::optional<std::wstring> icon = ReadSubKeyDefault(type, L"DefaultIcon", row.cells[kIcon]);
     row.iconReadable = icon && !icon->empty() && *icon == row.cells[kIcon];
+    if (!checkProblems_) return 0;
+    unsigned problems = 0;
+    const std::optional<std::wstring> command = DefaultVerbCommand(type, open);
+    if (command && !files_.ProgramFound(*command)) problems |= kNoProgram;
+    if (icon && !files_.IconFileFound(*icon)) problems |= kNoIconFile;
+    return problems;
+  }
+
+  // The command of the default verb: the first verb the shell key's default value names, else
+  // open, else the first verb listed; nothing when that verb has no command (DelegateExecute).
+  std::optional<std::wstring> DefaultVerbCommand(HKEY type, const std::optional<std::wstring>& open) {
+    common::UniqueHKey shell;
+    if (OpenForReading(type, L"shell", shell, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) != Opened::Yes)
+      return open;
+    const std::wstring named = FirstVerb(assoc::ReadRegText(shell.get(), L"").value_or(L""));
+    if (!named.empty() && named.size() <= kMaxKeyNameLength) {
+      common::UniqueHKey verb;
+      if (OpenForReading(shell.get(), named, verb) == Opened::Yes)
+        return assoc::ReadRegText(shell.get(), named + L"\\command", L"");
+    }
+    if (open) return open;
+    wchar_t first[kMaxKeyNameLength + 2];
+    DWORD length = static_cast<DWORD>(std::size(first));
+    if (RegEnumKeyExW(shell.get(), 0, first, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    return assoc::ReadRegText(shell.get(), std::wstring(first, length) + L"\\command", L"");
+  }
+
+  // True when an Open with entry of extension (its OpenWithProgids, and the user's) names a
+  // file type that does not exist.
+  bool OpenWithNamesMissingType(const std::wstring& extension, HKEY key) {
+    if (NamesMissingType(key, L"OpenWithProgids")) return true;
+    if (!perUser_.HasFileExts(extension)) return false;
+    common::UniqueHKey user;
+    const std::wstring path = std::wstring(assoc::paths::kFileExtsKey) + L"\\" + extension;
+    return OpenForReading(HKEY_CURRENT_USER, path, user) == Opened::Yes && NamesMissingType(user.get(), L"OpenWithProgids");
+  }
+
+  // True when a value name of parent\path names a file type that does not exist.
+  bool NamesMissingType(HKEY parent, const wchar_t* path) {
+    common::UniqueHKey list;
+    if (OpenForReading(parent, path, list) != Opened::Yes) return false;
+    wchar_t name[kMaxKeyNameLength + 2];
+    for (DWORD index = 0;; ++index) {
+      DWORD length = static_cast<DWORD>(std::size(name));
+      const LONG result = RegEnumValueW(list.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (result == ERROR_MORE_DATA) continue;  // longer than a key name can be: names no type
+      if (result != ERROR_SUCCESS) return false;
+      const std::wstring type(name, length);
+      if (NamesKey(type) && !TypeExists(type)) return true;
+    }
+  }
+
+  // True when HKEY_CLASSES_ROOT\type exists; each type asked once.
+  bool TypeExists(const std::wstring& type) {
+    const std::wstring folded = FoldCase(type);
+    if (auto it = types_.find(folded); it != types_.end()) return it->second;
+    common::UniqueHKey key;
+    const bool exists = OpenForReading(HKEY_CLASSES_ROOT, type, key) != Opened::Missing;
+    types_.emplace(folded, exists);
+    return exists;
   }
 
   // The default value of parent\path into cell (see ReadDefault).
@@ -165,7 +295,10 @@ class RowReader {
     return text;
   }
 
+  bool checkProblems_;
   PerUserRecords perUser_;
+  FileChecks files_;
+  std::unordered_map<std::wstring, bool> types_;
   std::vector<BYTE> buffer_ = std::vector<BYTE>(4096);
 };
 
@@ -180,25 +313,71 @@ std::wstring ExplorerCell(const assoc::EffectiveAssociation& association, bool c
   return label + L"：" + CellText(association.program.empty() ? association.fileType : association.program);
 }
 
-std::vector<AssocRow> ReadAssociationRows() {
-  std::vector<AssocRow> rows;
-  DWORD longestName = 0;
-  if (RegQueryInfoKeyW(HKEY_CLASSES_ROOT, nullptr, nullptr, nullptr, nullptr, &longestName, nullptr, nullptr,
-                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-    return rows;
+common::Seam<LONG(HKEY, const wchar_t*, REGSAM, HKEY*)> OpenRowKey(&OpenKeyReal);
+
+struct RowStream::State {
+  explicit State(bool checkProblems) : reader(checkProblems) {}
   RowReader reader;
-  std::vector<wchar_t> name(std::max<size_t>(longestName, kMaxKeyNameLength) + 2);
-  for (DWORD index = 0;; ++index) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LONG result = RegEnumKeyExW(HKEY_CLASSES_ROOT, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA && name.size() < 0x8000) {
-      // A key with a longer name came meanwhile: the same index again with more room.
-      name.resize(name.size() * 2);
-      --index;
-      continue;
+  std::vector<wchar_t> name;
+  DWORD index = 0;
+  size_t total = 0;
+  bool done = false;
+};
+
+RowStream::RowStream(bool checkProblems) : state_(std::make_unique<State>(checkProblems)) {
+  DWORD keys = 0, longestName = 0;
+  if (RegQueryInfoKeyW(HKEY_CLASSES_ROOT, nullptr, nullptr, nullptr, &keys, &longestName, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    state_->done = true;
+    return;
+  }
+  state_->total = keys;
+  state_->name.resize(std::max<size_t>(longestName, kMaxKeyNameLength) + 2);
+}
+
+RowStream::~RowStream() = default;
+RowStream::RowStream(RowStream&&) noexcept = default;
+RowStream& RowStream::operator=(RowStream&&) noexcept = default;
+
+size_t RowStream::Examined() const { return state_->index; }
+size_t RowStream::Total() const { return std::max<size_t>(state_->total, state_->index); }
+
+bool RowStream::Next(std::vector<AssocRow>& rows) {
+  State& s = *state_;
+  while (!s.done) {
+    DWORD length = static_cast<DWORD>(s.name.size());
+    const LONG result =
+        RegEnumKeyExW(HKEY_CLASSES_ROOT, s.index, s.name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_MORE_DATA) {
+      // A key with a longer name came meanwhile: the same index again with more room, up to the
+      // longest name the registry allows; a key longer still is passed over.
+      if (s.name.size() < 0x8000) {
+        s.name.resize(s.name.size() * 2);
+        continue;
+      }
+      ++s.index;
+      return true;
     }
-    if (result != ERROR_SUCCESS) break;
-    if (length > 0 && name[0] == L'.') rows.push_back(reader.Read(std::wstring(name.data(), length)));
+    if (result != ERROR_SUCCESS) {
+      s.done = true;
+      break;
+    }
+    ++s.index;
+    std::wstring name(s.name.data(), length);
+    if (!name.empty() && name[0] == L'.') {
+      rows.push_back(s.reader.Read(std::move(name)));
+    } else if (common::UniqueHKey key; !name.empty() && OpenForReading(HKEY_CLASSES_ROOT, name, key) == Opened::Yes) {
+      if (std::optional<AssocRow> row = s.reader.ReadProtocol(std::move(name), key.get())) rows.push_back(std::move(*row));
+    }
+    return true;
+  }
+  return false;
+}
+
+std::vector<AssocRow> ReadAssociationRows(bool checkProblems) {
+  std::vector<AssocRow> rows;
+  RowStream stream(checkProblems);
+  while (stream.Next(rows)) {
   }
   return rows;
 }

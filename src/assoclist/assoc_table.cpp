@@ -6,7 +6,6 @@
 #include <numeric>
 #include <unordered_set>
 
-#include "assoclist/cell_text.h"
 
 namespace assoclist {
 
@@ -17,11 +16,23 @@ std::wstring FoldCase(std::wstring_view text) {
 }
 
 void AssocTable::SetRows(std::vector<AssocRow> rows) {
-  rows_ = std::move(rows);
-  folded_.assign(rows_.size(), Folded{});
-  for (size_t i = 0; i < rows_.size(); ++i) {
+  rows_.clear();
+  folded_.clear();
+  matches_.clear();
+  order_.clear();
+  AppendRows(std::move(rows));
+}
+
+void AssocTable::AppendRows(std::vector<AssocRow> rows) {
+  const size_t old = rows_.size();
+  rows_.reserve(old + rows.size());
+  for (AssocRow& row : rows) rows_.push_back(std::move(row));
+  folded_.resize(rows_.size());
+  matches_.resize(rows_.size());
+  order_.reserve(rows_.size());
+  for (size_t i = old; i < rows_.size(); ++i) {
     Folded& f = folded_[i];
-    size_t length = 0;
+    size_t length = rows_[i].key.size() + 1;
     for (const std::wstring& cell : rows_[i].cells) length += cell.size() + 1;
     f.text.reserve(length);
     for (int column = 0; column < kColumnCount; ++column) {
@@ -29,18 +40,36 @@ void AssocTable::SetRows(std::vector<AssocRow> rows) {
       f.text += rows_[i].cells[column];
       f.text += L'\0';
     }
+    // The key is at most a key name long; the cells are cut (kCellLimit), so all fit 16 bits.
     f.start[kColumnCount] = static_cast<uint16_t>(f.text.size());
+    f.text += rows_[i].key;
+    f.text += L'\0';
+    f.start[kColumnCount + 1] = static_cast<uint16_t>(f.text.size());
     CharLowerBuffW(f.text.data(), static_cast<DWORD>(f.text.size()));
+    matches_[i] = MatchesText(static_cast<uint32_t>(i));
+    order_.push_back(static_cast<uint32_t>(i));
   }
-  order_.resize(rows_.size());
-  std::iota(order_.begin(), order_.end(), 0u);
-  Sort();
+  const auto before = [this](uint32_t a, uint32_t b) { return Before(a, b); };
+  const auto middle = order_.begin() + static_cast<ptrdiff_t>(old);
+  std::sort(middle, order_.end(), before);
+  std::inplace_merge(order_.begin(), middle, order_.end(), before);
   ApplyFilter();
 }
 
 void AssocTable::SetFilter(std::wstring_view text) {
   filter_ = std::wstring(text.substr(0, text.find(L'\0')));
   foldedFilter_ = FoldCase(filter_);
+  for (uint32_t row = 0; row < rows_.size(); ++row) matches_[row] = MatchesText(row);
+  ApplyFilter();
+}
+
+void AssocTable::SetKinds(KindFilter kinds) {
+  kinds_ = kinds;
+  ApplyFilter();
+}
+
+void AssocTable::SetProblemsOnly(bool on) {
+  problemsOnly_ = on;
   ApplyFilter();
 }
 
@@ -59,36 +88,53 @@ std::wstring_view AssocTable::FoldedCell(uint32_t row, int column) const {
   return std::wstring_view(f.text).substr(f.start[column], f.start[column + 1] - f.start[column] - 1);
 }
 
+bool AssocTable::Before(uint32_t a, uint32_t b) const {
+  const int c = FoldedCell(a, sortColumn_).compare(FoldedCell(b, sortColumn_));
+  if (c != 0) return descending_ ? c > 0 : c < 0;
+  return a < b;
+}
+
+bool AssocTable::MatchesText(uint32_t row) const {
+  if (foldedFilter_.empty()) return true;
+  // The cells only: the key is no column.
+  const Folded& f = folded_[row];
+  return std::wstring_view(f.text).substr(0, f.start[kColumnCount]).find(foldedFilter_) != std::wstring_view::npos;
+}
+
+bool AssocTable::Passes(uint32_t row) const {
+  if (!matches_[row]) return false;
+  if (problemsOnly_ && rows_[row].cells[kProblem].empty()) return false;
+  switch (kinds_) {
+    case KindFilter::Extensions:
+      return rows_[row].kind == RowKind::Extension;
+    case KindFilter::Protocols:
+      return rows_[row].kind == RowKind::Protocol;
+    case KindFilter::All:
+      return true;
+  }
+  return true;
+}
+
 void AssocTable::Sort() {
-  const int column = sortColumn_;
-  const bool descending = descending_;
-  std::sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
-    const int c = FoldedCell(a, column).compare(FoldedCell(b, column));
-    if (c != 0) return descending ? c > 0 : c < 0;
-    return a < b;
-  });
+  std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) { return Before(a, b); });
 }
 
 void AssocTable::ApplyFilter() {
   shown_.clear();
-  if (foldedFilter_.empty()) {
-    shown_ = order_;
-    return;
-  }
   for (uint32_t row : order_)
-    if (folded_[row].text.find(foldedFilter_) != std::wstring::npos) shown_.push_back(row);
+    if (Passes(row)) shown_.push_back(row);
 }
 
 std::vector<size_t> AssocTable::PositionsOf(std::span<const std::wstring> keys) const {
-  // Compared as the extension cells show them, which the table holds folded already.
+  // Compared with the keys, which the table holds folded already.
   std::vector<std::wstring> cells;
   cells.reserve(keys.size());
-  for (const std::wstring& key : keys) cells.push_back(FoldCase(CellText(key)));
+  for (const std::wstring& key : keys) cells.push_back(FoldCase(key));
   const std::unordered_set<std::wstring_view> wanted(cells.begin(), cells.end());
   std::vector<size_t> positions;
   if (wanted.empty()) return positions;
   for (size_t position = 0; position < shown_.size(); ++position)
-    if (wanted.contains(FoldedCell(shown_[position], kExtension))) positions.push_back(position);
+    if (wanted.contains(FoldedCell(shown_[position], kColumnCount))) positions.push_back(position);
   return positions;
 }
 

@@ -29,17 +29,17 @@ std::string Utf8(std::wstring_view text) {
   return bytes;
 }
 
-void AppendCsvField(std::wstring& out, std::wstring_view field) {
-  // A spreadsheet program takes a cell that begins with one of these as a formula: a leading "'"
-  // keeps it text.
-  const bool formula = !field.empty() && std::wstring_view(L"=+-@").find(field.front()) != std::wstring_view::npos;
-  if (field.find_first_of(L",\"\r\n") == std::wstring_view::npos) {
-    if (formula) out += L'\'';
+void AppendCsvField(std::wstring& out, std::wstring_view cell) {
+  // A spreadsheet takes a cell that begins with one of these as a formula, which a hostile
+  // registry value could fill; a leading "'" keeps it text.
+  std::wstring field;
+  if (!cell.empty() && std::wstring_view(L"=+-@").find(cell.front()) != std::wstring_view::npos) field = L"'";
+  field += cell;
+  if (field.find_first_of(L",\"\r\n") == std::wstring::npos) {
     out += field;
     return;
   }
   out += L'"';
-  if (formula) out += L'\'';
   for (wchar_t c : field) {
     if (c == L'"') out += L'"';
     out += c;

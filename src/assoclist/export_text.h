@@ -14,10 +14,10 @@ namespace assoclist {
 std::wstring TabSeparatedText(std::span<const AssocRow* const> rows);
 
 // The bytes of a CSV file: UTF-8 after its byte-order mark, the column headings, then one line
-// per row in the given order; every line ends with CR LF. A field that holds a comma, a
-// quotation mark, CR or LF is put in quotation marks, its own quotation marks doubled. A field
-// that begins with "=", "+", "-" or "@" gets a leading "'", so that a spreadsheet program takes it
-// as text rather than a formula (a planted registry value could hold one).
+// per row in the given order; every line ends with CR LF. A cell that begins with "=", "+", "-"
+// or "@" gets a leading "'", so that a spreadsheet takes it as text, not as a formula. A field
+// that holds a comma, a quotation mark, CR or LF is put in quotation marks, its own quotation
+// marks doubled.
 std::string CsvBytes(std::span<const AssocRow* const> rows);
 
 }  // namespace assoclist

@@ -125,7 +125,8 @@ TEST_P(RowTest, ShowsTheRecordsOfTheExtension) {
   for (const Loop& loop : c.loops) loops_.Add(loop.root, loop.path);
   const listtest::Trees before = listtest::Snapshot(sandbox_);
 
-  const std::vector<AssocRow> rows = assoclist::ReadAssociationRows();
+  // Problems aside (see ProblemsTest): these files do not exist.
+  const std::vector<AssocRow> rows = assoclist::ReadAssociationRows(false);
   ASSERT_EQ(rows.size(), 1u) << "only keys that begin with \".\" are listed";
   const AssocRow& row = rows.front();
   EXPECT_EQ(row.key, L".abc");

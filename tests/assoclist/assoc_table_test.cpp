@@ -114,3 +114,63 @@ TEST(AssocTableTest, FindsShownRowsByKeyAndByTheBeginningOfTheExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+AssocRow Kinded(std::wstring key, assoclist::RowKind kind, std::wstring problem = L"") {
+  AssocRow row = Row(kind == assoclist::RowKind::Protocol ? key + L":" : key, L"", L"", L"");
+  row.key = std::move(key);
+  row.kind = kind;
+  row.cells[assoclist::kProblem] = std::move(problem);
+  return row;
+}
+
+TEST(AssocTableTest, RowsAddedInPartsAreFilteredAndSortedAsIfTheyHadComeAtOnce) {
+  using assoclist::KindFilter;
+  using assoclist::RowKind;
+  std::vector<AssocRow> all = Rows();
+  all.push_back(Kinded(L"mailto", RowKind::Protocol));
+  all.push_back(Kinded(L".bad", RowKind::Extension, L"ファイルタイプがありません"));
+  all.push_back(Kinded(L"web", RowKind::Protocol, L"プログラムが見つかりません"));
+  const struct {
+    int column;
+    bool descending;
+    const wchar_t* filter;
+    KindFilter kinds;
+    bool problemsOnly;
+  } views[] = {
+      {assoclist::kExtension, false, L"", KindFilter::Extensions, false},
+      {assoclist::kDescription, true, L"", KindFilter::All, false},
+      {assoclist::kExtension, true, L"t", KindFilter::All, false},
+      {assoclist::kExtension, false, L"", KindFilter::Protocols, false},
+      {assoclist::kProblem, false, L"", KindFilter::All, true},
+  };
+  for (const auto& v : views) {
+    AssocTable atOnce, inParts;
+    for (AssocTable* table : {&atOnce, &inParts}) {
+      table->SetSort(v.column, v.descending);
+      table->SetFilter(v.filter);
+      table->SetKinds(v.kinds);
+      table->SetProblemsOnly(v.problemsOnly);
+    }
+    atOnce.SetRows(all);
+    inParts.SetRows({all.begin(), all.begin() + 3});
+    inParts.AppendRows({all.begin() + 3, all.begin() + 4});
+    inParts.AppendRows({});
+    inParts.AppendRows({all.begin() + 4, all.end()});
+    EXPECT_EQ(Shown(inParts), Shown(atOnce)) << v.column << testing::PrintToString(std::wstring(v.filter));
+    EXPECT_EQ(inParts.RowCount(), all.size());
+  }
+  AssocTable table;
+  table.SetRows(all);
+  table.SetKinds(KindFilter::Protocols);
+  EXPECT_EQ(Shown(table), (std::vector<std::wstring>{L"mailto", L"web"}));
+  table.SetProblemsOnly(true);
+  EXPECT_EQ(Shown(table), std::vector<std::wstring>{L"web"});
+  table.SetKinds(KindFilter::All);
+  EXPECT_EQ(Shown(table), (std::vector<std::wstring>{L".bad", L"web"}));
+  const std::wstring keys[] = {L"WEB", L"mailto:"};
+  EXPECT_EQ(table.PositionsOf(keys), std::vector<size_t>{1}) << "rows are found by their keys, not their cells";
+}
+
+}  // namespace

@@ -149,9 +149,12 @@ class ListWindowTest : public testing::Test {
 };
 
 TEST_F(ListWindowTest, ListsEveryExtensionWithItsColumnsSortedByExtension) {
+  ui::Application::Instance().SetTitle(L"Tavrelo 関連づけ編集ソフト");
+  form.reset();
+  Open(96);
   wchar_t caption[64] = {};
   GetWindowTextW(form->Handle(), caption, 64);
-  EXPECT_STREQ(caption, L"関連づけの一覧");
+  EXPECT_STREQ(caption, L"関連づけの一覧 - Tavrelo 関連づけ編集ソフト");
   const LONG style = GetWindowLongW(form->Handle(), GWL_STYLE);
   EXPECT_TRUE(style & WS_THICKFRAME) << "resizable";
   const LONG listStyle = GetWindowLongW(List(), GWL_STYLE);
@@ -348,7 +351,7 @@ TEST_F(ListWindowTest, KeyboardMovesBetweenFilterAndListWithAccessKeysUnderlined
   Press(form->EditFilter.Handle(), VK_TAB);
   EXPECT_EQ(GetFocus(), List());
   Press(List(), VK_TAB);
-  EXPECT_EQ(GetFocus(), form->Item(Id::IDC_BTN_HELP));
+  EXPECT_EQ(GetFocus(), form->Item(Id::IDC_RADIO_EXTENSIONS)) << "the selector follows the list";
   MSG alt{List(), WM_SYSCHAR, 'f', 1 << 29};
   ui::Application::Instance().Dispatch(alt);
   EXPECT_TRUE(form->EditFilter.Focused()) << "Alt+F";
@@ -388,12 +391,12 @@ TEST(ListWindowDpiTest, LayoutColumnsAndIconsScaleWithTheDpi) {
     auto scaled = [dpi](int length) { return MulDiv(length, dpi, 96); };
     RECT client{}, list{};
     GetClientRect(form.Handle(), &client);
-    EXPECT_EQ(client.right, scaled(640)) << dpi;
+    EXPECT_EQ(client.right, scaled(648)) << dpi;
     GetWindowRect(form.ListViewAssoc(), &list);
     MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&list), 2);
     EXPECT_EQ(list.left, scaled(8)) << dpi;
-    EXPECT_EQ(list.top, scaled(36)) << dpi;
-    EXPECT_EQ(list.right - list.left, scaled(624)) << dpi;
+    EXPECT_EQ(list.top, scaled(58)) << dpi;
+    EXPECT_EQ(list.right - list.left, scaled(632)) << dpi;
     EXPECT_EQ(ListView_GetColumnWidth(form.ListViewAssoc(), 0), scaled(72)) << dpi;
     int cx = 0, cy = 0;
     ImageList_GetIconSize(form.Icons().Images(), &cx, &cy);
@@ -409,7 +412,7 @@ TEST(ListWindowDpiTest, LayoutColumnsAndIconsScaleWithTheDpi) {
     EXPECT_EQ(after.left - before.left, 30) << dpi;
     EXPECT_EQ(after.top - before.top, 20) << dpi;
     GetWindowRect(form.ListViewAssoc(), &after);
-    EXPECT_EQ(after.right - after.left, scaled(624) + 30) << dpi;
+    EXPECT_EQ(after.right - after.left, scaled(632) + 30) << dpi;
     // It does not shrink below a usable size.
     SetWindowPos(form.Handle(), nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
     GetWindowRect(form.Handle(), &frame);

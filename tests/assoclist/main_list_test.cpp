@@ -21,7 +21,7 @@ namespace {
 using listtest::Machine;
 using ListId = TFormAssocList::ControlId;
 
-constexpr wchar_t kListCaption[] = L"関連づけの一覧";
+constexpr wchar_t kListCaption[] = L"関連づけの一覧 - Tavrelo 関連づけ編集ソフト";
 
 // The visible window of this process captioned caption; null when there is none.
 HWND WindowOfThisProcess(const wchar_t* caption) {
@@ -214,7 +214,7 @@ TEST_F(MainListTest, TheRealWindowsWorkedFromAnotherThread) {
   });
   ui::Application::Instance().Run(*main);
   ASSERT_TRUE(driver.Wait());
-  EXPECT_EQ(seen.cells, (std::vector<std::wstring>{L".txt", L"txtfile", L"テキスト文書", L"notepad.exe %1", L"", L""}));
+  EXPECT_EQ(seen.cells, (std::vector<std::wstring>{L".txt", L"txtfile", L"テキスト文書", L"notepad.exe %1", L"", L"", L""}));
   EXPECT_EQ(seen.extension, L".txt");
   EXPECT_EQ(seen.command, L"notepad.exe %1");
   EXPECT_EQ(seen.fileType, L"テキスト文書");

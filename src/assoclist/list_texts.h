@@ -1,0 +1,34 @@
+#pragma once
+// The sentences of the list of associations' window, kept apart from the window so that tests
+// read them without one.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace assoclist::texts {
+
+inline constexpr wchar_t kListTitle[] = L"関連づけの一覧";
+inline constexpr wchar_t kSaved[] = L"一覧を CSV ファイルに保存しました。";
+inline constexpr wchar_t kNoClipboard[] = L"クリップボードにコピーできませんでした。";
+inline constexpr wchar_t kExported[] = L"選んだ行の関連づけを登録ファイルに保存しました。";
+inline constexpr wchar_t kSelectToExport[] = L"登録ファイルに保存する行を選んで下さい。";
+inline constexpr wchar_t kImported[] = L"登録ファイルを読み込みました。";
+
+// The window's title: the list's name, then the application's name when there is one.
+std::wstring WindowTitle(std::wstring_view application);
+
+// A count with its thousands separated by commas.
+std::wstring Grouped(size_t count);
+
+// The status while rows are read: 「読み込み中… 3,200 / 10,000」 (keys examined of all).
+std::wstring LoadingStatus(size_t examined, size_t total);
+// The status once reading stopped early (Esc), with the rows shown.
+std::wstring StoppedStatus(size_t examined, size_t total, size_t rows, size_t shown);
+// The status once every key was read: all rows and those shown.
+std::wstring ShownStatus(size_t rows, size_t shown);
+
+// The question before a registry file is read in.
+std::wstring ImportQuestion(std::wstring_view fileName);
+
+}  // namespace assoclist::texts
