@@ -41,18 +41,14 @@ SYSTEMTIME LocalNow() {
 
 std::optional<std::wstring> RealFileOwner(const std::wstring& path) {
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  common::UniqueHLocal descriptor;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
+                            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS)
     return std::nullopt;
-  std::optional<std::wstring> result;
   LPWSTR text = nullptr;
-  if (owner && ConvertSidToStringSidW(owner, &text)) {
-    result = text;
-    LocalFree(text);
-  }
-  LocalFree(descriptor);
-  return result;
+  if (!owner || !ConvertSidToStringSidW(owner, &text)) return std::nullopt;
+  const common::UniqueHLocal kept(text);
+  return std::wstring(text);
 }
 
 [[noreturn]] void BackupFailed(std::wstring_view reason) { throw Exception(texts::BackupFailed(reason)); }
@@ -61,15 +57,13 @@ std::optional<std::wstring> RealFileOwner(const std::wstring& path) {
 class Descriptor {
  public:
   explicit Descriptor(const wchar_t* text) {
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor_, nullptr);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1,
+                                                         reinterpret_cast<PSECURITY_DESCRIPTOR*>(memory_.put()), nullptr);
   }
-  ~Descriptor() { LocalFree(descriptor_); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  PSECURITY_DESCRIPTOR get() const { return descriptor_; }
+  PSECURITY_DESCRIPTOR get() const { return memory_.get(); }
 
  private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  common::UniqueHLocal memory_;
 };
 
 bool IsLink(const std::wstring& path) {
@@ -88,16 +82,15 @@ std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfi
 // True when folder is owned by Administrators and its access list inherits nothing from above.
 bool IsSecured(const std::wstring& folder) {
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  common::UniqueHLocal descriptor;
   if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                            &owner, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+                            &owner, nullptr, nullptr, nullptr,
+                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS)
     return false;
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  const bool secured = owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid) &&
-                       GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
-  LocalFree(descriptor);
-  return secured;
+  return owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid) &&
+         GetSecurityDescriptorControl(descriptor.get(), &control, &revision) && (control & SE_DACL_PROTECTED);
 }
 
 }  // namespace

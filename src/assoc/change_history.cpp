@@ -6,6 +6,7 @@
 #include "assoc/assoc_texts.h"
 #include "assoc/backup_store.h"
 #include "common/exception.h"
+#include "common/text.h"
 
 namespace assoc {
 
@@ -19,26 +20,6 @@ constexpr TChangeOperation kOperations[] = {TChangeOperation::Link,    TChangeOp
                                             TChangeOperation::RemoveUserChoice, TChangeOperation::Restore,
                                             TChangeOperation::Import,  TChangeOperation::AddOpenWith};
 
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-bool FromUtf8(std::string_view text, std::wstring& out) {
-  out.clear();
-  if (text.empty()) return true;
-  const int size =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return false;
-  out.assign(size, L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return true;
-}
-
 // A field: tab, line breaks, other control characters and "%" written as "%XX".
 std::string Field(std::wstring_view text) {
   std::wstring escaped;
@@ -51,12 +32,13 @@ std::string Field(std::wstring_view text) {
       escaped += c;
     }
   }
-  return Utf8(escaped);
+  return common::Utf8(escaped);
 }
 
 bool Unfield(std::string_view field, std::wstring& out) {
-  std::wstring text;
-  if (!FromUtf8(field, text)) return false;
+  const std::optional<std::wstring> decoded = common::FromUtf8(field);
+  if (!decoded) return false;
+  const std::wstring& text = *decoded;
   out.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != L'%') {
@@ -98,7 +80,7 @@ bool IsPlainFileName(const std::wstring& name) {
 std::string FormatHistory(const THistory& history) {
   std::string out = std::string(kHeader) + "\r\nposition\t" + std::to_string(history.Position) + "\r\n";
   for (const THistoryEntry& e : history.Entries) {
-    out += "change\t" + Utf8(TimeStamp(e.Time)) + "\t" + Field(e.Account) + "\t" +
+    out += "change\t" + common::Utf8(TimeStamp(e.Time)) + "\t" + Field(e.Account) + "\t" +
            std::to_string(static_cast<int>(e.Operation)) + "\t" + Field(e.Subject) + "\t" + Field(e.UndoFile) + "\t" +
            Field(e.RedoFile) + "\t" + (e.ChoiceLost ? "1" : "0") + "\r\n";
   }
@@ -123,9 +105,7 @@ bool ParseHistory(std::string_view bytes, THistory& history) {
     const std::vector<std::string_view> f = Split(lines[i], '\t');
     if (f.size() != 8 || f[0] != "change") return false;
     THistoryEntry e;
-    std::wstring stamp;
-    if (!FromUtf8(f[1], stamp)) return false;
-    const std::optional<SYSTEMTIME> time = ParseTimeStamp(stamp);
+    const std::optional<SYSTEMTIME> time = ParseTimeStamp(common::FromUtf8(f[1]).value_or(L""));
     if (!time) return false;
     e.Time = *time;
     if (f[3].size() != 1 || f[3][0] < '0' || f[3][0] >= '0' + static_cast<int>(std::size(kOperations))) return false;

@@ -89,6 +89,7 @@ struct FindHandleTraits {
 
 inline void DeleteGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
 inline void FreeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
+inline void FreeLocal(HLOCAL h) noexcept { LocalFree(h); }
 inline void DestroyImageList(HIMAGELIST h) noexcept { ImageList_Destroy(h); }
 
 using UniqueHKey = UniqueHandle<HKeyTraits>;
@@ -109,6 +110,8 @@ using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 // Global memory, as the clipboard takes it (release() once the clipboard owns it).
 using UniqueHGlobal = UniqueHandle<NullTraits<HGLOBAL, FreeGlobal>>;
+// Memory the system hands out with LocalAlloc (security descriptors, SID strings).
+using UniqueHLocal = UniqueHandle<NullTraits<HLOCAL, FreeLocal>>;
 
 // The device context of a window (null: the screen), given back to that window when it ends.
 class WindowDc {

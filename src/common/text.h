@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ std::wstring ExtractFileName(std::wstring_view path);
 // The path with the extension after its file name part replaced by ext (which includes
 // its "."); ext is appended when the file name part has no ".".
 std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
+
+// text in UTF-8, and back. FromUtf8 answers nothing for bytes that are not UTF-8.
+std::string Utf8(std::wstring_view text);
+std::optional<std::wstring> FromUtf8(std::string_view bytes);
 
 // The system's text for an error code, with trailing blanks, control characters and "." removed;
 // empty when the system has none.

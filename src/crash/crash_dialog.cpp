@@ -29,15 +29,6 @@ constexpr size_t kMailBody = 1500;
 void Inform(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Information, text); }
 void Warn(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Warning, text); }
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 std::string Ansi(const std::wstring& text) {
   if (text.empty()) return {};
   const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
@@ -49,7 +40,7 @@ std::string Ansi(const std::wstring& text) {
 
 std::wstring PercentEncoded(const std::wstring& text) {
   std::wstring out;
-  for (unsigned char c : Utf8(text)) {
+  for (unsigned char c : common::Utf8(text)) {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
         c == '_' || c == '~') {
       out += static_cast<wchar_t>(c);

@@ -75,8 +75,7 @@ void Restart() {
   PROCESS_INFORMATION process{};
   if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                      &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const common::UniqueKernelHandle thread(process.hThread), started(process.hProcess);
   }
 }
 
@@ -186,8 +185,7 @@ void Install(TCrashSettings settings) {
   state->imageEnd = state->imageStart + nt->OptionalHeader.SizeOfImage;
   state->start.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   g_state = state;
-  HANDLE reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, 0, &state->reporterId);
-  if (reporter) CloseHandle(reporter);
+  const common::UniqueKernelHandle reporter(CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, 0, &state->reporterId));
   AddVectoredExceptionHandler(1, FirstChance);
   SetUnhandledExceptionFilter(Unhandled);
   std::set_terminate(Terminated);

@@ -341,12 +341,7 @@ std::string ReportBytes(const std::wstring& text) {
     if (c == L'\n') lines += L'\r';
     lines += c;
   }
-  if (lines.empty()) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, lines.data(), static_cast<int>(lines.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, lines.data(), static_cast<int>(lines.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
+  return common::Utf8(lines);
 }
 
 }  // namespace crash

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/text.h"
 #include "crash/crash_report.h"
 
 namespace crash {
@@ -41,15 +42,6 @@ std::vector<std::wstring> ReportNames(const std::wstring& folder) {
   } while (FindNextFileW(search.get(), &found));
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
 }
 
 bool RealWriteMinidump(const std::wstring& path, DWORD threadId, EXCEPTION_POINTERS* exception) {
@@ -101,7 +93,7 @@ std::wstring ReportToAnnounce(const std::wstring& folder) {
     DWORD read = 0;
     if (file && ReadFile(file.get(), buffer, sizeof buffer - 1, &read, nullptr)) announced.assign(buffer, read);
   }
-  const std::string newest = Utf8(names.back());
+  const std::string newest = common::Utf8(names.back());
   if (newest <= announced) return {};
   WriteFileBytes(marker, newest);
   return folder + L"\\" + names.back();

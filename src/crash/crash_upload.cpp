@@ -17,14 +17,6 @@ using UniqueHInternet = common::UniqueHandle<common::NullTraits<HINTERNET, Close
 
 constexpr int kTimeoutMs = 20000;
 
-std::wstring Widen(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(size, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
-}
-
 struct Parts {
   std::wstring scheme, host, path;
   INTERNET_PORT port = 0;
@@ -86,7 +78,7 @@ TUploadResult UploadReport(const std::wstring& url, const std::string& report, c
   if (!request) return result;
   const std::string boundary = "----TavreloReport7d1c2f";
   std::string body = MultipartBody(report, minidump, boundary);
-  const std::wstring headers = L"Content-Type: multipart/form-data; boundary=" + Widen(boundary);
+  const std::wstring headers = L"Content-Type: multipart/form-data; boundary=" + common::FromUtf8(boundary).value_or(L"");
   if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()), body.data(),
                           static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) ||
       !WinHttpReceiveResponse(request.get(), nullptr))
@@ -103,7 +95,7 @@ TUploadResult UploadReport(const std::wstring& url, const std::string& report, c
     if (answer.size() > 500) break;
   }
   result.sent = status >= 200 && status < 300;
-  result.answer = std::to_wstring(status) + L" " + Widen(answer.substr(0, 500));
+  result.answer = std::to_wstring(status) + L" " + common::FromUtf8(answer.substr(0, 500)).value_or(L"");
   return result;
 }
 
