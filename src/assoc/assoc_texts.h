@@ -60,6 +60,7 @@ inline constexpr wchar_t kPolicyNotNamed[] = L"変更する拡張子のどれも
 inline constexpr wchar_t kPolicySystemKey[] = L"システムが使うキーです。";
 inline constexpr wchar_t kPolicyProtocol[] = L"プロトコルのキーです。";
 inline constexpr wchar_t kPolicyComClass[] = L"COM のクラスが使うキーです。";
+inline constexpr wchar_t kPolicyNotProtocol[] = L"変更するプロトコルのどれのキーでもありません。";
 inline constexpr wchar_t kPolicyProgramExtension[] =
     L"プログラムの起動に使われる拡張子です。この拡張子の登録や削除のほかでは変更できません。";
 

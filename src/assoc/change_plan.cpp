@@ -101,14 +101,18 @@ std::wstring ParentPath(std::wstring_view path) {
 
 bool IsChoiceKey(std::wstring_view key) noexcept {
   const std::vector<std::wstring_view> names = KeyNames(key);
-  const std::vector<std::wstring_view> fileExts = KeyNames(paths::kFileExtsPath);
-  // FileExts, then the extension, then the choice's own key.
-  if (names.size() < fileExts.size() + 2) return false;
-  for (size_t i = 0; i < fileExts.size(); ++i)
-    if (!common::EqualNoCase(names[i], fileExts[i])) return false;
-  const std::wstring_view choice = names[fileExts.size() + 1];
-  return std::any_of(std::begin(paths::kChoiceKeys), std::end(paths::kChoiceKeys),
-                     [&](const wchar_t* k) { return common::EqualNoCase(choice, k); });
+  for (const wchar_t* records : {paths::kFileExtsPath, paths::kUrlAssociationsPath}) {
+    const std::vector<std::wstring_view> prefix = KeyNames(records);
+    // The records' key, then the extension or scheme, then the choice's own key.
+    if (names.size() < prefix.size() + 2) continue;
+    if (!std::equal(prefix.begin(), prefix.end(), names.begin(),
+                    [](std::wstring_view a, std::wstring_view b) { return common::EqualNoCase(a, b); }))
+      continue;
+    const std::wstring_view choice = names[prefix.size() + 1];
+    return std::any_of(std::begin(paths::kChoiceKeys), std::end(paths::kChoiceKeys),
+                       [&](const wchar_t* k) { return common::EqualNoCase(choice, k); });
+  }
+  return false;
 }
 
 TPlanBuilder::KeyRecord* TPlanBuilder::Record(const std::wstring& key) {

@@ -52,6 +52,8 @@ struct TChangePlan {
   // Further extensions the change is about, whose keys it may leave as they are (a file that
   // holds an extension's key as it already is).
   std::vector<std::wstring> Extensions;
+  // The protocols (schemes, without the ":") the change is about, whose keys it may change.
+  std::vector<std::wstring> Protocols;
 };
 
 // Letter case folded as the registry compares names, for maps keyed by key or value names.
@@ -130,7 +132,8 @@ TRegDocument InverseDocument(const TChangePlan& plan, bool* choiceLost = nullptr
 TRegDocument ForwardDocument(const TChangePlan& plan);
 
 // True when key (a path with its root spelled out) is FileExts\<ext>\UserChoice or
-// UserChoiceLatest, or lies below one.
+// UserChoiceLatest, or UrlAssociations\<scheme>\UserChoice or UserChoiceLatest, or lies below
+// one.
 bool IsChoiceKey(std::wstring_view key) noexcept;
 
 // The key names of path, from the root on.

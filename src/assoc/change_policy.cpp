@@ -10,6 +10,7 @@
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
+#include "common/handles.h"
 #include "common/text.h"
 
 namespace assoc {
@@ -19,7 +20,7 @@ namespace {
 using TLinkExtention::TFileTypeKept;
 
 // Where a key lies, by the key names that lead to it.
-enum class Area { Classes, FileExts, OpenSaveMru };
+enum class Area { Classes, FileExts, OpenSaveMru, UrlAssociations };
 
 struct AreaRoot {
   Area area;
@@ -31,6 +32,7 @@ constexpr AreaRoot kAreas[] = {
     {Area::Classes, paths::kMachineClassesPath},
     {Area::FileExts, paths::kFileExtsPath},
     {Area::OpenSaveMru, paths::kOpenSaveMruPath},
+    {Area::UrlAssociations, paths::kUrlAssociationsPath},
 };
 
 // A step's key as the policy sees it: its area, the first key name below the area's root (an
@@ -71,6 +73,23 @@ std::wstring TextOf(const TValueState& state) {
 
 bool Writes(const TChangeStep& step) { return step.Kind == TStepKind::CreateKey || step.Kind == TStepKind::SetValue; }
 
+// True when a step of plan makes the classes key of scheme a protocol (sets its "URL Protocol").
+bool MadeProtocol(const TChangePlan& plan, std::wstring_view scheme) {
+  return std::any_of(plan.Steps.begin(), plan.Steps.end(), [&](const TChangeStep& step) {
+    const std::optional<Place> place = PlaceOf(step.Key);
+    return place && place->area == Area::Classes && place->below.empty() && SameKeyName(place->head, scheme) &&
+           step.Kind == TStepKind::SetValue && SameKeyName(step.Value, L"URL Protocol");
+  });
+}
+
+// True when HKEY_CLASSES_ROOT\scheme is a protocol's key now.
+bool IsProtocolKey(std::wstring_view scheme) {
+  common::UniqueHKey key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, std::wstring(scheme).c_str(), 0, KEY_QUERY_VALUE, key.put()) ==
+             ERROR_SUCCESS &&
+         RegQueryValueExW(key.get(), L"URL Protocol", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 class PolicyCheck {
  public:
   explicit PolicyCheck(const TChangePlan& plan) : plan_(plan) {}
@@ -80,6 +99,8 @@ class PolicyCheck {
     // the file types they name.
     About(plan_.Subject);
     for (const std::wstring& extension : plan_.Extensions) About(extension);
+    for (const std::wstring& scheme : plan_.Protocols)
+      if (IsPlausibleScheme(scheme)) protocols_.insert(FoldName(scheme));
     for (const TChangeStep& step : plan_.Steps)
       if (const std::optional<Place> place = PlaceOf(step.Key)) About(place->head);
     for (const TChangeStep& step : plan_.Steps) {
@@ -125,6 +146,9 @@ class PolicyCheck {
     const std::optional<Place> place = PlaceOf(step.Key);
     if (!place) return std::wstring(texts::kPolicyOutside);
     const bool extension = !place->head.empty() && place->head[0] == L'.';
+    if (place->area == Area::UrlAssociations) return ChoiceRefusal(step, *place);
+    if (place->area == Area::Classes && !extension && protocols_.count(FoldName(place->head)))
+      return ProtocolRefusal(step, *place);
     if (place->area != Area::Classes || extension) {
       if (!IsPlausibleExtension(place->head)) return std::wstring(texts::kPolicyBadExtension);
       // An extension that starts programs changes only by a change about it, never in passing.
@@ -149,6 +173,29 @@ class PolicyCheck {
     if (!place.below.empty() && SameKeyName(place.below.front(), L"CLSID") && Writes(step))
       return GuardReason(TFileTypeKept::ComClass);
     if (place.below.empty() && step.Kind == TStepKind::DeleteKey) return SharedRefusal(fileType);
+    return std::nullopt;
+  }
+
+  // The user's choice of a protocol's handler: only that of a protocol the plan is about, and
+  // only removed.
+  std::optional<std::wstring> ChoiceRefusal(const TChangeStep& step, const Place& place) const {
+    if (!protocols_.count(FoldName(place.head))) return std::wstring(texts::kPolicyNotProtocol);
+    if (IsChoiceKey(step.Key) && step.Kind != TStepKind::DeleteKey) return std::wstring(texts::kPolicyChoice);
+    return std::nullopt;
+  }
+
+  // A protocol's own key and what lies below it. The key must be a protocol's now or become one
+  // by the plan; a COM class's ProgID stays out of reach, and a protocol the system serves may
+  // have its verbs changed but is never removed.
+  std::optional<std::wstring> ProtocolRefusal(const TChangeStep& step, const Place& place) const {
+    if (!IsProtocolKey(place.head) && !MadeProtocol(plan_, place.head)) return std::wstring(texts::kPolicyNotProtocol);
+    if (GuardOfFileType(place.head) == TFileTypeKept::ComClass ||
+        (!place.below.empty() && SameKeyName(place.below.front(), L"CLSID") && Writes(step)))
+      return GuardReason(TFileTypeKept::ComClass);
+    const bool removesProtocol = place.below.empty() && (step.Kind == TStepKind::DeleteKey ||
+                                                         (step.Kind == TStepKind::DeleteValue &&
+                                                          SameKeyName(step.Value, L"URL Protocol")));
+    if (removesProtocol && IsSystemClassKey(place.head)) return GuardReason(TFileTypeKept::SystemKey);
     return std::nullopt;
   }
 
@@ -194,6 +241,7 @@ class PolicyCheck {
   std::vector<std::wstring> unread_;
   std::unordered_map<std::wstring, std::wstring> fileTypes_;
   std::optional<std::unordered_map<std::wstring, std::wstring>> namers_;
+  std::unordered_set<std::wstring> protocols_;
 };
 
 }  // namespace
@@ -205,6 +253,14 @@ bool IsPlausibleExtension(std::wstring_view extension) noexcept {
                       [](wchar_t c) { return c < 0x20 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos; });
 }
 
+bool IsPlausibleScheme(std::wstring_view scheme) noexcept {
+  const auto letter = [](wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); };
+  if (scheme.empty() || scheme.size() > kLongestScheme || !letter(scheme[0])) return false;
+  return std::all_of(scheme.begin(), scheme.end(), [&](wchar_t c) {
+    return letter(c) || (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
+  });
+}
+
 std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan) { return PolicyCheck(plan).Run(); }
 
 void NoteExtensions(const TRegDocument& document, TChangePlan& plan) {
@@ -213,6 +269,24 @@ void NoteExtensions(const TRegDocument& document, TChangePlan& plan) {
     const std::optional<Place> place = PlaceOf(section.Path);
     if (!place || !IsPlausibleExtension(place->head) || !noted.insert(FoldName(place->head)).second) continue;
     plan.Extensions.emplace_back(place->head);
+  }
+  // A protocol's keys: those of a scheme that is a protocol now, or that the file makes one.
+  std::unordered_set<std::wstring> made;
+  for (const TRegKey& section : document.Keys) {
+    const std::optional<Place> place = PlaceOf(section.Path);
+    if (!place || place->area != Area::Classes || !place->below.empty()) continue;
+    for (const TRegValue& value : section.Values)
+      if (!section.Remove && !value.Remove && SameKeyName(value.Name, L"URL Protocol")) made.insert(FoldName(place->head));
+  }
+  std::unordered_set<std::wstring> schemes;
+  for (const TRegKey& section : document.Keys) {
+    const std::optional<Place> place = PlaceOf(section.Path);
+    if (!place || (place->area != Area::Classes && place->area != Area::UrlAssociations) ||
+        !IsPlausibleScheme(place->head) || schemes.count(FoldName(place->head)))
+      continue;
+    if (place->area == Area::Classes && !made.count(FoldName(place->head)) && !IsProtocolKey(place->head)) continue;
+    schemes.insert(FoldName(place->head));
+    plan.Protocols.emplace_back(place->head);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "assoc/backup_store.h"
 #include "assoc/change_apply.h"
 #include "assoc/change_history.h"
+#include "assoc/change_policy.h"
 #include "assoc/reg_snapshot.h"
 #include "assoc/store_fixture.h"
 #include "common/text.h"
@@ -27,6 +28,7 @@ using testsupport::WriteValue;
 namespace texts = assoc::texts;
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+constexpr wchar_t kUrlChoices[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 
 // A registry file of these lines with its mark and header.
 std::string RegFileOf(std::initializer_list<std::wstring> lines) {
@@ -54,6 +56,7 @@ class ChangeEngine : public testing::Test {
     WriteValue(HKEY_CLASSES_ROOT, L"txtfile\\shell\\open\\command", L"", REG_SZ, L"notepad.exe %1");
     WriteValue(HKEY_CLASSES_ROOT, L"mailto", L"URL Protocol", REG_SZ, L"");
     WriteValue(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", L"", REG_SZ, L"mail.exe %1");
+    WriteValue(HKEY_CLASSES_ROOT, L"http", L"URL Protocol", REG_SZ, L"");
     WriteValue(HKEY_CLASSES_ROOT, L"Foo.Bar\\CLSID", L"", REG_SZ, L"{1}");
     WriteValue(HKEY_CLASSES_ROOT, L"CLSID\\{1}\\InprocServer32", L"", REG_SZ, L"foo.dll");
     WriteValue(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", REG_SZ, L"\"%1\" %*");
@@ -106,12 +109,17 @@ TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheKeyBeforeAnythingIsWrit
        {L"[" + root + L".exe]", L"@=\"evilfile\""},
        root + L".exe",
        texts::kPolicyProgramExtension},
-      {"a protocol", {L"[" + root + L".m]", L"@=\"mailto\"", L"[" + root + L"mailto\\shell\\open\\command]", L"@=\"e\""},
-       root + L"mailto\\shell\\open\\command", texts::kPolicyProtocol},
-      {"a protocol the file makes",
-       {L"[" + root + L".n]", L"@=\"newproto\"", L"[" + root + L"newproto]", L"\"URL Protocol\"=\"\""},
-       root + L"newproto",
-       texts::kPolicyProtocol},
+      {"a COM class made a protocol", {L"[" + root + L"Foo.Bar]", L"\"URL Protocol\"=\"\""}, root + L"Foo.Bar",
+       texts::kPolicyComClass},
+      {"a protocol the system serves removed", {L"[-" + root + L"http]"}, root + L"http", texts::kPolicySystemKey},
+      {"the user's choice of a protocol written",
+       {L"[" + user + kUrlChoices + L"mailto\\UserChoice]", L"\"ProgId\"=\"evil\""},
+       user + kUrlChoices + L"mailto\\UserChoice",
+       texts::kPolicyChoice},
+      {"a name that climbs out of the protocols' choices",
+       {L"[" + user + kUrlChoices + L"..\\..\\Run]", L"\"x\"=\"evil.exe\""},
+       user + kUrlChoices + L"..",
+       texts::kPolicyNotProtocol},
       {"a COM class's ProgID",
        {L"[" + root + L".c]", L"@=\"Foo.Bar\"", L"[" + root + L"Foo.Bar\\shell\\open\\command]", L"@=\"e\""},
        root + L"Foo.Bar\\shell",
@@ -146,6 +154,15 @@ TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheKeyBeforeAnythingIsWrit
               assoc::PlanRegistryFile(File(L"root.reg", {L"[-HKEY_CLASSES_ROOT]"}), assoc::TChangeOperation::Restore);
             }),
             texts::ChangeRefused(L"HKEY_CLASSES_ROOT", texts::kPolicyRoot));
+  // An extension's change never reaches a protocol through the file type it names.
+  assoc::TChangePlan link;
+  link.Subject = L".m";
+  assoc::TPlanBuilder builder(link);
+  builder.SetText(root + L".m", L"", L"mailto");
+  builder.SetText(root + L"mailto\\shell\\open\\command", L"", L"evil.exe %1");
+  const std::optional<assoc::TPolicyRefusal> refused = assoc::CheckPlan(link);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->Reason, texts::kPolicyProtocol);
   EXPECT_EQ(Registry(), before);
   EXPECT_TRUE(testsupport::FolderEntries(appData_.Path()).empty()) << "nothing was backed up either";
 }
@@ -226,6 +243,35 @@ TEST_F(ChangeEngine, TellsWhatBecameOfTheLastChangeEvenWhileItApplies) {
   assoc::ExecuteChange(plan);
   EXPECT_EQ(assoc::LastChangeState(),
             L"最後の変更（拡張子「.tvr」の登録）はすべて適用されています。レジストリが途中の状態になっていることはありません。");
+}
+
+TEST_F(ChangeEngine, AProtocolsKeysAndItsUsersChoiceImportAndUndo) {
+  const std::wstring root = L"HKEY_CLASSES_ROOT\\";
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUrlChoices) + L"mailto\\UserChoice", L"ProgId", REG_SZ, L"mail");
+  const auto before = Registry();
+  const std::wstring path = File(L"protocols.reg", {L"[" + root + L"mailto\\shell\\open\\command]",
+                                                    L"@=\"newmail.exe %1\"",
+                                                    L"[-HKEY_CURRENT_USER\\" + std::wstring(kUrlChoices) + L"mailto]",
+                                                    L"[" + root + L"tvrproto]",
+                                                    L"@=\"URL:tvr\"",
+                                                    L"\"URL Protocol\"=\"\"",
+                                                    L"[" + root + L"tvrproto\\shell\\open\\command]",
+                                                    L"@=\"t.exe %1\""});
+  const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import);
+  EXPECT_EQ(plan.Protocols, (std::vector<std::wstring>{L"mailto", L"tvrproto"}));
+  assoc::ExecuteChange(plan);
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command").text, L"newmail.exe %1");
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"tvrproto\\shell\\open\\command"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUrlChoices) + L"mailto"));
+
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  assoc::ApplyHistoryMove(*undo);
+  // All but the choice, which only Windows can write: once it has, the tree is as it was.
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUrlChoices) + L"mailto\\UserChoice"));
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUrlChoices) + L"mailto\\UserChoice", L"ProgId", REG_SZ, L"mail");
+  EXPECT_EQ(Registry(), before);
+
 }
 
 TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
