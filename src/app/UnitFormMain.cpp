@@ -16,6 +16,7 @@
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
 #include "assoclist/UnitFormAssocList.h"
+#include "filetype/UnitFormFileType.h"
 #include "common/cursor.h"
 #include "common/exception.h"
 #include "common/field_limits.h"
@@ -81,6 +82,7 @@ constexpr Command kCommands[] = {
     {IDM_FILE_REDO, &TFormMain::ActionFileRedoExecute},
     {IDM_FILE_RESTORE, &TFormMain::ActionFileRestoreExecute},
     {IDM_ASSOC_LIST, &TFormMain::ActionAssocListExecute},
+    {IDM_FILE_TYPE_DETAILS, &TFormMain::ActionFileTypeExecute},
     {TFormMain::IDC_BTN_HELP, &TFormMain::BtnHelpClick},
 };
 
@@ -584,11 +586,44 @@ void TFormMain::ActionAssocListExecute() {
     ActionExtReloadExecute();
     SetForegroundWindow(Handle());
   };
+  FAssocList->OnOpenDetails = [this](const std::wstring& key, bool protocol) { OpenFileType(key, protocol); };
   FAssocList->Show();
+}
+
+void TFormMain::ActionFileTypeExecute() {
+  const std::wstring extension = GetExtention();
+  if (extension == L".") {
+    Warn(Handle(), L"拡張子を入力して下さい。");
+    EditExt.SetFocus();
+    return;
+  }
+  OpenFileType(extension, false);
+}
+
+void TFormMain::OpenFileType(const std::wstring& name, bool protocol) {
+  std::erase_if(FFileTypes, [](const auto& open) { return !open.second->Handle(); });
+  const std::wstring key = (protocol ? L"p:" : L"e:") + assoc::FoldName(name);
+  if (const auto open = FFileTypes.find(key); open != FFileTypes.end()) {
+    open->second->Activate();
+    return;
+  }
+  std::unique_ptr<TFormFileType> window;
+  try {
+    TCursorHourGlass busy;
+    window = std::make_unique<TFormFileType>(Handle(), filetype::TTypeTarget{protocol, name}, Dpi());
+  } catch (const Exception& e) {
+    Warn(Handle(), e.Message());
+    return;
+  }
+  window->OnApplied = [this] { AssociationsChanged(); };
+  window->Show();
+  FFileTypes.emplace(key, std::move(window));
 }
 
 void TFormMain::AssociationsChanged() {
   if (FAssocList && FAssocList->Handle()) FAssocList->Refresh();
+  for (const auto& open : FFileTypes)
+    if (open.second->Handle()) open.second->Reload();
 }
 
 void TFormMain::BtnHelpClick() { ui::Application::Instance().HelpContext(Handle(), 3); }

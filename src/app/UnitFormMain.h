@@ -3,6 +3,7 @@
 // register and delete an association, and the document state (the current settings file).
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@ class TMemIniFile;
 // has one, else the address the build was given (TAVRELO_CRASH_URL); empty when neither.
 std::wstring CrashUploadUrl(const std::wstring& SettingFile);
 class TFormAssocList;
+class TFormFileType;
 
 // The application title: the base of the main window's caption and the title of the
 // top-level error box.
@@ -136,6 +138,11 @@ class TFormMain : public ui::Form {
   void ActionFileRestoreExecute();
   // Opens the list of all associations (modeless), or brings it forward when it is open.
   void ActionAssocListExecute();
+  // Opens the file type window of the extension in the field (one per file type, modeless), or
+  // brings it forward when it is open.
+  void ActionFileTypeExecute();
+  // Opens, or brings forward, the file type window of an extension or protocol.
+  void OpenFileType(const std::wstring& name, bool protocol);
   // The registry's associations were changed by this window: a list that is open re-reads
   // them, keeping filter, sort and selection.
   void AssociationsChanged();
@@ -210,4 +217,6 @@ class TFormMain : public ui::Form {
   std::wstring FExplorerNote;  // the note's text; empty while it is hidden
   // The list of associations once opened (its window may have been closed since).
   std::unique_ptr<TFormAssocList> FAssocList;
+  // The open file type windows, by kind and name (letter case folded).
+  std::map<std::wstring, std::unique_ptr<TFormFileType>> FFileTypes;
 };

@@ -131,7 +131,10 @@ std::wstring Stamp(const SYSTEMTIME& t) {
 
 std::wstring SubjectOf(const THistoryEntry& change) {
   const bool file = change.Operation == TChangeOperation::Restore || change.Operation == TChangeOperation::Import;
-  return (file ? L"「" : L"拡張子「") + change.Subject + L"」";
+  if (file) return L"「" + change.Subject + L"」";
+  // A protocol's change names its scheme.
+  if (!change.Subject.empty() && change.Subject[0] != L'.') return L"プロトコル「" + change.Subject + L":」";
+  return L"拡張子「" + change.Subject + L"」";
 }
 
 std::wstring Question(const wchar_t* text, const THistoryEntry& change) {

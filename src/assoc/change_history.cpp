@@ -18,7 +18,8 @@ constexpr uint64_t kLargestHistory = 1 << 20;
 
 constexpr TChangeOperation kOperations[] = {TChangeOperation::Link,    TChangeOperation::Unlink,
                                             TChangeOperation::RemoveUserChoice, TChangeOperation::Restore,
-                                            TChangeOperation::Import,  TChangeOperation::AddOpenWith};
+                                            TChangeOperation::Import,  TChangeOperation::AddOpenWith,
+                                            TChangeOperation::EditFileType};
 
 // A field: tab, line breaks, other control characters and "%" written as "%XX".
 std::string Field(std::wstring_view text) {

@@ -25,6 +25,7 @@ constexpr OperationName kOperationNames[] = {
     {TChangeOperation::Restore, L"復元"},
     {TChangeOperation::Import, L"読み込み"},
     {TChangeOperation::AddOpenWith, L"「開く」の候補の追加"},
+    {TChangeOperation::EditFileType, L"ファイルタイプの変更"},
 };
 
 [[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }

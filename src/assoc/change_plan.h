@@ -18,9 +18,10 @@
 namespace assoc {
 
 // The changes the tool makes, as the history and its questions name them.
-enum class TChangeOperation { Link, Unlink, RemoveUserChoice, Restore, Import, AddOpenWith };
+enum class TChangeOperation { Link, Unlink, RemoveUserChoice, Restore, Import, AddOpenWith, EditFileType };
 
-// The operation's name: 登録, 削除, 利用者の選択の削除, 復元, 読み込み, 「開く」の候補の追加.
+// The operation's name: 登録, 削除, 利用者の選択の削除, 復元, 読み込み, 「開く」の候補の追加,
+// ファイルタイプの変更.
 std::wstring_view ChangeOperationName(TChangeOperation operation) noexcept;
 
 // A value as it is or will be: absent, or its type and bytes.
@@ -46,7 +47,7 @@ struct TChangeStep {
 // A whole change: what it is, what it is about, and its steps in the order they apply.
 struct TChangePlan {
   TChangeOperation Operation = TChangeOperation::Link;
-  std::wstring Subject;  // the extension (or file) the change is about
+  std::wstring Subject;  // the extension, protocol (its scheme) or file the change is about
   std::vector<TChangeStep> Steps;
   bool Notify = true;  // the shell is told once the change is applied
   // Further extensions the change is about, whose keys it may leave as they are (a file that

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <array>
@@ -44,6 +45,8 @@ constexpr ui::Action kActions[] = {
     {Form::IDM_LIST_EXPORT_REG, L"REG で保存(&E)...",
      L"選んだ行の拡張子とファイルタイプ (プロトコル) のキーを登録ファイルに保存します。", 1},
     {Form::IDM_LIST_IMPORT, L"読み込み(&I)...", L"登録ファイルの内容を、確認してからレジストリに書き込みます。", -1},
+    {Form::IDM_LIST_DETAILS, L"詳細(&D)...",
+     L"選んだ行のファイルタイプ (プロトコル) の動作、説明、アイコン、「プログラムから開く」の候補を表示し、変更します。", -1},
 };
 
 constexpr std::array<int, 2> kImages = {IDI_IMAGE_RELOAD, IDI_IMAGE_SAVE};
@@ -76,6 +79,8 @@ constexpr ui::ControlDef kControls[] = {
      L"拡張子とプロトコルの行を表示します。", 0, 0, BS_AUTORADIOBUTTON},
     {Form::IDC_CHECK_PROBLEMS, Kind::Button, {288, 34, 180, 19}, akLeft | akTop, L"問題のあるものだけ(&B)",
      L"「問題」の欄が空でない行だけを表示します。", 0, 0, BS_AUTOCHECKBOX | WS_GROUP},
+    {Form::IDC_BTN_DETAILS, Kind::Button, {560, 31, 80, 24}, akRight | akTop, nullptr, nullptr,
+     Form::IDM_LIST_DETAILS},
     {Form::IDC_BTN_HELP, Kind::Button, {8, 368, 75, 25}, akLeft | akBottom, L"ヘルプ(&H)", L"ヘルプを表示します。", 0,
      IDI_GLYPH_HELP},
     {Form::IDC_BTN_IMPORT, Kind::Button, {121, 368, 95, 25}, akRight | akBottom, nullptr, nullptr,
@@ -142,6 +147,14 @@ constexpr Command kCommands[] = {
     {Form::IDM_LIST_COPY, &TFormAssocList::CopySelected}, {Form::IDM_LIST_OPEN, &TFormAssocList::OpenSelected},
     {Form::IDM_LIST_SELECT_ALL, &TFormAssocList::SelectAll}, {Form::IDC_BTN_HELP, &TFormAssocList::ShowHelp},
     {Form::IDM_LIST_EXPORT_REG, &TFormAssocList::ExportReg}, {Form::IDM_LIST_IMPORT, &TFormAssocList::ImportReg},
+    {Form::IDM_LIST_DETAILS, &TFormAssocList::DetailsOfSelected},
+};
+
+// The list's context menu: the commands on the selected rows.
+constexpr std::pair<int, const wchar_t*> kContextMenu[] = {
+    {Form::IDM_LIST_OPEN, L"開く(&O)\tEnter"},
+    {Form::IDM_LIST_DETAILS, L"詳細(&D)..."},
+    {Form::IDM_LIST_COPY, L"コピー(&C)\tCtrl+C"},
 };
 
 // The clipboard, opened for one change.
@@ -290,6 +303,12 @@ LRESULT TFormAssocList::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       info->ptMinTrackSize = POINT{Scale(kMinimumSize.cx), Scale(kMinimumSize.cy)};
       return 0;
     }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == ListViewAssoc()) {
+        ShowContextMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      }
+      break;
     case WM_DESTROY:
       // The workers end with the window; the rows go too.
       loader_.reset();
@@ -518,12 +537,45 @@ void TFormAssocList::OpenRow(int position) {
   OnOpenExtension(extension);
 }
 
-void TFormAssocList::OpenSelected() {
+int TFormAssocList::ChosenRow() const {
   HWND list = ListViewAssoc();
   int item = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
   if (item < 0 || !(ListView_GetItemState(list, item, LVIS_SELECTED) & LVIS_SELECTED))
     item = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-  OpenRow(item);
+  return item;
+}
+
+void TFormAssocList::OpenSelected() { OpenRow(ChosenRow()); }
+
+void TFormAssocList::DetailsOfSelected() {
+  const int item = ChosenRow();
+  if (item < 0 || static_cast<size_t>(item) >= table_.ShownCount()) {
+    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectForDetails);
+    return;
+  }
+  if (!OnOpenDetails) return;
+  const AssocRow& row = table_.Shown(item);
+  // The handler may read the registry and redraw: it gets its own copy of the name.
+  const std::wstring key = row.key;
+  OnOpenDetails(key, row.kind == assoclist::RowKind::Protocol);
+}
+
+void TFormAssocList::ShowContextMenu(POINT at) {
+  if (at.x == -1 && at.y == -1) {
+    // From the keyboard: below the focused row.
+    RECT item{};
+    const int chosen = ChosenRow();
+    if (chosen < 0 || !ListView_GetItemRect(ListViewAssoc(), chosen, &item, LVIR_LABEL)) GetClientRect(ListViewAssoc(), &item);
+    at = POINT{item.left, item.bottom};
+    ClientToScreen(ListViewAssoc(), &at);
+  }
+  common::UniqueHMenu menu(CreatePopupMenu());
+  if (!menu) return;
+  for (const auto& [id, caption] : kContextMenu) AppendMenuW(menu.get(), MF_STRING, id, caption);
+  SetMenuDefaultItem(menu.get(), IDM_LIST_OPEN, FALSE);
+  const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x,
+                                                     at.y, 0, Handle(), nullptr));
+  if (chosen) OnCommand(chosen);
 }
 
 void TFormAssocList::CopySelected() {

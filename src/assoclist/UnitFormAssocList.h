@@ -40,6 +40,7 @@ class TFormAssocList : public ui::Form {
     IDC_CHECK_PROBLEMS,
     IDC_BTN_EXPORT,
     IDC_BTN_IMPORT,
+    IDC_BTN_DETAILS,
   };
   // The commands of the window.
   static constexpr int IDM_LIST_REFRESH = 1201;   // F5
@@ -50,6 +51,7 @@ class TFormAssocList : public ui::Form {
   static constexpr int IDM_LIST_FOCUS = 1206;     // Down in the filter
   static constexpr int IDM_LIST_EXPORT_REG = 1207;
   static constexpr int IDM_LIST_IMPORT = 1208;
+  static constexpr int IDM_LIST_DETAILS = 1209;
   // The help topic of the window.
   static constexpr int kHelpContext = 5;
 
@@ -67,6 +69,9 @@ class TFormAssocList : public ui::Form {
   // Called with the extension key's name (as stored) of an extension's row that the user opens
   // with Enter or a double click; the list stays as it is. Protocols' rows open nothing.
   std::function<void(const std::wstring& extension)> OnOpenExtension;
+  // Called with the key's name of the row that the user asks the details of (詳細, on the
+  // focused or else first selected row), and whether it is a protocol's.
+  std::function<void(const std::wstring& key, bool protocol)> OnOpenDetails;
 
   // Shows the window (restored when minimised) and makes it the active one, its focus kept.
   void Activate();
@@ -81,6 +86,9 @@ class TFormAssocList : public ui::Form {
   void SortByColumn(int column);
   // Opens the focused row, or else the first selected one; nothing when none is selected.
   void OpenSelected();
+  // Asks for the details of the focused row, or else of the first selected one; asks for a
+  // selection when none.
+  void DetailsOfSelected();
   // Puts the selected rows on the clipboard as tab-separated text with a heading line;
   // nothing when none is selected. Warns when the clipboard cannot be had.
   void CopySelected();
@@ -141,6 +149,10 @@ class TFormAssocList : public ui::Form {
   void RedrawIcons();
   // Opens the shown row at position.
   void OpenRow(int position);
+  // The focused row when it is selected, else the first selected one; -1 when none.
+  int ChosenRow() const;
+  // The context menu of the list at a point of the screen (-1, -1: from the keyboard).
+  void ShowContextMenu(POINT at);
   // The image the list shows for the shown row at position (see assoclist::IconCache::ImageOf).
   int ImageOfRow(size_t position);
   // The rows at the selected positions, in the order shown.

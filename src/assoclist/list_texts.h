@@ -14,6 +14,7 @@ inline constexpr wchar_t kNoClipboard[] = L"クリップボードにコピーで
 inline constexpr wchar_t kExported[] = L"選んだ行の関連づけを登録ファイルに保存しました。";
 inline constexpr wchar_t kSelectToExport[] = L"登録ファイルに保存する行を選んで下さい。";
 inline constexpr wchar_t kImported[] = L"登録ファイルを読み込みました。";
+inline constexpr wchar_t kSelectForDetails[] = L"詳細を表示する行を選んで下さい。";
 
 // The window's title: the list's name, then the application's name when there is one.
 std::wstring WindowTitle(std::wstring_view application);

@@ -226,6 +226,8 @@ void Form::CreateForm(HWND owner, const FormDef& def, std::span<const ControlDef
     }
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, hwnd_.get(), reinterpret_cast<POINT*>(&r), 2);
+    // A combo box's window reports its closed height; sized to that, its list would not drop.
+    if (row.kind == ControlKind::ComboBox) r.bottom = r.top + 9 * (r.bottom - r.top);
     placed_.push_back(Placed{control, r, row.anchors});
     const Action* action = FindAction(row.action);
     const wchar_t* hint = row.hint ? row.hint : (action ? action->hint : nullptr);
@@ -330,6 +332,11 @@ HWND Form::CreateControl(const ControlDef& row, const RECT& r) {
                        child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, w);
       // Not double-buffered: through a buffer, every paint takes about twice as long under Wine.
       if (control) ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+      break;
+    case ControlKind::ComboBox:
+      // Its window's height includes the dropped list: room for eight choices.
+      control = CreateWindowExW(0, WC_COMBOBOXW, nullptr, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                                r.left, r.top, w, h * 9, hwnd_.get(), idParam, Instance(), nullptr);
       break;
     case ControlKind::StatusBar:
       control = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, child | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_.get(), idParam,

@@ -43,6 +43,8 @@ enum class ControlKind {
                   // visible without the focus
   AccessLabel,    // a Label whose "&" underlines its access key, which moves the focus to the
                   // control that follows it in the table
+  ComboBox,       // a field with a drop-down list of choices the form adds (CBS_DROPDOWNLIST in
+                  // style: choices only); the height is the closed field's, the list drops below
 };
 
 // The least difference in luminance (0 to 255) between a link's colour and the face colour: a

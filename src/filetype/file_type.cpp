@@ -1,0 +1,374 @@
+#include "filetype/file_type.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <unordered_set>
+
+#include "assoc/assoc_texts.h"
+#include "assoc/change_policy.h"
+#include "assoc/command_program.h"
+#include "assoc/reg_paths.h"
+#include "assoc/reg_value.h"
+#include "assoc/safety.h"
+#include "common/exception.h"
+#include "common/handles.h"
+#include "common/text.h"
+#include "filetype/file_type_texts.h"
+
+namespace filetype {
+
+namespace {
+
+using assoc::FoldName;
+using assoc::SameKeyName;
+
+// The longest verb name the window takes.
+constexpr size_t kLongestVerb = 64;
+// The most verbs, and Open with entries, read of one key: a planted key of millions of
+// sub-keys would otherwise keep the window from opening.
+constexpr size_t kMostRead = 1000;
+
+std::wstring Text(HKEY root, const std::wstring& key, const std::wstring& name) {
+  return assoc::ReadRegText(root, key, name).value_or(L"");
+}
+
+bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
+  common::UniqueHKey open;
+  return RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) == ERROR_SUCCESS &&
+         RegQueryValueExW(open.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+  common::UniqueHKey open;
+  return RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) == ERROR_SUCCESS;
+}
+
+// The names of the sub-keys, or of the values, of root\key; at most kMostRead.
+std::vector<std::wstring> Names(HKEY root, const std::wstring& key, bool values) {
+  std::vector<std::wstring> names;
+  common::UniqueHKey open;
+  if (RegOpenKeyExW(root, key.c_str(), 0, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS, open.put()) !=
+      ERROR_SUCCESS)
+    return names;
+  wchar_t name[16384];
+  for (DWORD index = 0; names.size() < kMostRead; ++index) {
+    DWORD length = static_cast<DWORD>(std::size(name));
+    const LONG result = values ? RegEnumValueW(open.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                               : RegEnumKeyExW(open.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result == ERROR_SUCCESS) names.emplace_back(name, length);
+  }
+  return names;
+}
+
+// A text of the form "@file,-id" as the shell shows it; the text itself when it is not one or
+// cannot be loaded.
+std::wstring Resolved(const std::wstring& text) {
+  if (text.empty() || text[0] != L'@') return text;
+  wchar_t loaded[1024] = {};
+  if (SHLoadIndirectString(text.c_str(), loaded, static_cast<UINT>(std::size(loaded)), nullptr) != S_OK) return text;
+  return loaded;
+}
+
+// The verbs below root\key\shell.
+void ReadVerbs(const std::wstring& key, TVerbSource source, std::vector<TVerb>& verbs) {
+  const std::wstring shell = key + L"\\shell";
+  for (const std::wstring& name : Names(HKEY_CLASSES_ROOT, shell, false)) {
+    const std::wstring path = shell + L"\\" + name;
+    TVerb verb;
+    verb.Name = verb.Original = name;
+    verb.Source = source;
+    const std::wstring mui = Text(HKEY_CLASSES_ROOT, path, L"MUIVerb");
+    verb.CaptionIsMui = !mui.empty();
+    verb.Caption = Resolved(mui.empty() ? Text(HKEY_CLASSES_ROOT, path, L"") : mui);
+    verb.Command = Text(HKEY_CLASSES_ROOT, path + L"\\command", L"");
+    verb.Extended = HasValue(HKEY_CLASSES_ROOT, path, L"Extended");
+    verb.Delegated = HasValue(HKEY_CLASSES_ROOT, path + L"\\command", L"DelegateExecute") ||
+                     KeyExists(HKEY_CLASSES_ROOT, path + L"\\DropTarget");
+    verbs.push_back(std::move(verb));
+  }
+}
+
+// The program an Open with entry starts: a file type's default verb, or an application's.
+void FindProgram(TOpenWithEntry& entry) {
+  std::wstring command;
+  if (entry.Place == TOpenWithPlace::UserList) {
+    command = Text(HKEY_CLASSES_ROOT, L"Applications\\" + entry.Name + L"\\shell\\open\\command", L"");
+    if (command.empty()) command = entry.Name;
+  } else {
+    entry.TypeMissing = entry.Name.find(L'\\') != std::wstring::npos || !KeyExists(HKEY_CLASSES_ROOT, entry.Name);
+    if (entry.TypeMissing) return;
+    TFileType type;
+    type.TypeKey = entry.Name;
+    ReadVerbs(entry.Name, TVerbSource::Type, type.Verbs);
+    type.DefaultVerb = Text(HKEY_CLASSES_ROOT, entry.Name + L"\\shell", L"");
+    const std::wstring verb = EffectiveDefaultVerb(type);
+    for (const TVerb& v : type.Verbs)
+      if (SameKeyName(v.Name, verb)) command = v.Command;
+  }
+  const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command);
+  if (!program) return;
+  const std::optional<std::wstring> located = assoc::LocateProgram(*program);
+  entry.Program = located.value_or(program->path);
+  entry.Exists = located && GetFileAttributesW(located->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ReadOpenWith(const std::wstring& extension, std::vector<TOpenWithEntry>& entries) {
+  const auto add = [&](TOpenWithPlace place, const std::wstring& name, const std::wstring& value) {
+    TOpenWithEntry entry;
+    entry.Place = place;
+    entry.Name = name;
+    entry.Value = value;
+    FindProgram(entry);
+    entries.push_back(std::move(entry));
+  };
+  for (const std::wstring& name : Names(HKEY_CLASSES_ROOT, extension + L"\\OpenWithProgids", true))
+    if (!name.empty()) add(TOpenWithPlace::Classes, name, name);
+  const std::wstring user = std::wstring(assoc::paths::kFileExtsKey) + L"\\" + extension;
+  for (const std::wstring& name : Names(HKEY_CURRENT_USER, user + L"\\OpenWithProgids", true))
+    if (!name.empty()) add(TOpenWithPlace::UserProgIds, name, name);
+  for (const std::wstring& value : Names(HKEY_CURRENT_USER, user + L"\\OpenWithList", true)) {
+    // One letter each; MRUList gives their order.
+    if (value.size() != 1) continue;
+    const std::wstring program = Text(HKEY_CURRENT_USER, user + L"\\OpenWithList", value);
+    if (!program.empty() && program.find(L'\\') == std::wstring::npos) add(TOpenWithPlace::UserList, program, value);
+  }
+}
+
+std::wstring EditFlagsText(const std::wstring& key) {
+  common::UniqueHKey open;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) != ERROR_SUCCESS) return {};
+  const std::optional<assoc::TRawValue> raw = assoc::ReadRawValue(open.get(), L"EditFlags");
+  if (!raw) return {};
+  if (raw->Data.size() >= 4 && (raw->Type == REG_DWORD || raw->Type == REG_BINARY)) {
+    DWORD flags = 0;
+    std::memcpy(&flags, raw->Data.data(), 4);
+    wchar_t text[16];
+    std::swprintf(text, std::size(text), L"0x%08X", static_cast<unsigned>(flags));
+    return text;
+  }
+  std::wstring hex;
+  for (unsigned char byte : raw->Data.substr(0, 16)) {
+    wchar_t two[4];
+    std::swprintf(two, std::size(two), L"%02X", byte);
+    hex += (hex.empty() ? L"" : L" ") + std::wstring(two);
+  }
+  return hex;
+}
+
+// Sets a REG_SZ value to text, or removes it when text is empty.
+void SetOrDelete(assoc::TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
+                 const std::wstring& text) {
+  if (text.empty()) {
+    builder.DeleteValue(key, name);
+  } else {
+    builder.SetText(key, name, text);
+  }
+}
+
+// Sets value name of key to text, keeping the value's type when it is REG_EXPAND_SZ.
+void SetKeepingType(assoc::TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
+                    const std::wstring& text) {
+  const assoc::TValueState now = builder.ValueOf(key, name);
+  if (now.Exists && now.Type == REG_EXPAND_SZ) {
+    std::string data(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+    builder.SetValue(key, name, REG_EXPAND_SZ, std::move(data));
+  } else {
+    builder.SetText(key, name, text);
+  }
+}
+
+const TVerb* FindVerb(const std::vector<TVerb>& verbs, const std::wstring& original) {
+  for (const TVerb& verb : verbs)
+    if (verb.Source == TVerbSource::Type && !original.empty() && SameKeyName(verb.Original, original)) return &verb;
+  return nullptr;
+}
+
+// Writes what edited says of a verb whose key is path, where before (when given) is what it was.
+void PlanVerb(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerb& edited, const TVerb* before) {
+  builder.EnsureKey(path);
+  if (!before || edited.Caption != before->Caption) {
+    builder.DeleteValue(path, L"MUIVerb");
+    SetOrDelete(builder, path, L"", edited.Caption);
+  }
+  if (!before || edited.Command != before->Command) {
+    builder.EnsureKey(path + L"\\command");
+    SetKeepingType(builder, path + L"\\command", L"", edited.Command);
+  }
+  if (!before || edited.Extended != before->Extended) {
+    if (edited.Extended) {
+      builder.SetText(path, L"Extended", L"");
+    } else {
+      builder.DeleteValue(path, L"Extended");
+    }
+  }
+}
+
+// Copies the values of from into to, and of from\command into to\command.
+void CopyVerbKey(assoc::TPlanBuilder& builder, const std::wstring& from, const std::wstring& to) {
+  builder.EnsureKey(to);
+  for (const std::wstring& key : {std::wstring(), std::wstring(L"\\command")}) {
+    if (!builder.KeyExists(from + key)) continue;
+    builder.EnsureKey(to + key);
+    for (const assoc::TRegValue& value : builder.Values(from + key))
+      builder.SetValue(to + key, value.Name, value.Type, value.Data);
+  }
+}
+
+}  // namespace
+
+std::wstring ClassesPath(std::wstring_view key) { return std::wstring(assoc::paths::kClassesRootPath) + L"\\" + std::wstring(key); }
+
+TFileType ReadFileType(const TTypeTarget& target) {
+  TFileType type;
+  type.Target = target;
+  const bool plausible = target.Protocol ? assoc::IsPlausibleScheme(target.Name)
+                                         : assoc::IsPlausibleExtension(target.Name);
+  if (!plausible) throw Exception(assoc::texts::kWrongExtension);
+  type.TypeKey = target.Name;
+  if (!target.Protocol) {
+    const std::wstring named = assoc::FileTypeKeyOf(target.Name);
+    if (!named.empty() && assoc::JudgeFileTypeKeyByName(named) != TLinkExtention::TFileTypeKept::KeyPath) {
+      type.TypeKey = named;
+      type.OwnType = true;
+    }
+  }
+  ReadVerbs(type.TypeKey, TVerbSource::Type, type.Verbs);
+  type.DefaultVerb = Text(HKEY_CLASSES_ROOT, type.TypeKey + L"\\shell", L"");
+  if (type.OwnType || target.Protocol) type.Description = Text(HKEY_CLASSES_ROOT, type.TypeKey, L"");
+  type.Icon = Text(HKEY_CLASSES_ROOT, type.TypeKey + L"\\DefaultIcon", L"");
+  if (HasValue(HKEY_CLASSES_ROOT, type.TypeKey, L"AlwaysShowExt")) {
+    type.Display = TExtensionDisplay::Always;
+  } else if (HasValue(HKEY_CLASSES_ROOT, type.TypeKey, L"NeverShowExt")) {
+    type.Display = TExtensionDisplay::Never;
+  }
+  if (const std::wstring flags = EditFlagsText(type.TypeKey); !flags.empty()) type.EditFlags = flags;
+  if (target.Protocol) return type;
+
+  type.PerceivedType = Text(HKEY_CLASSES_ROOT, target.Name, L"PerceivedType");
+  type.ContentType = Text(HKEY_CLASSES_ROOT, target.Name, L"Content Type");
+  ReadVerbs(L"SystemFileAssociations\\" + target.Name, TVerbSource::Extension, type.Verbs);
+  if (!type.PerceivedType.empty() && type.PerceivedType.find(L'\\') == std::wstring::npos)
+    ReadVerbs(L"SystemFileAssociations\\" + type.PerceivedType, TVerbSource::Perceived, type.Verbs);
+  ReadOpenWith(target.Name, type.OpenWith);
+  return type;
+}
+
+std::wstring EffectiveDefaultVerb(const TFileType& type) {
+  const auto own = [&](std::wstring_view name) {
+    return std::any_of(type.Verbs.begin(), type.Verbs.end(), [&](const TVerb& verb) {
+      return verb.Source == TVerbSource::Type && SameKeyName(verb.Name, name);
+    });
+  };
+  // The default value may name several verbs, separated by commas or blanks.
+  std::wstring_view names = type.DefaultVerb;
+  while (!names.empty()) {
+    const size_t cut = names.find_first_of(L", ");
+    const std::wstring_view name = names.substr(0, cut);
+    if (!name.empty() && own(name)) return std::wstring(name);
+    if (cut == std::wstring_view::npos) break;
+    names.remove_prefix(cut + 1);
+  }
+  if (own(L"open")) return L"open";
+  for (const TVerb& verb : type.Verbs)
+    if (verb.Source == TVerbSource::Type) return verb.Name;
+  return {};
+}
+
+std::wstring VerbNameProblem(std::wstring_view name, const std::vector<std::wstring>& other) {
+  if (name.empty()) return texts::kVerbNameMissing;
+  const bool allowed = name.size() <= kLongestVerb && std::all_of(name.begin(), name.end(), [](wchar_t c) {
+                         return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+                                c == L'_' || c == L'-';
+                       });
+  if (!allowed) return texts::kVerbNameInvalid;
+  for (const std::wstring& taken : other)
+    if (SameKeyName(taken, name)) return texts::kVerbNameTaken;
+  return {};
+}
+
+assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited) {
+  assoc::TChangePlan plan;
+  plan.Operation = assoc::TChangeOperation::EditFileType;
+  plan.Subject = before.Target.Name;
+  if (before.Target.Protocol) plan.Protocols.push_back(before.Target.Name);
+  assoc::TPlanBuilder builder(plan);
+  const std::wstring typePath = ClassesPath(before.TypeKey);
+  const std::wstring shell = typePath + L"\\shell";
+
+  // Verbs removed, or renamed (their old key goes; the new one gets its values).
+  for (const TVerb& old : before.Verbs) {
+    if (old.Source != TVerbSource::Type) continue;
+    const TVerb* now = FindVerb(edited.Verbs, old.Original);
+    if (!now) {
+      builder.DeleteTree(shell + L"\\" + old.Original);
+    } else if (now->Name != old.Original) {
+      CopyVerbKey(builder, shell + L"\\" + old.Original, shell + L"\\" + now->Name);
+      builder.DeleteTree(shell + L"\\" + old.Original);
+    }
+  }
+  for (const TVerb& verb : edited.Verbs) {
+    if (verb.Source != TVerbSource::Type) continue;
+    const TVerb* old = FindVerb(before.Verbs, verb.Original);
+    if (old && *old == verb) continue;
+    PlanVerb(builder, shell + L"\\" + verb.Name, verb, old);
+  }
+  if (edited.DefaultVerb != before.DefaultVerb) SetOrDelete(builder, shell, L"", edited.DefaultVerb);
+
+  if ((before.OwnType || before.Target.Protocol) && edited.Description != before.Description)
+    builder.SetText(typePath, L"", edited.Description);
+  if (edited.Icon != before.Icon) {
+    if (edited.Icon.empty()) {
+      builder.DeleteTree(typePath + L"\\DefaultIcon");
+    } else {
+      SetKeepingType(builder, typePath + L"\\DefaultIcon", L"", edited.Icon);
+    }
+  }
+  if (edited.Display != before.Display) {
+    if (edited.Display == TExtensionDisplay::Always) {
+      builder.SetText(typePath, L"AlwaysShowExt", L"");
+    } else {
+      builder.DeleteValue(typePath, L"AlwaysShowExt");
+    }
+    if (edited.Display == TExtensionDisplay::Never) {
+      builder.SetText(typePath, L"NeverShowExt", L"");
+    } else {
+      builder.DeleteValue(typePath, L"NeverShowExt");
+    }
+  }
+  if (before.Target.Protocol) return plan;
+
+  const std::wstring extension = ClassesPath(before.Target.Name);
+  if (edited.PerceivedType != before.PerceivedType) SetOrDelete(builder, extension, L"PerceivedType", edited.PerceivedType);
+  if (edited.ContentType != before.ContentType) SetOrDelete(builder, extension, L"Content Type", edited.ContentType);
+
+  const std::wstring user =
+      std::wstring(assoc::paths::kFileExtsPath) + L"\\" + before.Target.Name;
+  std::wstring order = Text(HKEY_CURRENT_USER, std::wstring(assoc::paths::kFileExtsKey) + L"\\" +
+                                                   before.Target.Name + L"\\OpenWithList",
+                            L"MRUList");
+  const std::wstring orderBefore = order;
+  for (const TOpenWithEntry& entry : before.OpenWith) {
+    if (std::find(edited.OpenWith.begin(), edited.OpenWith.end(), entry) != edited.OpenWith.end()) continue;
+    switch (entry.Place) {
+      case TOpenWithPlace::Classes:
+        builder.DeleteValue(extension + L"\\OpenWithProgids", entry.Value);
+        break;
+      case TOpenWithPlace::UserProgIds:
+        builder.DeleteValue(user + L"\\OpenWithProgids", entry.Value);
+        break;
+      case TOpenWithPlace::UserList:
+        builder.DeleteValue(user + L"\\OpenWithList", entry.Value);
+        std::erase_if(order, [&](wchar_t c) { return std::towlower(c) == std::towlower(entry.Value[0]); });
+        break;
+    }
+  }
+  if (order != orderBefore) builder.SetText(user + L"\\OpenWithList", L"MRUList", order);
+  return plan;
+}
+
+}  // namespace filetype
