@@ -61,10 +61,10 @@ constexpr ui::ControlDef kControls[] = {
     {Form::IDC_BTN_ICON, Kind::Button, {512, 231, 80, 23}, akTop | akRight, L"参照(&O)...",
      L"アイコンを一覧から選びます。"},
     {Form::IDC_LABEL_PERCEIVED, Kind::AccessLabel, {8, 264, 90, 13}, akLeft | akTop, L"種類(&K)"},
-    {Form::IDC_COMBO_PERCEIVED, Kind::ComboBox, {100, 260, 150, 21}, akLeft | akTop, nullptr,
+    {Form::IDC_COMBO_PERCEIVED, Kind::ComboBox, {100, 260, 130, 21}, akLeft | akTop, nullptr,
      L"拡張子の値「PerceivedType」です。Windows はこの種類ごとの動作も追加します。"},
-    {Form::IDC_LABEL_CONTENT, Kind::AccessLabel, {264, 264, 90, 13}, akLeft | akTop, L"Content Type(&N)"},
-    {Form::IDC_EDIT_CONTENT, Kind::Edit, {356, 260, 148, 21}, akLeft | akTop | akRight, nullptr,
+    {Form::IDC_LABEL_CONTENT, Kind::AccessLabel, {240, 264, 110, 13}, akLeft | akTop, L"Content Type(&N)"},
+    {Form::IDC_EDIT_CONTENT, Kind::Edit, {352, 260, 152, 21}, akLeft | akTop | akRight, nullptr,
      L"拡張子の値「Content Type」(MIME の種類、例: text/plain) です。"},
     {Form::IDC_LABEL_DISPLAY, Kind::AccessLabel, {8, 292, 90, 13}, akLeft | akTop, L"拡張子の表示(&X)"},
     {Form::IDC_COMBO_DISPLAY, Kind::ComboBox, {100, 288, 200, 21}, akLeft | akTop, nullptr,
@@ -86,8 +86,8 @@ constexpr ui::ControlDef kControls[] = {
      L"この画面を閉じます。", 0, IDI_GLYPH_CLOSE},
 };
 
-constexpr std::array<int, std::size(texts::kVerbColumns)> kVerbWidths = {70, 110, 190, 40, 70, 100};
-constexpr std::array<int, std::size(texts::kOpenWithColumns)> kOpenWithWidths = {120, 90, 190, 140};
+constexpr std::array<int, std::size(texts::kVerbColumns)> kVerbWidths = {60, 90, 150, 36, 50, 96};
+constexpr std::array<int, std::size(texts::kOpenWithColumns)> kOpenWithWidths = {110, 80, 180, 110};
 
 // The smallest size of the window at 96 DPI.
 constexpr SIZE kMinimumSize = {480, 420};

@@ -127,7 +127,7 @@ TEST(HelpFile, ContextsLeadToTheTopicsOfTheirWindows) {
   ASSERT_TRUE(help.IsOpen()) << "no help file beside the tool";
 
   const std::pair<DWORD, std::wstring> contexts[] = {
-      {3, L"メイン画面"}, {4, L"アイコン選択画面"}, {5, L"関連づけの一覧"}};
+      {3, L"メイン画面"}, {4, L"アイコン選択画面"}, {5, L"関連づけの一覧"}, {6, L"ファイルタイプの詳細"}};
   for (const auto& [context, title] : contexts) {
     auto topic = help.TopicOf(context);
     ASSERT_TRUE(topic) << "context " << context << " is not mapped";
@@ -151,7 +151,7 @@ TEST(HelpFile, HoldsEveryTopicOfItsContentsInJapanese) {
   for (auto it = std::sregex_iterator(contents->begin(), contents->end(), local); it != std::sregex_iterator(); ++it)
     topics.push_back((*it)[1]);
   const std::vector<std::string> expected = {"overview.html", "main.html",     "iconpicker.html", "list.html",
-                                             "windows.html",  "settings.html", "task.html"};
+                                             "filetype.html", "windows.html",  "settings.html", "task.html"};
   EXPECT_EQ(topics, expected);
   for (const std::string& topic : topics) {
     auto page = help.Read(std::wstring(topic.begin(), topic.end()));
