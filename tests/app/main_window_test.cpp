@@ -264,6 +264,7 @@ TEST_F(MainWindowTest, MenusListTheFileAndHelpCommandsWithImagesAndShortcuts) {
                             {IDM_FILE_RESTORE, L"バックアップから復元(&R)...", false},
                             {0, L"", false},
                             {IDM_ASSOC_LIST, L"関連づけの一覧(&L)\tCtrl+L", false},
+                            {IDM_FILE_TYPE_DETAILS, L"ファイルタイプの詳細(&D)...", false},
                             {0, L"", false},
                             {IDM_FILE_CLOSE, L"閉じる(&X)", false}};
   const Item helpItems[] = {{IDM_HELP_SHOW, L"ヘルプ(&Z)", true}, {IDM_ABOUT_VERSION, L"バージョン情報(&V)", false}};
