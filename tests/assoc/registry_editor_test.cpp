@@ -9,6 +9,7 @@
 #include "assoc/store_fixture.h"
 #include "assoc/value_rows.h"
 #include "common/handles.h"
+#include "support/registry_editor.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
 
@@ -30,31 +31,6 @@ class RegistryEditor : public testing::Test {
     RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
   }
   ~RegistryEditor() override { RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()); }
-
-  // Runs regedit.exe with arguments and answers its exit code; a test failure when it does not
-  // start or end within a minute.
-  static DWORD Run(const std::wstring& arguments) {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(windows) + L"\\regedit.exe\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-      ADD_FAILURE() << "regedit.exe did not start, error " << GetLastError();
-      return ~0u;
-    }
-    const common::UniqueKernelHandle process(started.hProcess);
-    const common::UniqueKernelHandle thread(started.hThread);
-    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(process.get(), 1);
-      ADD_FAILURE() << "regedit.exe did not end";
-      return ~0u;
-    }
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
-  }
 
   // Creates key (below base_) with the rows' values.
   void MakeKey(const std::wstring& key, const std::vector<ValueRow>& rows) {
@@ -95,14 +71,14 @@ TEST_F(RegistryEditor, ItsExportIsOursByteForByteAndOurReaderRestoresItExactly) 
   const std::wstring before = TreeDump(HKEY_CURRENT_USER, base_);
 
   const std::wstring sameFile = files_ / L"same.reg";
-  ASSERT_EQ(Run(L"/E \"" + sameFile + L"\" \"" + full_ + L"\\same\""), 0u);
+  ASSERT_EQ(testsupport::RunRegistryEditor(L"/E \"" + sameFile + L"\" \"" + full_ + L"\\same\""), 0u);
   assoc::TRegDocument ours;
   assoc::AppendKeySnapshot(full_ + L"\\same", ours);
   ours.Keys.erase(ours.Keys.begin());  // the removal that opens a backup; the editor writes none
   EXPECT_EQ(testsupport::ReadBytes(sameFile), assoc::WriteRegFile(ours));
 
   const std::wstring wholeFile = files_ / L"whole.reg";
-  ASSERT_EQ(Run(L"/E \"" + wholeFile + L"\" \"" + full_ + L"\""), 0u);
+  ASSERT_EQ(testsupport::RunRegistryEditor(L"/E \"" + wholeFile + L"\" \"" + full_ + L"\""), 0u);
   const assoc::TRegDocument theirs = assoc::ReadRegFile(testsupport::ReadBytes(wholeFile));
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()), ERROR_SUCCESS);
   assoctest::ApplyDocument(theirs);
@@ -125,7 +101,7 @@ TEST_F(RegistryEditor, ImportsOurFileToTheIdenticalTreeRemovingWhatWasAddedSince
   RegDeleteTreeW(HKEY_CURRENT_USER, (base_ + L"\\names").c_str());
   ASSERT_NE(TreeDump(HKEY_CURRENT_USER, base_), before);
 
-  EXPECT_EQ(Run(L"/S \"" + file + L"\""), 0u);
+  EXPECT_EQ(testsupport::RunRegistryEditor(L"/S \"" + file + L"\""), 0u);
   EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, base_)), L"");
 }
 
