@@ -30,12 +30,13 @@ const std::wstring kLeftOutType = L"Tavrelo.RoundTrip.LeftOut";
 
 // The registry editor imports into the prefix's own classes, so every key here has a name that
 // no prefix holds otherwise.
-const std::vector<std::wstring> kCarried = {L".tavrt-doc", kDocument, L".tavrt-sketch", kSketch, L".tavrt-bare"};
+const std::vector<std::wstring> kCarried = {L".tavrt-doc", kDocument, L".tavrt-sketch", kSketch, L".tavrt-bare",
+                                           L"tavrt-proto"};
 const std::vector<std::wstring> kLeftOut = {L".tavrt-left", kLeftOutType};
 
 // Three extensions: one whose file type holds every value type, verbs (one named in Japanese)
 // and an icon; one whose file type holds binary and multi-string values; one without a file
-// type, offering both file types in Windows' list of programs.
+// type, offering both file types in Windows' list of programs. And a protocol of its own.
 std::vector<Write> Carried() {
   return {
       {Machine, L".tavrt-doc", L"", kDocument},
@@ -56,6 +57,9 @@ std::vector<Write> Carried() {
       {Machine, kSketch + L"\\shell\\edit\\command", L"", L"write.exe \"%1\""},
       {Machine, L".tavrt-bare\\OpenWithProgids", kDocument.c_str(), L"", REG_NONE},
       {Machine, L".tavrt-bare\\OpenWithProgids", kSketch.c_str(), L"", REG_NONE},
+      {Machine, L"tavrt-proto", L"", L"URL:往復"},
+      {Machine, L"tavrt-proto", L"URL Protocol", L""},
+      {Machine, L"tavrt-proto\\shell\\open\\command", L"", L"notepad.exe \"%1\""},
   };
 }
 
@@ -115,7 +119,7 @@ TEST_F(RegExportRoundTrip, TheRegistryEditorAndTheToolBothMakeTheTreeTheSelected
     std::vector<const assoclist::AssocRow*> selected;
     for (const assoclist::AssocRow& row : rows)
       if (row.key != L".tavrt-left") selected.push_back(&row);
-    ASSERT_EQ(selected.size(), 3u);
+    ASSERT_EQ(selected.size(), 4u);
     testsupport::WriteBytes(file, assoclist::RegExportBytes(selected));
 
     RemoveKeys();
