@@ -6,7 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_policy.h"
@@ -42,27 +42,27 @@ bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
          RegQueryValueExW(open.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-bool KeyExists(HKEY root, const std::wstring& key) {
-  common::UniqueHKey open;
-  return RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) == ERROR_SUCCESS;
-}
-
-// The names of the sub-keys, or of the values, of root\key; at most kMostRead.
-std::vector<std::wstring> Names(HKEY root, const std::wstring& key, bool values) {
+// The names of the sub-keys, or of the values, of an open key; at most most of them.
+std::vector<std::wstring> Names(HKEY key, bool values, size_t most = kMostRead) {
   std::vector<std::wstring> names;
-  common::UniqueHKey open;
-  if (RegOpenKeyExW(root, key.c_str(), 0, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS, open.put()) !=
-      ERROR_SUCCESS)
-    return names;
   wchar_t name[16384];
-  for (DWORD index = 0; names.size() < kMostRead; ++index) {
+  for (DWORD index = 0; names.size() < most; ++index) {
     DWORD length = static_cast<DWORD>(std::size(name));
-    const LONG result = values ? RegEnumValueW(open.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                               : RegEnumKeyExW(open.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG result = values ? RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                               : RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result == ERROR_SUCCESS) names.emplace_back(name, length);
   }
   return names;
+}
+
+// The same of root\key; empty when it cannot be opened.
+std::vector<std::wstring> Names(HKEY root, const std::wstring& key, bool values) {
+  common::UniqueHKey open;
+  if (RegOpenKeyExW(root, key.c_str(), 0, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS, open.put()) !=
+      ERROR_SUCCESS)
+    return {};
+  return Names(open.get(), values);
 }
 
 // A text of the form "@file,-id" as the shell shows it; the text itself when it is not one or
@@ -74,56 +74,114 @@ std::wstring Resolved(const std::wstring& text) {
   return loaded;
 }
 
-// The verbs below root\key\shell.
-void ReadVerbs(const std::wstring& key, TVerbSource source, std::vector<TVerb>& verbs) {
-  const std::wstring shell = key + L"\\shell";
-  for (const std::wstring& name : Names(HKEY_CLASSES_ROOT, shell, false)) {
-    const std::wstring path = shell + L"\\" + name;
-    TVerb verb;
-    verb.Name = verb.Original = name;
-    verb.Source = source;
-    const std::wstring mui = Text(HKEY_CLASSES_ROOT, path, L"MUIVerb");
-    verb.CaptionIsMui = !mui.empty();
-    verb.Caption = Resolved(mui.empty() ? Text(HKEY_CLASSES_ROOT, path, L"") : mui);
-    verb.Command = Text(HKEY_CLASSES_ROOT, path + L"\\command", L"");
-    verb.Extended = HasValue(HKEY_CLASSES_ROOT, path, L"Extended");
-    verb.Delegated = HasValue(HKEY_CLASSES_ROOT, path + L"\\command", L"DelegateExecute") ||
-                     KeyExists(HKEY_CLASSES_ROOT, path + L"\\DropTarget");
-    verbs.push_back(std::move(verb));
+// Opens HKEY_CLASSES_ROOT\path for reading values and sub-keys; empty when it cannot be.
+common::UniqueHKey OpenClasses(const std::wstring& path) {
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+bool HasValue(HKEY key, const wchar_t* name) {
+  return key && RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The verb name below the open "shell" key, read with one opening of its key and one of its
+// command key, so that a type of many verbs opens at once.
+TVerb ReadVerb(HKEY shell, const std::wstring& name, TVerbSource source) {
+  TVerb verb;
+  verb.Name = verb.Original = name;
+  verb.Source = source;
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(shell, name.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return verb;
+  const std::wstring mui = assoc::ReadRegText(key.get(), L"MUIVerb").value_or(L"");
+  verb.CaptionIsMui = !mui.empty();
+  verb.Caption = Resolved(mui.empty() ? assoc::ReadRegText(key.get(), L"").value_or(L"") : mui);
+  verb.Extended = HasValue(key.get(), L"Extended");
+  common::UniqueHKey command;
+  if (RegOpenKeyExW(key.get(), L"command", 0, KEY_QUERY_VALUE, command.put()) == ERROR_SUCCESS) {
+    verb.Command = assoc::ReadRegText(command.get(), L"").value_or(L"");
+    verb.Delegated = HasValue(command.get(), L"DelegateExecute");
   }
+  if (!verb.Delegated) {
+    common::UniqueHKey drop;
+    verb.Delegated = RegOpenKeyExW(key.get(), L"DropTarget", 0, KEY_QUERY_VALUE, drop.put()) == ERROR_SUCCESS;
+  }
+  return verb;
+}
+
+// The verbs below HKEY_CLASSES_ROOT\key\shell, and the shell key's default value.
+std::wstring ReadVerbs(const std::wstring& key, TVerbSource source, std::vector<TVerb>& verbs) {
+  const common::UniqueHKey shell = OpenClasses(key + L"\\shell");
+  if (!shell) return {};
+  for (const std::wstring& name : Names(shell.get(), false)) verbs.push_back(ReadVerb(shell.get(), name, source));
+  return assoc::ReadRegText(shell.get(), L"").value_or(L"");
+}
+
+// The program a command starts, found once per command for one reading of a type.
+class ProgramFinder {
+ public:
+  void Find(const std::wstring& command, TOpenWithEntry& entry) {
+    auto [found, fresh] = found_.try_emplace(command);
+    if (fresh) {
+      if (const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command)) {
+        const std::optional<std::wstring> located = assoc::LocateProgram(*program);
+        found->second.first = located.value_or(program->path);
+        found->second.second = located && GetFileAttributesW(located->c_str()) != INVALID_FILE_ATTRIBUTES;
+      }
+    }
+    entry.Program = found->second.first;
+    entry.Exists = found->second.second;
+  }
+
+ private:
+  std::unordered_map<std::wstring, std::pair<std::wstring, bool>> found_;
+};
+
+// The command of the verb a file type runs on a double click (see EffectiveDefaultVerb), read
+// without reading its other verbs: the named one, else open, else the first.
+std::optional<std::wstring> DefaultCommand(const std::wstring& fileType) {
+  const common::UniqueHKey shell = OpenClasses(fileType + L"\\shell");
+  if (!shell) return std::nullopt;
+  std::vector<std::wstring> tried;
+  std::wstring_view names = assoc::ReadRegText(shell.get(), L"").value_or(L"");
+  std::wstring named(names);
+  names = named;
+  while (!names.empty()) {
+    const size_t cut = names.find_first_of(L", ");
+    if (cut != 0) tried.emplace_back(names.substr(0, cut));
+    if (cut == std::wstring_view::npos) break;
+    names.remove_prefix(cut + 1);
+  }
+  tried.emplace_back(L"open");
+  for (const std::wstring& verb : tried)
+    if (std::optional<std::wstring> command = assoc::ReadRegText(shell.get(), verb + L"\\command", L"")) return command;
+  const std::vector<std::wstring> first = Names(shell.get(), false, 1);
+  if (first.empty()) return std::nullopt;
+  return assoc::ReadRegText(shell.get(), first.front() + L"\\command", L"");
 }
 
 // The program an Open with entry starts: a file type's default verb, or an application's.
-void FindProgram(TOpenWithEntry& entry) {
+void FindProgram(TOpenWithEntry& entry, ProgramFinder& finder) {
   std::wstring command;
   if (entry.Place == TOpenWithPlace::UserList) {
     command = Text(HKEY_CLASSES_ROOT, L"Applications\\" + entry.Name + L"\\shell\\open\\command", L"");
     if (command.empty()) command = entry.Name;
   } else {
-    entry.TypeMissing = entry.Name.find(L'\\') != std::wstring::npos || !KeyExists(HKEY_CLASSES_ROOT, entry.Name);
+    entry.TypeMissing = entry.Name.find(L'\\') != std::wstring::npos || !OpenClasses(entry.Name);
     if (entry.TypeMissing) return;
-    TFileType type;
-    type.TypeKey = entry.Name;
-    ReadVerbs(entry.Name, TVerbSource::Type, type.Verbs);
-    type.DefaultVerb = Text(HKEY_CLASSES_ROOT, entry.Name + L"\\shell", L"");
-    const std::wstring verb = EffectiveDefaultVerb(type);
-    for (const TVerb& v : type.Verbs)
-      if (SameKeyName(v.Name, verb)) command = v.Command;
+    command = DefaultCommand(entry.Name).value_or(L"");
   }
-  const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command);
-  if (!program) return;
-  const std::optional<std::wstring> located = assoc::LocateProgram(*program);
-  entry.Program = located.value_or(program->path);
-  entry.Exists = located && GetFileAttributesW(located->c_str()) != INVALID_FILE_ATTRIBUTES;
+  finder.Find(command, entry);
 }
 
 void ReadOpenWith(const std::wstring& extension, std::vector<TOpenWithEntry>& entries) {
+  ProgramFinder finder;
   const auto add = [&](TOpenWithPlace place, const std::wstring& name, const std::wstring& value) {
     TOpenWithEntry entry;
     entry.Place = place;
     entry.Name = name;
     entry.Value = value;
-    FindProgram(entry);
+    FindProgram(entry, finder);
     entries.push_back(std::move(entry));
   };
   for (const std::wstring& name : Names(HKEY_CLASSES_ROOT, extension + L"\\OpenWithProgids", true))
@@ -237,8 +295,7 @@ TFileType ReadFileType(const TTypeTarget& target) {
       type.OwnType = true;
     }
   }
-  ReadVerbs(type.TypeKey, TVerbSource::Type, type.Verbs);
-  type.DefaultVerb = Text(HKEY_CLASSES_ROOT, type.TypeKey + L"\\shell", L"");
+  type.DefaultVerb = ReadVerbs(type.TypeKey, TVerbSource::Type, type.Verbs);
   if (type.OwnType || target.Protocol) type.Description = Text(HKEY_CLASSES_ROOT, type.TypeKey, L"");
   type.Icon = Text(HKEY_CLASSES_ROOT, type.TypeKey + L"\\DefaultIcon", L"");
   if (HasValue(HKEY_CLASSES_ROOT, type.TypeKey, L"AlwaysShowExt")) {
