@@ -74,6 +74,19 @@ std::wstring Resolved(const std::wstring& text) {
   return loaded;
 }
 
+// The verbs a "shell" key's default value names, in its order: it may name several, separated by
+// commas or blanks.
+std::vector<std::wstring> NamedVerbs(std::wstring_view names) {
+  std::vector<std::wstring> verbs;
+  while (!names.empty()) {
+    const size_t cut = names.find_first_of(L", ");
+    if (cut != 0) verbs.emplace_back(names.substr(0, cut));
+    if (cut == std::wstring_view::npos) break;
+    names.remove_prefix(cut + 1);
+  }
+  return verbs;
+}
+
 // Opens HKEY_CLASSES_ROOT\path for reading values and sub-keys; empty when it cannot be.
 common::UniqueHKey OpenClasses(const std::wstring& path) {
   common::UniqueHKey key;
@@ -142,16 +155,7 @@ class ProgramFinder {
 std::optional<std::wstring> DefaultCommand(const std::wstring& fileType) {
   const common::UniqueHKey shell = OpenClasses(fileType + L"\\shell");
   if (!shell) return std::nullopt;
-  std::vector<std::wstring> tried;
-  std::wstring_view names = assoc::ReadRegText(shell.get(), L"").value_or(L"");
-  std::wstring named(names);
-  names = named;
-  while (!names.empty()) {
-    const size_t cut = names.find_first_of(L", ");
-    if (cut != 0) tried.emplace_back(names.substr(0, cut));
-    if (cut == std::wstring_view::npos) break;
-    names.remove_prefix(cut + 1);
-  }
+  std::vector<std::wstring> tried = NamedVerbs(assoc::ReadRegText(shell.get(), L"").value_or(L""));
   tried.emplace_back(L"open");
   for (const std::wstring& verb : tried)
     if (std::optional<std::wstring> command = assoc::ReadRegText(shell.get(), verb + L"\\command", L"")) return command;
@@ -321,15 +325,8 @@ std::wstring EffectiveDefaultVerb(const TFileType& type) {
       return verb.Source == TVerbSource::Type && SameKeyName(verb.Name, name);
     });
   };
-  // The default value may name several verbs, separated by commas or blanks.
-  std::wstring_view names = type.DefaultVerb;
-  while (!names.empty()) {
-    const size_t cut = names.find_first_of(L", ");
-    const std::wstring_view name = names.substr(0, cut);
-    if (!name.empty() && own(name)) return std::wstring(name);
-    if (cut == std::wstring_view::npos) break;
-    names.remove_prefix(cut + 1);
-  }
+  for (const std::wstring& name : NamedVerbs(type.DefaultVerb))
+    if (own(name)) return name;
   if (own(L"open")) return L"open";
   for (const TVerb& verb : type.Verbs)
     if (verb.Source == TVerbSource::Type) return verb.Name;
