@@ -270,15 +270,26 @@ void PlanVerb(assoc::TPlanBuilder& builder, const std::wstring& path, const TVer
   }
 }
 
-// Copies the values of from into to, and of from\command into to\command.
-void CopyVerbKey(assoc::TPlanBuilder& builder, const std::wstring& from, const std::wstring& to) {
-  builder.EnsureKey(to);
-  for (const std::wstring& key : {std::wstring(), std::wstring(L"\\command")}) {
-    if (!builder.KeyExists(from + key)) continue;
-    builder.EnsureKey(to + key);
-    for (const assoc::TRegValue& value : builder.Values(from + key))
-      builder.SetValue(to + key, value.Name, value.Type, value.Data);
-  }
+// The values of a verb's key and of its command key, as a rename carries them.
+struct TVerbKey {
+  std::vector<assoc::TRegValue> values;
+  std::optional<std::vector<assoc::TRegValue>> command;
+};
+
+TVerbKey ReadVerbKey(assoc::TPlanBuilder& builder, const std::wstring& path) {
+  TVerbKey key;
+  key.values = builder.Values(path);
+  if (builder.KeyExists(path + L"\\command")) key.command = builder.Values(path + L"\\command");
+  return key;
+}
+
+void WriteVerbKey(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerbKey& key) {
+  builder.EnsureKey(path);
+  for (const assoc::TRegValue& value : key.values) builder.SetValue(path, value.Name, value.Type, value.Data);
+  if (!key.command) return;
+  builder.EnsureKey(path + L"\\command");
+  for (const assoc::TRegValue& value : *key.command)
+    builder.SetValue(path + L"\\command", value.Name, value.Type, value.Data);
 }
 
 }  // namespace
@@ -354,17 +365,19 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   const std::wstring typePath = ClassesPath(before.TypeKey);
   const std::wstring shell = typePath + L"\\shell";
 
-  // Verbs removed, or renamed (their old key goes; the new one gets its values).
+  // Verbs removed, or renamed: every old key goes first, then the renamed ones come back under
+  // their new names with the values they had, so that names may pass from one verb to another.
+  // A new name in letter case only names the same key, which stays.
+  std::vector<std::pair<std::wstring, TVerbKey>> moved;
   for (const TVerb& old : before.Verbs) {
     if (old.Source != TVerbSource::Type) continue;
     const TVerb* now = FindVerb(edited.Verbs, old.Original);
-    if (!now) {
-      builder.DeleteTree(shell + L"\\" + old.Original);
-    } else if (now->Name != old.Original) {
-      CopyVerbKey(builder, shell + L"\\" + old.Original, shell + L"\\" + now->Name);
-      builder.DeleteTree(shell + L"\\" + old.Original);
-    }
+    if (now && SameKeyName(now->Name, old.Original)) continue;
+    const std::wstring path = shell + L"\\" + old.Original;
+    if (now) moved.emplace_back(shell + L"\\" + now->Name, ReadVerbKey(builder, path));
+    builder.DeleteTree(path);
   }
+  for (const auto& [path, key] : moved) WriteVerbKey(builder, path, key);
   for (const TVerb& verb : edited.Verbs) {
     if (verb.Source != TVerbSource::Type) continue;
     const TVerb* old = FindVerb(before.Verbs, verb.Original);

@@ -160,6 +160,9 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   WriteValue(HKEY_CURRENT_USER, user, L"MRUList", REG_SZ, L"ba");
   const TFileType before = filetype::ReadFileType({false, L".t"});
   EXPECT_TRUE(filetype::PlanFileTypeEdit(before, before).Steps.empty());
+  TFileType recased = before;
+  recased.Verbs[1].Name = L"OPEN";
+  EXPECT_TRUE(filetype::PlanFileTypeEdit(before, recased).Steps.empty()) << "the same key: nothing moves or goes";
 
   TFileType edited = before;
   TVerb& edit = edited.Verbs[0];
@@ -190,6 +193,23 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user, L"b").type, static_cast<DWORD>(REG_NONE));
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user, L"MRUList").text, L"a");
   EXPECT_EQ(filetype::ReadFileType({false, L".t"}).Description, L"A 文書") << "untouched";
+
+  // Two verbs that trade names trade their keys whole.
+  const TFileType traded = filetype::ReadFileType({false, L".t"});
+  TFileType swapped = traded;
+  ASSERT_EQ(swapped.Verbs[0].Name + L"," + swapped.Verbs[1].Name, L"edit2,open");
+  swapped.Verbs[0].Name = L"open";
+  swapped.Verbs[1].Name = L"edit2";
+  assoc::ExecuteChange(filetype::PlanFileTypeEdit(traded, swapped));
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\open", L"Icon").text, L"e.exe,0");
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2\\command").text, L"o.exe %1");
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2", L"Icon").type, static_cast<DWORD>(REG_NONE));
+  const TFileType back = filetype::ReadFileType({false, L".t"});
+  swapped = back;
+  swapped.Verbs[0].Name = L"open";
+  swapped.Verbs[1].Name = L"edit2";
+  assoc::ExecuteChange(filetype::PlanFileTypeEdit(back, swapped));
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2", L"MUIVerb").text, L"@x.dll,-5") << "and back";
 
   // A caption typed over a MUIVerb text replaces it.
   const TFileType now = filetype::ReadFileType({false, L".t"});
