@@ -602,7 +602,11 @@ void TFormMain::ActionFileTypeExecute() {
 
 void TFormMain::OpenFileType(const std::wstring& name, bool protocol) {
   std::erase_if(FFileTypes, [](const auto& open) { return !open.second->Handle(); });
-  const std::wstring key = (protocol ? L"p:" : L"e:") + assoc::FoldName(name);
+  // One window per file type: extensions that name the same type share it.
+  const std::wstring type = protocol ? std::wstring() : assoc::FileTypeKeyOf(name);
+  const std::wstring key = protocol                                            ? L"p:" + assoc::FoldName(name)
+                           : !type.empty() && type.find(L'\\') == std::wstring::npos ? L"t:" + assoc::FoldName(type)
+                                                                               : L"e:" + assoc::FoldName(name);
   if (const auto open = FFileTypes.find(key); open != FFileTypes.end()) {
     open->second->Activate();
     return;

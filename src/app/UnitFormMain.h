@@ -139,7 +139,7 @@ class TFormMain : public ui::Form {
   // Opens the list of all associations (modeless), or brings it forward when it is open.
   void ActionAssocListExecute();
   // Opens the file type window of the extension in the field (one per file type, modeless), or
-  // brings it forward when it is open.
+  // brings forward the one open on its file type.
   void ActionFileTypeExecute();
   // Opens, or brings forward, the file type window of an extension or protocol.
   void OpenFileType(const std::wstring& name, bool protocol);
@@ -217,6 +217,7 @@ class TFormMain : public ui::Form {
   std::wstring FExplorerNote;  // the note's text; empty while it is hidden
   // The list of associations once opened (its window may have been closed since).
   std::unique_ptr<TFormAssocList> FAssocList;
-  // The open file type windows, by kind and name (letter case folded).
+  // The open file type windows, by the file type an extension names (else the extension) or the
+  // protocol, letter case folded.
   std::map<std::wstring, std::unique_ptr<TFormFileType>> FFileTypes;
 };

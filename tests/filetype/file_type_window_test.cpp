@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "app/UnitFormMain.h"
 #include "assoc/assoc_texts.h"
@@ -108,6 +109,7 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
     const char* what;
     std::function<void(TFormFileType&, VerbScript&)> edit;
     std::function<void()> check;
+    int removed, added;  // lines of the whole tree's dump (keys, values) the edit takes and gives
   };
   const Case cases[] = {
       {"add",
@@ -125,7 +127,8 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\edit").text, L"編集(&E)");
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\edit", L"Extended").type, static_cast<DWORD>(REG_SZ));
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\edit\\command").text, L"e.exe \"%1\"");
-       }},
+       },
+       0, 5},
       {"edit",
        [](TFormFileType& form, VerbScript& verbs) {
          verbs.Then([](TVerb verb) {
@@ -135,19 +138,22 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
          form.SelectVerb(1);
          form.EditVerb();
        },
-       [] { EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\print\\command").text, L"t.exe /print \"%1\""); }},
+       [] { EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\print\\command").text, L"t.exe /print \"%1\""); },
+       1, 1},
       {"delete",
        [](TFormFileType& form, VerbScript&) {
          form.SelectVerb(1);
          form.DeleteVerb();
        },
-       [] { EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, L"tfile\\shell\\print")); }},
+       [] { EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, L"tfile\\shell\\print")); },
+       3, 0},
       {"default",
        [](TFormFileType& form, VerbScript&) {
          form.SelectVerb(1);
          form.MakeDefaultVerb();
        },
-       [] { EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell").text, L"print"); }},
+       [] { EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\shell").text, L"print"); },
+       0, 1},
       {"properties",
        [](TFormFileType& form, VerbScript&) {
          form.EditDescription.SetText(L"新しい説明");
@@ -160,7 +166,8 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\DefaultIcon").text, L"%SystemRoot%\\system32\\shell32.dll,3");
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile", L"AlwaysShowExt").type, static_cast<DWORD>(REG_SZ));
          EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L".t", L"PerceivedType").text, L"text");
-       }},
+       },
+       2, 4},
   };
   const std::wstring original = Classes();
   for (const Case& c : cases) {
@@ -178,6 +185,16 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1].text, filetype::texts::kApplied);
     c.check();
+    // Nothing else changed.
+    const std::wstring difference = assoctest::TreeDifference(original, Classes());
+    int removed = 0, added = 0;
+    std::wistringstream lines(difference);
+    for (std::wstring line; std::getline(lines, line);) {
+      removed += line.starts_with(L"- ");
+      added += line.starts_with(L"+ ");
+    }
+    EXPECT_EQ(removed, c.removed) << testing::PrintToString(difference);
+    EXPECT_EQ(added, c.added) << testing::PrintToString(difference);
     EXPECT_FALSE(form_->Modified()) << "the window reads what was applied";
 
     const std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
@@ -297,6 +314,11 @@ TEST_F(FileTypeWindowTest, OpensFromTheMainWindowsMenuAndFromTheListOncePerType)
   SendMessageW(main.Handle(), WM_COMMAND, IDM_FILE_TYPE_DETAILS, 0);
   EXPECT_EQ(testsupport::FindVisibleWindow(testsupport::WindowCaptioned(L"ファイルタイプの詳細 - .t (tfile)")), first)
       << "the same window again";
+  WriteValue(HKEY_CLASSES_ROOT, L".t2", L"", REG_SZ, L"TFILE");
+  main.EditExt.SetText(L".t2");
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_FILE_TYPE_DETAILS, 0);
+  EXPECT_EQ(GetActiveWindow(), first) << "another extension of the same file type";
+  EXPECT_FALSE(testsupport::FindVisibleWindow(testsupport::WindowCaptioned(L"ファイルタイプの詳細 - .t2 (TFILE)")));
 
   main.ActionAssocListExecute();
   auto* list = dynamic_cast<TFormAssocList*>(ui::Form::FromHandle(GetActiveWindow()));
