@@ -237,6 +237,17 @@ TEST_F(FileTypeTest, AProtocolsVerbsChangeUnderItsOwnPolicy) {
   assoc::TChangePlan unnamed = plan;
   unnamed.Protocols.clear();
   EXPECT_TRUE(assoc::CheckPlan(unnamed));
+
+  testsupport::TempFolder backups;
+  auto folder = assoc::LocalAppDataFolder.Replace([&] { return backups.Path(); });
+  assoctest::NoticeCounter notices;
+  assoc::ExecuteChange(plan);
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tvr\\shell\\open\\command").text, L"t2.exe \"%1\"");
+  const std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  EXPECT_NE(undo->Question.find(L"プロトコル「tvr:」のファイルタイプの変更"), std::wstring::npos) << undo->Question;
+  assoc::ApplyHistoryMove(*undo);
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tvr").text, L"URL:Tavrelo");
 }
 
 TEST_F(FileTypeTest, VerbNamesTakeOnlyWhatAKeyNameSafelyHolds) {
