@@ -243,18 +243,25 @@ void TFormFileType::AddVerb() {
   SelectVerb(static_cast<int>(added - edited_.Verbs.begin()));
 }
 
-void TFormFileType::EditVerb() {
+int TFormFileType::VerbToChange(bool editing) {
   const int selected = SelectedVerb();
+  const wchar_t* why = nullptr;
   if (selected < 0) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectVerb);
-    return;
+    why = texts::kSelectVerb;
+  } else if (edited_.Verbs[selected].Source != TVerbSource::Type) {
+    why = texts::kSystemVerb;
+  } else if (editing && edited_.Verbs[selected].Delegated) {
+    why = texts::kDelegatedVerb;
   }
+  if (!why) return selected;
+  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, why);
+  return -1;
+}
+
+void TFormFileType::EditVerb() {
+  const int selected = VerbToChange(true);
+  if (selected < 0) return;
   const TVerb& verb = edited_.Verbs[selected];
-  if (verb.Source != TVerbSource::Type || verb.Delegated) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information,
-                       verb.Source != TVerbSource::Type ? texts::kSystemVerb : texts::kDelegatedVerb);
-    return;
-  }
   filetype::TVerbRequest request{Handle(), false, verb, OtherVerbNames(selected)};
   const std::optional<TVerb> changed = filetype::VerbDialogSeam(request);
   if (!changed) return;
@@ -267,15 +274,8 @@ void TFormFileType::EditVerb() {
 }
 
 void TFormFileType::DeleteVerb() {
-  const int selected = SelectedVerb();
-  if (selected < 0) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectVerb);
-    return;
-  }
-  if (edited_.Verbs[selected].Source != TVerbSource::Type) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSystemVerb);
-    return;
-  }
+  const int selected = VerbToChange(false);
+  if (selected < 0) return;
   if (assoc::SameKeyName(edited_.DefaultVerb, edited_.Verbs[selected].Name)) edited_.DefaultVerb.clear();
   edited_.Verbs.erase(edited_.Verbs.begin() + selected);
   ShowLists();
@@ -283,15 +283,8 @@ void TFormFileType::DeleteVerb() {
 }
 
 void TFormFileType::MakeDefaultVerb() {
-  const int selected = SelectedVerb();
-  if (selected < 0) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectVerb);
-    return;
-  }
-  if (edited_.Verbs[selected].Source != TVerbSource::Type) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSystemVerb);
-    return;
-  }
+  const int selected = VerbToChange(false);
+  if (selected < 0) return;
   edited_.DefaultVerb = edited_.Verbs[selected].Name;
   ShowLists();
 }
