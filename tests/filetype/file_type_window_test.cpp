@@ -336,4 +336,23 @@ TEST_F(FileTypeWindowTest, OpensFromTheMainWindowsMenuAndFromTheListOncePerType)
   EXPECT_FALSE(IsWindowEnabled(window->OpenWithList())) << "a protocol has no Open with entries";
 }
 
+TEST_F(FileTypeWindowTest, AnUndoInTheMainWindowShowsInTheOpenWindows) {
+  TFormMain main(96);
+  main.Show();
+  main.OpenFileType(L".t", false);
+  auto* window = dynamic_cast<TFormFileType*>(ui::Form::FromHandle(GetActiveWindow()));
+  ASSERT_TRUE(window);
+  window->EditDescription.SetText(L"新しい説明");
+  boxes_.Then(IDYES).Then(ui::mrOk);
+  ASSERT_TRUE(window->Apply());
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile").text, L"新しい説明");
+
+  boxes_.Then(IDYES).Then(ui::mrOk);
+  main.ActionFileUndoExecute();
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile").text, L"T 文書");
+  EXPECT_EQ(window->EditDescription.Text(), L"T 文書") << "the window read the registry again";
+  EXPECT_NE(boxes_.Previews().back().question.find(L"拡張子「.t」のファイルタイプの変更を元に戻します"), std::wstring::npos)
+      << testing::PrintToString(boxes_.Previews().back().question);
+}
+
 }  // namespace
