@@ -12,6 +12,7 @@
 #include "assoc/safety.h"
 #include "common/cursor.h"
 #include "common/exception.h"
+#include "common/field_limits.h"
 #include "common/text.h"
 #include "filetype/file_type_texts.h"
 #include "filetype/verb_dialog.h"
@@ -92,6 +93,18 @@ constexpr std::array<int, std::size(texts::kOpenWithColumns)> kOpenWithWidths = 
 // The smallest size of the window at 96 DPI.
 constexpr SIZE kMinimumSize = {480, 420};
 
+// The text fields and the values they show.
+struct TextField {
+  int id;
+  std::wstring filetype::TFileType::*value;
+};
+constexpr TextField kTextFields[] = {
+    {Form::IDC_EDIT_DESCRIPTION, &filetype::TFileType::Description},
+    {Form::IDC_EDIT_ICON, &filetype::TFileType::Icon},
+    {Form::IDC_COMBO_PERCEIVED, &filetype::TFileType::PerceivedType},
+    {Form::IDC_EDIT_CONTENT, &filetype::TFileType::ContentType},
+};
+
 struct Command {
   int id;
   void (TFormFileType::*execute)();
@@ -157,18 +170,23 @@ void TFormFileType::Load() {
   edited_ = before_;
   SetWindowTextW(Handle(), texts::WindowTitle(before_).c_str());
   SetDlgItemTextW(Handle(), IDC_LABEL_TARGET, texts::TargetLine(before_).c_str());
-  EditDescription.SetText(before_.Description);
-  EditIcon.SetText(before_.Icon);
-  ComboPerceived.SetText(before_.PerceivedType);
-  EditContent.SetText(before_.ContentType);
+  // A field takes edits only where its value applies and can be shown: a type key the extension
+  // does not name has no description of its own, a protocol has no extension's values, and a
+  // value longer than any field holds (which an edit control would show in quadratic time) stays
+  // as it is.
+  const bool extension = !before_.Target.Protocol;
+  for (const TextField& field : kTextFields) {
+    const std::wstring& value = before_.*field.value;
+    const bool tooLong = common::TooLong(common::LimitedField::FileType, value);
+    const bool applies = field.id == IDC_EDIT_DESCRIPTION   ? before_.OwnType || !extension
+                         : field.id == IDC_EDIT_ICON ? true
+                                                     : extension;
+    SetDlgItemTextW(Handle(), field.id, tooLong ? texts::kTooLongToShow : value.c_str());
+    EnableWindow(Item(field.id), applies && !tooLong);
+  }
   SendMessageW(ComboDisplay.Handle(), CB_SETCURSEL, static_cast<WPARAM>(before_.Display), 0);
   EditFlags.SetText(before_.EditFlags.value_or(L""));
-  // A type key the extension does not name has no description of its own; a protocol has no
-  // extension's values or Open with lists.
-  const bool extension = !before_.Target.Protocol;
-  EnableWindow(EditDescription.Handle(), before_.OwnType || !extension);
-  for (int id : {IDC_COMBO_PERCEIVED, IDC_EDIT_CONTENT, IDC_LISTVIEW_OPENWITH, IDC_BTN_DELETE_OPENWITH})
-    EnableWindow(Item(id), extension);
+  for (int id : {IDC_LISTVIEW_OPENWITH, IDC_BTN_DELETE_OPENWITH}) EnableWindow(Item(id), extension);
   ShowLists();
 }
 
@@ -180,11 +198,12 @@ void TFormFileType::ShowLists() {
 }
 
 void TFormFileType::TakeFields() {
-  if (before_.OwnType || before_.Target.Protocol) edited_.Description = EditDescription.Text();
-  edited_.Icon = EditIcon.Text();
-  if (!before_.Target.Protocol) {
-    edited_.PerceivedType = ComboPerceived.Text();
-    edited_.ContentType = EditContent.Text();
+  for (const TextField& field : kTextFields) {
+    if (!IsWindowEnabled(Item(field.id))) continue;
+    HWND item = Item(field.id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    edited_.*field.value = std::move(text);
   }
   const LRESULT display = SendMessageW(ComboDisplay.Handle(), CB_GETCURSEL, 0, 0);
   if (display >= 0 && display < static_cast<LRESULT>(std::size(texts::kDisplayChoices)))
@@ -252,6 +271,9 @@ int TFormFileType::VerbToChange(bool editing) {
     why = texts::kSystemVerb;
   } else if (editing && edited_.Verbs[selected].Delegated) {
     why = texts::kDelegatedVerb;
+  } else if (editing && (common::TooLong(common::LimitedField::Command, edited_.Verbs[selected].Command) ||
+                         common::TooLong(common::LimitedField::FileType, edited_.Verbs[selected].Caption))) {
+    why = texts::kVerbTooLongToEdit;
   }
   if (!why) return selected;
   ui::ShowMessageBox(Handle(), ui::BoxKind::Information, why);

@@ -105,7 +105,8 @@ class TFormFileType : public ui::Form {
   // The selected verb's place in edited_.Verbs, or -1.
   int SelectedVerb() const;
   // The selected verb's place when a command may change it; else says why in a box (none is
-  // selected, Windows adds it, or for editing it has no command) and answers -1.
+  // selected, Windows adds it, or for editing it has no command or is too long to edit) and
+  // answers -1.
   int VerbToChange(bool editing);
   int SelectedOpenWith() const;
   // The names of the type's own verbs other than the one at except.

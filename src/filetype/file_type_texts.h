@@ -25,6 +25,9 @@ inline constexpr wchar_t kDelegatedVerb[] =
     L"この動作はコマンドではなくプログラムの部品が実行するため、編集できません。削除はできます。";
 inline constexpr wchar_t kSystemVerb[] =
     L"この動作は Windows が拡張子や種類ごとに追加するもので、ここでは変更できません。";
+inline constexpr wchar_t kVerbTooLongToEdit[] =
+    L"この動作の表示名またはコマンドは長すぎるため、編集できません。削除はできます。";
+inline constexpr wchar_t kTooLongToShow[] = L"(長すぎるため表示しません)";
 inline constexpr wchar_t kNothingToApply[] = L"変更はありません。";
 inline constexpr wchar_t kApplied[] = L"ファイルタイプの変更を適用しました。";
 inline constexpr wchar_t kCloseQuestion[] = L"適用していない変更があります。\n適用してから閉じますか？";

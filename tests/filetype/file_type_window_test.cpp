@@ -271,6 +271,27 @@ TEST_F(FileTypeWindowTest, ARefusedChangeIsSaidBeforeAnyQuestionAndClosingAsksAb
   EXPECT_EQ(Classes(), original);
 }
 
+TEST_F(FileTypeWindowTest, AValueTooLongForAFieldIsNeitherShownNorLost) {
+  const std::wstring huge(40000, L'x');
+  WriteValue(HKEY_CLASSES_ROOT, L"tfile", L"", REG_SZ, huge);
+  WriteValue(HKEY_CLASSES_ROOT, L"tfile\\shell\\print\\command", L"", REG_SZ, huge);
+  Open();
+  EXPECT_FALSE(IsWindowEnabled(form_->EditDescription.Handle()));
+  EXPECT_EQ(form_->EditDescription.Text(), filetype::texts::kTooLongToShow);
+  form_->SelectVerb(1);
+  boxes_.Then(ui::mrOk);
+  form_->EditVerb();
+  ASSERT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_EQ(boxes_.Shown()[0].text, filetype::texts::kVerbTooLongToEdit);
+  EXPECT_TRUE(verbs_.Requests().empty());
+
+  form_->EditIcon.SetText(L"u.exe,1");
+  boxes_.Then(IDYES).Then(ui::mrOk);
+  ASSERT_TRUE(form_->Apply());
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile").text, huge) << "kept whole";
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tfile\\DefaultIcon").text, L"u.exe,1");
+}
+
 TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   Open();
   std::wstring checked;
