@@ -50,7 +50,9 @@ std::optional<TVerb> ShowVerbDialog(const TVerbRequest& request) { return ShowRe
 common::Seam<std::optional<TVerb>(const TVerbRequest&)> VerbDialogSeam(&ShowVerbDialog);
 
 std::wstring VerbProblem(const TVerb& verb, const std::vector<std::wstring>& otherNames) {
-  if (std::wstring problem = VerbNameProblem(verb.Name, otherNames); !problem.empty()) return problem;
+  // A verb keeps the name it has, whatever Windows let it be called.
+  const bool named = !verb.Original.empty() && verb.Name == verb.Original;
+  if (std::wstring problem = named ? L"" : VerbNameProblem(verb.Name, otherNames); !problem.empty()) return problem;
   if (verb.Command.empty()) return texts::kCommandMissing;
   if (common::TooLong(common::LimitedField::Command, verb.Command) ||
       common::TooLong(common::LimitedField::FileType, verb.Caption))

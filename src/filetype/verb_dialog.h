@@ -23,8 +23,9 @@ struct TVerbRequest {
   std::vector<std::wstring> otherNames;  // the type's other verbs, which the name must not repeat
 };
 
-// Why verb cannot be taken as it stands (its name, a missing or too long command, a too long
-// caption); empty when it can.
+// Why verb cannot be taken as it stands (a new name VerbNameProblem refuses, a missing or too
+// long command, a too long caption); empty when it can. A verb that keeps the name it was read
+// with keeps it, whatever its letters.
 std::wstring VerbProblem(const TVerb& verb, const std::vector<std::wstring>& otherNames);
 
 // The editor window.

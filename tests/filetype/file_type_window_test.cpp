@@ -320,6 +320,14 @@ TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   EXPECT_EQ(editor.ModalResult(), ui::mrNone);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
   EXPECT_EQ(boxes_.Shown()[0].text, filetype::texts::kVerbNameTaken);
+
+  // A verb that Windows let be called otherwise keeps its name through an edit.
+  TVerb printing;
+  printing.Name = printing.Original = L"印刷 2";
+  printing.Command = L"p.exe";
+  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), L"");
+  printing.Name = L"印刷 3";
+  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), filetype::texts::kVerbNameInvalid);
 }
 
 TEST_F(FileTypeWindowTest, OpensFromTheMainWindowsMenuAndFromTheListOncePerType) {
