@@ -36,12 +36,6 @@ std::wstring Text(HKEY root, const std::wstring& key, const std::wstring& name) 
   return assoc::ReadRegText(root, key, name).value_or(L"");
 }
 
-bool HasValue(HKEY root, const std::wstring& key, const wchar_t* name) {
-  common::UniqueHKey open;
-  return RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) == ERROR_SUCCESS &&
-         RegQueryValueExW(open.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
 // The names of the sub-keys, or of the values, of an open key; at most most of them.
 std::vector<std::wstring> Names(HKEY key, bool values, size_t most = kMostRead) {
   std::vector<std::wstring> names;
@@ -201,11 +195,11 @@ void ReadOpenWith(const std::wstring& extension, std::vector<TOpenWithEntry>& en
   }
 }
 
-std::wstring EditFlagsText(const std::wstring& key) {
-  common::UniqueHKey open;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, open.put()) != ERROR_SUCCESS) return {};
-  const std::optional<assoc::TRawValue> raw = assoc::ReadRawValue(open.get(), L"EditFlags");
-  if (!raw) return {};
+// The EditFlags value of an open type key as the window shows it: a number in hex, or the first
+// bytes of another kind; nothing when there is none.
+std::optional<std::wstring> EditFlagsText(HKEY key) {
+  const std::optional<assoc::TRawValue> raw = assoc::ReadRawValue(key, L"EditFlags");
+  if (!raw) return std::nullopt;
   if (raw->Data.size() >= 4 && (raw->Type == REG_DWORD || raw->Type == REG_BINARY)) {
     DWORD flags = 0;
     std::memcpy(&flags, raw->Data.data(), 4);
@@ -311,14 +305,16 @@ TFileType ReadFileType(const TTypeTarget& target) {
     }
   }
   type.DefaultVerb = ReadVerbs(type.TypeKey, TVerbSource::Type, type.Verbs);
-  if (type.OwnType || target.Protocol) type.Description = Text(HKEY_CLASSES_ROOT, type.TypeKey, L"");
-  type.Icon = Text(HKEY_CLASSES_ROOT, type.TypeKey + L"\\DefaultIcon", L"");
-  if (HasValue(HKEY_CLASSES_ROOT, type.TypeKey, L"AlwaysShowExt")) {
-    type.Display = TExtensionDisplay::Always;
-  } else if (HasValue(HKEY_CLASSES_ROOT, type.TypeKey, L"NeverShowExt")) {
-    type.Display = TExtensionDisplay::Never;
+  if (const common::UniqueHKey key = OpenClasses(type.TypeKey)) {
+    if (type.OwnType || target.Protocol) type.Description = assoc::ReadRegText(key.get(), L"").value_or(L"");
+    type.Icon = assoc::ReadRegText(key.get(), L"DefaultIcon", L"").value_or(L"");
+    if (HasValue(key.get(), L"AlwaysShowExt")) {
+      type.Display = TExtensionDisplay::Always;
+    } else if (HasValue(key.get(), L"NeverShowExt")) {
+      type.Display = TExtensionDisplay::Never;
+    }
+    type.EditFlags = EditFlagsText(key.get());
   }
-  if (const std::wstring flags = EditFlagsText(type.TypeKey); !flags.empty()) type.EditFlags = flags;
   if (target.Protocol) return type;
 
   type.PerceivedType = Text(HKEY_CLASSES_ROOT, target.Name, L"PerceivedType");

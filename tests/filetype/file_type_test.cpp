@@ -149,6 +149,7 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
          {L".t", L"Content Type", L"text/x-a"},
          {L"a", L"", L"A 文書"},
          {L"a", L"AlwaysShowExt", L""},
+         {L"a", L"EditFlags", L"65536", REG_DWORD},
          {L"a\\shell\\edit", L"MUIVerb", L"@x.dll,-5"},
          {L"a\\shell\\edit", L"Icon", L"e.exe,0"},
          {L"a\\shell\\edit\\command", L"", L"%ProgramFiles%\\e.exe %1", REG_EXPAND_SZ},
@@ -159,6 +160,8 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   WriteValue(HKEY_CURRENT_USER, user, L"b", REG_SZ, L"y.exe");
   WriteValue(HKEY_CURRENT_USER, user, L"MRUList", REG_SZ, L"ba");
   const TFileType before = filetype::ReadFileType({false, L".t"});
+  EXPECT_EQ(before.EditFlags, L"0x00010000");
+  EXPECT_EQ(before.Display, filetype::TExtensionDisplay::Always);
   EXPECT_TRUE(filetype::PlanFileTypeEdit(before, before).Steps.empty());
   TFileType recased = before;
   recased.Verbs[1].Name = L"OPEN";
