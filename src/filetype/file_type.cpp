@@ -264,26 +264,36 @@ void PlanVerb(assoc::TPlanBuilder& builder, const std::wstring& path, const TVer
   }
 }
 
-// The values of a verb's key and of its command key, as a rename carries them.
-struct TVerbKey {
-  std::vector<assoc::TRegValue> values;
-  std::optional<std::vector<assoc::TRegValue>> command;
-};
+// A verb's key and the keys below it (command, ddeexec, ...), each with its values, as a rename
+// carries them: paths relative to the verb's key (empty for itself), parents first.
+using TVerbTree = std::vector<std::pair<std::wstring, std::vector<assoc::TRegValue>>>;
 
-TVerbKey ReadVerbKey(assoc::TPlanBuilder& builder, const std::wstring& path) {
-  TVerbKey key;
-  key.values = builder.Values(path);
-  if (builder.KeyExists(path + L"\\command")) key.command = builder.Values(path + L"\\command");
-  return key;
+// The tree at path (a path with its root spelled out) as the registry holds it; at most
+// kMostRead keys.
+TVerbTree ReadVerbTree(assoc::TPlanBuilder& builder, const std::wstring& path) {
+  TVerbTree tree;
+  std::wstring_view rest;
+  const HKEY root = assoc::RootOfRegPath(path, &rest);
+  std::vector<std::wstring> pending = {L""};
+  while (!pending.empty() && tree.size() < kMostRead) {
+    const std::wstring relative = std::move(pending.back());
+    pending.pop_back();
+    tree.emplace_back(relative, builder.Values(relative.empty() ? path : path + L"\\" + relative));
+    common::UniqueHKey key;
+    const std::wstring below = std::wstring(rest) + (relative.empty() ? L"" : L"\\" + relative);
+    if (RegOpenKeyExW(root, below.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) continue;
+    for (const std::wstring& name : Names(key.get(), false))
+      pending.push_back(relative.empty() ? name : relative + L"\\" + name);
+  }
+  return tree;
 }
 
-void WriteVerbKey(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerbKey& key) {
-  builder.EnsureKey(path);
-  for (const assoc::TRegValue& value : key.values) builder.SetValue(path, value.Name, value.Type, value.Data);
-  if (!key.command) return;
-  builder.EnsureKey(path + L"\\command");
-  for (const assoc::TRegValue& value : *key.command)
-    builder.SetValue(path + L"\\command", value.Name, value.Type, value.Data);
+void WriteVerbTree(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerbTree& tree) {
+  for (const auto& [relative, values] : tree) {
+    const std::wstring key = relative.empty() ? path : path + L"\\" + relative;
+    builder.EnsureKey(key);
+    for (const assoc::TRegValue& value : values) builder.SetValue(key, value.Name, value.Type, value.Data);
+  }
 }
 
 }  // namespace
@@ -362,18 +372,18 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   const std::wstring shell = typePath + L"\\shell";
 
   // Verbs removed, or renamed: every old key goes first, then the renamed ones come back under
-  // their new names with the values they had, so that names may pass from one verb to another.
+  // their new names whole, so that names may pass from one verb to another.
   // A new name in letter case only names the same key, which stays.
-  std::vector<std::pair<std::wstring, TVerbKey>> moved;
+  std::vector<std::pair<std::wstring, TVerbTree>> moved;
   for (const TVerb& old : before.Verbs) {
     if (old.Source != TVerbSource::Type) continue;
     const TVerb* now = FindVerb(edited.Verbs, old.Original);
     if (now && SameKeyName(now->Name, old.Original)) continue;
     const std::wstring path = shell + L"\\" + old.Original;
-    if (now) moved.emplace_back(shell + L"\\" + now->Name, ReadVerbKey(builder, path));
+    if (now) moved.emplace_back(shell + L"\\" + now->Name, ReadVerbTree(builder, path));
     builder.DeleteTree(path);
   }
-  for (const auto& [path, key] : moved) WriteVerbKey(builder, path, key);
+  for (const auto& [path, tree] : moved) WriteVerbTree(builder, path, tree);
   for (const TVerb& verb : edited.Verbs) {
     if (verb.Source != TVerbSource::Type) continue;
     const TVerb* old = FindVerb(before.Verbs, verb.Original);

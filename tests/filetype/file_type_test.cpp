@@ -153,6 +153,7 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
          {L"a\\shell\\edit", L"MUIVerb", L"@x.dll,-5"},
          {L"a\\shell\\edit", L"Icon", L"e.exe,0"},
          {L"a\\shell\\edit\\command", L"", L"%ProgramFiles%\\e.exe %1", REG_EXPAND_SZ},
+         {L"a\\shell\\edit\\ddeexec\\application", L"", L"E"},
          {L"a\\shell\\open\\command", L"", L"o.exe %1"},
          {L".t\\OpenWithProgids", L"a", L""}});
   const std::wstring user = std::wstring(kFileExts) + L".t\\OpenWithList";
@@ -170,7 +171,7 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   TFileType edited = before;
   TVerb& edit = edited.Verbs[0];
   ASSERT_EQ(edit.Name, L"edit");
-  edit.Name = L"edit2";                                  // renamed: Icon and MUIVerb go along
+  edit.Name = L"edit2";                                  // renamed: its values and sub-keys go along
   edit.Command = L"%ProgramFiles%\\e2.exe %1";           // stays REG_EXPAND_SZ
   edited.Display = filetype::TExtensionDisplay::Never;
   edited.ContentType.clear();
@@ -186,6 +187,7 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, L"a\\shell\\edit"));
   EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2", L"MUIVerb").text, L"@x.dll,-5");
   EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2", L"Icon").text, L"e.exe,0");
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2\\ddeexec\\application").text, L"E");
   const testsupport::RegValue command = ReadValue(HKEY_CLASSES_ROOT, L"a\\shell\\edit2\\command");
   EXPECT_EQ(command.type, static_cast<DWORD>(REG_EXPAND_SZ));
   EXPECT_EQ(command.text, L"%ProgramFiles%\\e2.exe %1");
