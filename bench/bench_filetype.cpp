@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench_clock.h"
-#include "common/handles.h"
+#include "bench_registry.h"
 #include "filetype/UnitFormFileType.h"
 #include "filetype/file_type.h"
 #include "support/registry_sandbox.h"
@@ -19,13 +19,6 @@
 namespace {
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-
-void SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-  common::UniqueHKey key;
-  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 void MakeType() {
   const std::wstring classes = L"Software\\Classes\\";

@@ -12,6 +12,7 @@
 #include "assoc/assoc_resolver.h"
 #include "assoc/link_extention.h"
 #include "bench_clock.h"
+#include "bench_registry.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "support/registry_sandbox.h"
@@ -20,13 +21,6 @@
 namespace {
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-
-void SetText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-  common::UniqueHKey key;
-  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 // count extensions .b0 ... with classic records whose icons are shell32.dll's; every third has a per-user choice of its own
 // file type, every fifth a per-user class record.

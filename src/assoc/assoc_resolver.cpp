@@ -73,7 +73,7 @@ UserChoiceInfo ReadChoice(const std::wstring& extension) {
     if (progId.empty()) continue;
     choice.key = name;
     choice.progId = std::move(progId);
-    choice.hasHash = RegQueryValueExW(key.get(), L"Hash", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    choice.hasHash = HasRegValue(key.get(), L"Hash");
     break;
   }
   return choice;

@@ -198,10 +198,10 @@ void TPlanBuilder::SetValue(const std::wstring& key, const std::wstring& name, D
   Plan(key, name, std::move(after));
 }
 
-void TPlanBuilder::SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text) {
+void TPlanBuilder::SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text, DWORD type) {
   std::string data(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
   data.append(sizeof(wchar_t), '\0');
-  SetValue(key, name, REG_SZ, std::move(data));
+  SetValue(key, name, type, std::move(data));
 }
 
 void TPlanBuilder::DeleteValue(const std::wstring& key, const std::wstring& name) {

@@ -78,8 +78,8 @@ class TPlanBuilder {
   void EnsureKey(const std::wstring& key);
   // Sets a value, creating its key when missing.
   void SetValue(const std::wstring& key, const std::wstring& name, DWORD type, std::string data);
-  // Sets a REG_SZ value to text with its terminating NUL.
-  void SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text);
+  // Sets a text value (REG_SZ, or type REG_EXPAND_SZ) to text with its terminating NUL.
+  void SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text, DWORD type = REG_SZ);
   // Removes a value; nothing when it is absent.
   void DeleteValue(const std::wstring& key, const std::wstring& name);
   // Removes key with all its sub-keys, deepest first; nothing when it is missing. Raises

@@ -10,7 +10,6 @@
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
-#include "common/handles.h"
 #include "common/text.h"
 
 namespace assoc {
@@ -82,13 +81,6 @@ bool MadeProtocol(const TChangePlan& plan, std::wstring_view scheme) {
   });
 }
 
-// True when HKEY_CLASSES_ROOT\scheme is a protocol's key now.
-bool IsProtocolKey(std::wstring_view scheme) {
-  common::UniqueHKey key;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, std::wstring(scheme).c_str(), 0, KEY_QUERY_VALUE, key.put()) ==
-             ERROR_SUCCESS &&
-         RegQueryValueExW(key.get(), L"URL Protocol", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
 
 class PolicyCheck {
  public:

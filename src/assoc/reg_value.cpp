@@ -86,6 +86,10 @@ std::vector<TRegValue> ReadKeyValues(HKEY key, const std::wstring& path) {
   return values;
 }
 
+bool HasRegValue(HKEY key, const wchar_t* name) noexcept {
+  return key && RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 std::vector<std::wstring> ReadSubKeyNames(HKEY key, const std::wstring& path) {
   std::vector<std::wstring> names;
   wchar_t name[kKeyNameBuffer];

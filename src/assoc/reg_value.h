@@ -21,6 +21,9 @@ struct TRawValue {
 // a value that grows between the calls is asked for again. Never raises but for memory.
 std::optional<TRawValue> ReadRawValue(HKEY key, const std::wstring& name);
 
+// True when the open key holds value name, of any type; false for a null key. Never raises.
+bool HasRegValue(HKEY key, const wchar_t* name) noexcept;
+
 // The text of value name of key: REG_SZ or REG_EXPAND_SZ, up to its first NUL, environment
 // references left as they are, with a terminator the data may lack. Nothing when the value is
 // absent, of another type or cannot be read. Never raises but for memory.

@@ -78,13 +78,16 @@ TLinkExtention::TFileTypeKept GuardOfFileType(std::wstring_view fileTypeKey) {
   if (byName != TFileTypeKept::No || fileTypeKey.empty() || fileTypeKey.find(L'\0') != std::wstring_view::npos)
     return byName;
   const std::wstring name(fileTypeKey);
-  common::UniqueHKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
-    return TFileTypeKept::No;
-  if (RegQueryValueExW(key.get(), L"URL Protocol", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-    return TFileTypeKept::Protocol;
+  if (IsProtocolKey(name)) return TFileTypeKept::Protocol;
   if (KeyExists(name + L"\\CLSID")) return TFileTypeKept::ComClass;
   return TFileTypeKept::No;
+}
+
+bool IsProtocolKey(std::wstring_view key) {
+  if (key.find(L'\0') != std::wstring_view::npos) return false;
+  common::UniqueHKey open;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, std::wstring(key).c_str(), 0, KEY_QUERY_VALUE, open.put()) == ERROR_SUCCESS &&
+         HasRegValue(open.get(), L"URL Protocol");
 }
 
 std::vector<std::wstring> ChoicesNaming(std::wstring_view fileTypeKey, std::wstring_view except) {

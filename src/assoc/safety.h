@@ -51,6 +51,10 @@ std::vector<std::wstring> ExtensionsNaming(std::wstring_view fileTypeKey, std::w
 // another type, or too long to name a key. Reads only; never raises.
 std::wstring FileTypeKeyOf(std::wstring_view extension);
 
+// True when HKEY_CLASSES_ROOT\key is a protocol's key: it holds a "URL Protocol" value. Reads only;
+// never raises.
+bool IsProtocolKey(std::wstring_view key);
+
 // The reason fileTypeKey is not an association's own file type, from its name (a path, a name
 // beginning with ".", a system key) and from HKEY_CLASSES_ROOT: a protocol's key (a "URL
 // Protocol" value) or a COM class's ProgID (a CLSID sub-key). No change writes or removes such

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
@@ -21,6 +20,7 @@
 #include "resource.h"
 #include "settings/file_access.h"
 #include "ui/application.h"
+#include "ui/clipboard.h"
 #include "ui/image_list.h"
 #include "ui/message_box.h"
 #include "ui/owned_windows.h"
@@ -156,45 +156,6 @@ constexpr std::pair<int, const wchar_t*> kContextMenu[] = {
     {Form::IDM_LIST_DETAILS, L"詳細(&D)..."},
     {Form::IDM_LIST_COPY, L"コピー(&C)\tCtrl+C"},
 };
-
-// The clipboard, opened for one change.
-class ClipboardScope {
- public:
-  explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-  ~ClipboardScope() {
-    if (open_) CloseClipboard();
-  }
-  ClipboardScope(const ClipboardScope&) = delete;
-  ClipboardScope& operator=(const ClipboardScope&) = delete;
-  bool IsOpen() const { return open_; }
-
- private:
-  bool open_;
-};
-
-// Replaces the clipboard's content by text; false when the clipboard cannot be had.
-bool PutOnClipboard(HWND owner, const std::wstring& text) {
-  // Another program may hold the clipboard for a moment.
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    ClipboardScope clipboard(owner);
-    if (!clipboard.IsOpen()) {
-      Sleep(20);
-      continue;
-    }
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    common::UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
-    if (!memory) return false;
-    void* target = GlobalLock(memory.get());
-    if (!target) return false;
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(memory.get());
-    if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
-    // The clipboard owns the memory now.
-    memory.release();
-    return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -581,7 +542,7 @@ void TFormAssocList::ShowContextMenu(POINT at) {
 void TFormAssocList::CopySelected() {
   const std::vector<const AssocRow*> rows = SelectedRows();
   if (rows.empty()) return;
-  if (!PutOnClipboard(Handle(), assoclist::TabSeparatedText(rows)))
+  if (!ui::PutOnClipboard(Handle(), assoclist::TabSeparatedText(rows)))
     ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, texts::kNoClipboard);
 }
 

@@ -138,8 +138,7 @@ class RowReader {
 
   // The row of protocol, whose key is open; nothing when the key is no protocol's.
   std::optional<AssocRow> ReadProtocol(std::wstring scheme, HKEY key) {
-    if (RegQueryValueExW(key, L"URL Protocol", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      return std::nullopt;
+    if (!assoc::HasRegValue(key, L"URL Protocol")) return std::nullopt;
     AssocRow row;
     row.kind = RowKind::Protocol;
     row.cells[kExtension] = CellText(scheme + L":");

@@ -91,6 +91,7 @@ inline void DeleteGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
 inline void FreeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
 inline void FreeLocal(HLOCAL h) noexcept { LocalFree(h); }
 inline void DestroyImageList(HIMAGELIST h) noexcept { ImageList_Destroy(h); }
+inline void UnmapView(const void* view) noexcept { UnmapViewOfFile(view); }
 
 using UniqueHKey = UniqueHandle<HKeyTraits>;
 using UniqueHIcon = UniqueHandle<NullTraits<HICON, DestroyIcon>>;
@@ -105,11 +106,14 @@ using UniqueHHook = UniqueHandle<NullTraits<HHOOK, UnhookWindowsHookEx>>;
 using UniqueHwnd = UniqueHandle<NullTraits<HWND, DestroyWindow>>;
 // Kernel objects whose invalid value is null (process, thread, event).
 using UniqueKernelHandle = UniqueHandle<NullTraits<HANDLE, CloseHandle>>;
-// File handles, whose invalid value is INVALID_HANDLE_VALUE.
+// File handles, and other kernel objects whose invalid value is INVALID_HANDLE_VALUE (tool help
+// snapshots).
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 // Global memory, as the clipboard takes it (release() once the clipboard owns it).
 using UniqueHGlobal = UniqueHandle<NullTraits<HGLOBAL, FreeGlobal>>;
+// A view of a file mapping (MapViewOfFile).
+using UniqueMappedView = UniqueHandle<NullTraits<const void*, UnmapView>>;
 // Memory the system hands out with LocalAlloc (security descriptors, SID strings).
 using UniqueHLocal = UniqueHandle<NullTraits<HLOCAL, FreeLocal>>;
 

@@ -24,11 +24,8 @@ class MappedFile {
     if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return;
     mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping_) return;
-    view_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
     if (view_) size_ = static_cast<size_t>(size.QuadPart);
-  }
-  ~MappedFile() {
-    if (view_) UnmapViewOfFile(view_);
   }
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
@@ -37,7 +34,7 @@ class MappedFile {
   template <typename T>
   bool Read(size_t offset, T& out) const {
     if (!Holds(offset, sizeof(T))) return false;
-    std::memcpy(&out, view_ + offset, sizeof(T));
+    std::memcpy(&out, static_cast<const unsigned char*>(view_.get()) + offset, sizeof(T));
     return true;
   }
   // True when the length bytes at offset lie inside the file.
@@ -46,7 +43,7 @@ class MappedFile {
  private:
   UniqueFileHandle file_;
   UniqueKernelHandle mapping_;
-  const unsigned char* view_ = nullptr;
+  UniqueMappedView view_;
   size_t size_ = 0;
 };
 

@@ -3,7 +3,6 @@
 #include <commdlg.h>
 #include <mapi.h>
 
-#include <cstring>
 
 #include <cwchar>
 #include <iterator>
@@ -12,6 +11,7 @@
 #include "common/text.h"
 #include "crash/crash_report.h"
 #include "crash/crash_texts.h"
+#include "ui/clipboard.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
@@ -188,16 +188,7 @@ void CopyReport(HWND owner, const std::wstring& report) {
     if (c == L'\n') text += L'\r';
     text += c;
   }
-  common::UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return;
-  if (void* data = GlobalLock(memory.get())) {
-    std::memcpy(data, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory.get());
-  }
-  if (!OpenClipboard(owner)) return;
-  EmptyClipboard();
-  if (SetClipboardData(CF_UNICODETEXT, memory.get())) memory.release();
-  CloseClipboard();
+  if (!ui::PutOnClipboard(owner, text)) return;
   Inform(owner, texts::kCopied);
 }
 

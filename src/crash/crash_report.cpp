@@ -161,11 +161,8 @@ std::wstring Modules() {
 }
 
 std::wstring Processes() {
-  common::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    return L"(取得できませんでした)\n";
-  }
+  const common::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return L"(取得できませんでした)\n";
   std::wstring text;
   PROCESSENTRY32W entry{sizeof entry};
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
@@ -255,11 +252,8 @@ std::wstring DescribeCode(DWORD code) {
 
 std::wstring OtherThreadStacks(DWORD skip) {
   const DWORD self = GetCurrentThreadId();
-  common::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    return L"(取得できませんでした)\n";
-  }
+  const common::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot) return L"(取得できませんでした)\n";
   std::wstring text;
   THREADENTRY32 entry{sizeof entry};
   for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {

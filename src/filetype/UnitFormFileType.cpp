@@ -115,7 +115,8 @@ constexpr Command kCommands[] = {
     {Form::IDC_BTN_DELETE_OPENWITH, &Form::DeleteOpenWith}, {Form::IDC_BTN_ICON, &Form::BrowseIcon},
 };
 
-void AddColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> widths, const ui::Form& form) {
+void AddColumns(HWND list, std::span<const wchar_t* const> captions, std::span<const int> widths,
+                const ui::Form& form) {
   for (size_t column = 0; column < captions.size(); ++column) {
     LVCOLUMNW c{};
     c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -191,6 +192,7 @@ void TFormFileType::Load() {
 }
 
 void TFormFileType::ShowLists() {
+  shownDefault_ = filetype::EffectiveDefaultVerb(edited_);
   ListView_SetItemCountEx(VerbList(), static_cast<int>(edited_.Verbs.size()), 0);
   ListView_SetItemCountEx(OpenWithList(), static_cast<int>(edited_.OpenWith.size()), 0);
   InvalidateRect(VerbList(), nullptr, FALSE);
@@ -445,8 +447,7 @@ LRESULT TFormFileType::OnNotify(NMHDR* header) {
       if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0 || item.iItem < 0) return 0;
       std::wstring text;
       if (verbs && static_cast<size_t>(item.iItem) < edited_.Verbs.size()) {
-        text = texts::VerbCell(edited_.Verbs[item.iItem], item.iSubItem, filetype::EffectiveDefaultVerb(edited_),
-                               edited_);
+        text = texts::VerbCell(edited_.Verbs[item.iItem], item.iSubItem, shownDefault_, edited_);
       } else if (!verbs && static_cast<size_t>(item.iItem) < edited_.OpenWith.size()) {
         text = texts::OpenWithCell(edited_.OpenWith[item.iItem], item.iSubItem);
       }

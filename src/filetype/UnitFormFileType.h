@@ -114,4 +114,6 @@ class TFormFileType : public ui::Form {
 
   filetype::TFileType before_;
   filetype::TFileType edited_;
+  // EffectiveDefaultVerb of edited_ as the verb list shows it, taken with the list's count.
+  std::wstring shownDefault_;
 };

@@ -88,10 +88,6 @@ common::UniqueHKey OpenClasses(const std::wstring& path) {
   return key;
 }
 
-bool HasValue(HKEY key, const wchar_t* name) {
-  return key && RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
 // The verb name below the open "shell" key, read with one opening of its key and one of its
 // command key, so that a type of many verbs opens at once.
 TVerb ReadVerb(HKEY shell, const std::wstring& name, TVerbSource source) {
@@ -103,11 +99,11 @@ TVerb ReadVerb(HKEY shell, const std::wstring& name, TVerbSource source) {
   const std::wstring mui = assoc::ReadRegText(key.get(), L"MUIVerb").value_or(L"");
   verb.CaptionIsMui = !mui.empty();
   verb.Caption = Resolved(mui.empty() ? assoc::ReadRegText(key.get(), L"").value_or(L"") : mui);
-  verb.Extended = HasValue(key.get(), L"Extended");
+  verb.Extended = assoc::HasRegValue(key.get(), L"Extended");
   common::UniqueHKey command;
   if (RegOpenKeyExW(key.get(), L"command", 0, KEY_QUERY_VALUE, command.put()) == ERROR_SUCCESS) {
     verb.Command = assoc::ReadRegText(command.get(), L"").value_or(L"");
-    verb.Delegated = HasValue(command.get(), L"DelegateExecute");
+    verb.Delegated = assoc::HasRegValue(command.get(), L"DelegateExecute");
   }
   if (!verb.Delegated) {
     common::UniqueHKey drop;
@@ -230,12 +226,7 @@ void SetOrDelete(assoc::TPlanBuilder& builder, const std::wstring& key, const st
 void SetKeepingType(assoc::TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
                     const std::wstring& text) {
   const assoc::TValueState now = builder.ValueOf(key, name);
-  if (now.Exists && now.Type == REG_EXPAND_SZ) {
-    std::string data(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-    builder.SetValue(key, name, REG_EXPAND_SZ, std::move(data));
-  } else {
-    builder.SetText(key, name, text);
-  }
+  builder.SetText(key, name, text, now.Exists && now.Type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ);
 }
 
 const TVerb* FindVerb(const std::vector<TVerb>& verbs, const std::wstring& original) {
@@ -298,7 +289,9 @@ void WriteVerbTree(assoc::TPlanBuilder& builder, const std::wstring& path, const
 
 }  // namespace
 
-std::wstring ClassesPath(std::wstring_view key) { return std::wstring(assoc::paths::kClassesRootPath) + L"\\" + std::wstring(key); }
+std::wstring ClassesPath(std::wstring_view key) {
+  return std::wstring(assoc::paths::kClassesRootPath) + L"\\" + std::wstring(key);
+}
 
 TFileType ReadFileType(const TTypeTarget& target) {
   TFileType type;
@@ -318,9 +311,9 @@ TFileType ReadFileType(const TTypeTarget& target) {
   if (const common::UniqueHKey key = OpenClasses(type.TypeKey)) {
     if (type.OwnType || target.Protocol) type.Description = assoc::ReadRegText(key.get(), L"").value_or(L"");
     type.Icon = assoc::ReadRegText(key.get(), L"DefaultIcon", L"").value_or(L"");
-    if (HasValue(key.get(), L"AlwaysShowExt")) {
+    if (assoc::HasRegValue(key.get(), L"AlwaysShowExt")) {
       type.Display = TExtensionDisplay::Always;
-    } else if (HasValue(key.get(), L"NeverShowExt")) {
+    } else if (assoc::HasRegValue(key.get(), L"NeverShowExt")) {
       type.Display = TExtensionDisplay::Never;
     }
     type.EditFlags = EditFlagsText(key.get());
@@ -416,7 +409,8 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   if (before.Target.Protocol) return plan;
 
   const std::wstring extension = ClassesPath(before.Target.Name);
-  if (edited.PerceivedType != before.PerceivedType) SetOrDelete(builder, extension, L"PerceivedType", edited.PerceivedType);
+  if (edited.PerceivedType != before.PerceivedType)
+    SetOrDelete(builder, extension, L"PerceivedType", edited.PerceivedType);
   if (edited.ContentType != before.ContentType) SetOrDelete(builder, extension, L"Content Type", edited.ContentType);
 
   const std::wstring user =

@@ -181,6 +181,18 @@ TEST_F(ResolverDetailTest, ExtensionsThatNameNoKeyReadNothing) {
   }
 }
 
+// What the note says of an extension that Windows opens with its default app.
+const std::wstring kWindowsDefaultNote =
+    L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
+
+// .pdf with classic records of its own, then more.
+std::vector<Write> PdfWith(std::vector<Write> more) {
+  const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
+                                  {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
+  more.insert(more.begin(), pdf.begin(), pdf.end());
+  return more;
+}
+
 TEST(EnforcedExtensions, ExplorerUsesOnlyTheChoiceAndOtherwiseWindowsDefaultAppFromWindows8On) {
   struct EnforcedCase {
     const char* what;
@@ -191,22 +203,15 @@ TEST(EnforcedExtensions, ExplorerUsesOnlyTheChoiceAndOtherwiseWindowsDefaultAppF
     std::wstring label;
     std::wstring note;
   };
-  const std::wstring windowsDefault =
-      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
-  const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
-                                  {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
-  auto with = [&](std::vector<Write> more) {
-    more.insert(more.begin(), pdf.begin(), pdf.end());
-    return more;
-  };
+  const std::vector<Write> pdf = PdfWith({});
   const EnforcedCase cases[] = {
       {"an enforced extension with classic records only", {10, 0}, L".pdf", pdf, AssocSource::WindowsDefault,
-       L"Windows の既定", windowsDefault},
-      {"letter case aside", {10, 0}, L".PDF", pdf, AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
-      {"the user's classes do not count either", {6, 2}, L".pdf", with({{User, L".pdf", L"", L"abcFile"}}),
-       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+       L"Windows の既定", kWindowsDefaultNote},
+      {"letter case aside", {10, 0}, L".PDF", pdf, AssocSource::WindowsDefault, L"Windows の既定", kWindowsDefaultNote},
+      {"the user's classes do not count either", {6, 2}, L".pdf", PdfWith({{User, L".pdf", L"", L"abcFile"}}),
+       AssocSource::WindowsDefault, L"Windows の既定", kWindowsDefaultNote},
       {"a choice decides as before", {10, 0}, L".pdf",
-       with({{Choice, L".pdf\\UserChoice", L"ProgId", L"abcFile"}, {Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
+       PdfWith({{Choice, L".pdf\\UserChoice", L"ProgId", L"abcFile"}, {Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
        AssocSource::UserChoice, L"", L""},
       {"Windows 7 follows the classic records", {6, 1}, L".pdf", pdf, AssocSource::MachineClasses, L"", L""},
       {"an extension that is not enforced", {10, 0}, L".abc", kClassic, AssocSource::MachineClasses, L"", L""},
@@ -239,11 +244,10 @@ TEST(ProtectedChoices, AreThoseWindowsWillNotLetThisProgramChangeOrRemove) {
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kFileExts) + L".pdf\\UserChoice").c_str(), 0,
                             KEY_ALL_ACCESS, key.put()),
               ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    common::UniqueHLocal readOnly;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;SD;;;WD)(A;;KR;;;WD)", SDDL_REVISION_1,
-                                                                     &readOnly, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
-    LocalFree(readOnly);
+                                                                     readOnly.put(), nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly.get()), ERROR_SUCCESS);
   }
   EXPECT_TRUE(assoc::IsChoiceProtected(L".pdf"));
   EXPECT_FALSE(assoc::IsChoiceProtected(L".txt"));
@@ -259,27 +263,19 @@ TEST(EnforcedExtensions, AChoiceKeyWithoutAProgramLeavesItToWindowsAndAChosenTyp
     std::wstring label;
     std::wstring note;
   };
-  const std::wstring windowsDefault =
-      L"Windows の既定：エクスプローラーはこの拡張子に従来の関連づけを使わず、Windows の既定のアプリで開きます。";
-  const std::vector<Write> pdf = {{Machine, L".pdf", L"", L"abcFile"},
-                                  {Machine, L"abcFile\\Shell\\open\\command", L"", L"C:\\Tools\\abc.exe %1"}};
-  auto with = [&](std::vector<Write> more) {
-    more.insert(more.begin(), pdf.begin(), pdf.end());
-    return more;
-  };
   const ChoiceCase cases[] = {
-      {"no record at all", {}, AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
-      {"a choice key with a Hash but no ProgId", with({{Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
-       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
-      {"an empty ProgId", with({{Choice, L".pdf\\UserChoice", L"ProgId", L""}}), AssocSource::WindowsDefault,
-       L"Windows の既定", windowsDefault},
-      {"a ProgId that is not text", with({{Choice, L".pdf\\UserChoice", L"ProgId", L"7", REG_DWORD}}),
-       AssocSource::WindowsDefault, L"Windows の既定", windowsDefault},
+      {"no record at all", {}, AssocSource::WindowsDefault, L"Windows の既定", kWindowsDefaultNote},
+      {"a choice key with a Hash but no ProgId", PdfWith({{Choice, L".pdf\\UserChoice", L"Hash", L"h"}}),
+       AssocSource::WindowsDefault, L"Windows の既定", kWindowsDefaultNote},
+      {"an empty ProgId", PdfWith({{Choice, L".pdf\\UserChoice", L"ProgId", L""}}), AssocSource::WindowsDefault,
+       L"Windows の既定", kWindowsDefaultNote},
+      {"a ProgId that is not text", PdfWith({{Choice, L".pdf\\UserChoice", L"ProgId", L"7", REG_DWORD}}),
+       AssocSource::WindowsDefault, L"Windows の既定", kWindowsDefaultNote},
       {"the latest choice in its ProgId sub-key",
-       with({{Choice, L".pdf\\UserChoiceLatest\\ProgId", L"ProgId", L"Viewer.pdf"},
+       PdfWith({{Choice, L".pdf\\UserChoiceLatest\\ProgId", L"ProgId", L"Viewer.pdf"},
              {Machine, L"Viewer.pdf\\shell\\open\\command", L"", L"C:\\v.exe %1"}}),
        AssocSource::UserChoice, L"利用者の選択", L"利用者の選択：エクスプローラーはこの拡張子を「C:\\v.exe」で開きます。"},
-      {"a chosen file type that exists nowhere", with({{Choice, L".pdf\\UserChoice", L"ProgId", L"Gone.pdf"}}),
+      {"a chosen file type that exists nowhere", PdfWith({{Choice, L".pdf\\UserChoice", L"ProgId", L"Gone.pdf"}}),
        AssocSource::UserChoice, L"選択先なし",
        L"選択先なし：エクスプローラーはこの拡張子を開くとき、使うプログラムを利用者に尋ねます。"},
   };
@@ -315,10 +311,9 @@ class KeyAccess {
 
  private:
   void Set(const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-    LocalFree(descriptor);
+    common::UniqueHLocal descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.put(), nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor.get()), ERROR_SUCCESS);
   }
   common::UniqueHKey key_;
 };

@@ -19,6 +19,7 @@
 namespace {
 
 using listtest::Machine;
+using testsupport::CellOf;
 using ListId = TFormAssocList::ControlId;
 
 constexpr wchar_t kListCaption[] = L"関連づけの一覧 - Tavrelo 関連づけ編集ソフト";
@@ -47,17 +48,6 @@ HWND WindowOfThisProcess(const wchar_t* caption) {
 std::wstring TextOf(HWND hwnd) {
   wchar_t text[1100] = {};
   GetWindowTextW(hwnd, text, 1100);
-  return text;
-}
-
-// The cell of a list view (of any thread of this process).
-std::wstring CellOf(HWND view, int item, int column) {
-  wchar_t text[1100] = {};
-  LVITEMW lv{};
-  lv.iSubItem = column;
-  lv.pszText = text;
-  lv.cchTextMax = 1100;
-  SendMessageW(view, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
   return text;
 }
 

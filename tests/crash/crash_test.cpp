@@ -21,6 +21,7 @@
 #include "support/temp_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
+#include "ui/clipboard.h"
 #include "ui/file_dialog.h"
 #include "ui/shell.h"
 
@@ -56,14 +57,6 @@ std::vector<std::wstring> FilesEnding(const std::wstring& folder, const std::wst
   return found;
 }
 
-std::wstring FromUtf8(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(size, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
-}
-
 // The exception code a minidump holds, read back with the system's reader; 0 when it has none.
 // threads receives how many threads it lists.
 DWORD DumpedException(const std::wstring& path, ULONG& threads) {
@@ -73,8 +66,9 @@ DWORD DumpedException(const std::wstring& path, ULONG& threads) {
   if (!file) return 0;
   common::UniqueKernelHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping) return 0;
-  void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
-  if (!base) return 0;
+  const common::UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+  if (!view) return 0;
+  void* base = const_cast<void*>(view.get());
   DWORD code = 0;
   MINIDUMP_DIRECTORY* directory = nullptr;
   void* stream = nullptr;
@@ -83,7 +77,6 @@ DWORD DumpedException(const std::wstring& path, ULONG& threads) {
     threads = static_cast<MINIDUMP_THREAD_LIST*>(stream)->NumberOfThreads;
   if (MiniDumpReadDumpStream(base, ExceptionStream, &directory, &stream, &size) && stream)
     code = static_cast<MINIDUMP_EXCEPTION_STREAM*>(stream)->ExceptionRecord.ExceptionCode;
-  UnmapViewOfFile(base);
   return code;
 }
 
@@ -111,7 +104,7 @@ TEST(CrashReport, EachKindOfFaultLeavesAReportWithEverySectionAndAMinidump) {
     ASSERT_EQ(texts.size(), 1u);
     ASSERT_EQ(dumps.size(), 1u);
     EXPECT_EQ(texts[0].substr(0, 19), dumps[0].substr(0, 19));
-    const std::wstring report = FromUtf8(testsupport::ReadBytes(reports + L"\\" + texts[0]));
+    const std::wstring report = common::FromUtf8(testsupport::ReadBytes(reports + L"\\" + texts[0])).value_or(L"");
     for (const wchar_t* heading : {L"== 一般 ==", L"== 例外 ==", L"== 呼び出し履歴 ==", L"== ほかのスレッド ==",
                                    L"== モジュール ==", L"== プロセス ==", L"== レジスタ ==", L"== コード ==",
                                    L"== 最後の変更 =="})
@@ -279,10 +272,12 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   EXPECT_EQ(captions, (std::vector<std::wstring>{L"コピー(&C)", L"保存(&S)...", L"メールで送る(&M)...", L"送信(&W)",
                                                  L"再起動(&R)", L"終了(&X)"}));
   // Copy: the report on the clipboard.
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  const auto* text = static_cast<const wchar_t*>(GetClipboardData(CF_UNICODETEXT));
-  EXPECT_EQ(std::wstring(text ? text : L""), L"== 一般 ==\r\nreport body\r\n");
-  CloseClipboard();
+  {
+    ui::ClipboardScope clipboard(nullptr);
+    ASSERT_TRUE(clipboard.IsOpen());
+    const auto* text = static_cast<const wchar_t*>(GetClipboardData(CF_UNICODETEXT));
+    EXPECT_EQ(std::wstring(text ? text : L""), L"== 一般 ==\r\nreport body\r\n");
+  }
   // Save: the report in the chosen file.
   EXPECT_EQ(testsupport::ReadBytes(saved), crash::ReportBytes(request.report));
   // Mail: the mail program through the shell, naming the report to attach.

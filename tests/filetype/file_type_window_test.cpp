@@ -30,20 +30,10 @@
 namespace {
 
 using filetype::TVerb;
+using testsupport::CellOf;
 using testsupport::ReadValue;
 using testsupport::WriteValue;
 using Id = TFormFileType::ControlId;
-
-// The cell of a list view.
-std::wstring CellOf(HWND view, int item, int column) {
-  wchar_t text[512] = {};
-  LVITEMW lv{};
-  lv.iSubItem = column;
-  lv.pszText = text;
-  lv.cchTextMax = 512;
-  SendMessageW(view, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
-  return text;
-}
 
 // Answers the verb editor from a script and records what it was asked.
 class VerbScript {

@@ -1,5 +1,7 @@
 #include "support/ui_doubles.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -158,6 +160,16 @@ FileDialogScript& FileDialogScript::Then(std::optional<std::wstring> answer) {
 
 HelpRecorder::HelpRecorder()
     : scope_(ui::HelpSeam.Replace([this](const ui::HelpRequest& request) { calls_.push_back(request); })) {}
+
+std::wstring CellOf(HWND view, int item, int column) {
+  wchar_t text[1100] = {};
+  LVITEMW lv{};
+  lv.iSubItem = column;
+  lv.pszText = text;
+  lv.cchTextMax = 1100;
+  SendMessageW(view, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
+  return text;
+}
 
 bool IsAllWhite(const ui::Picture& picture) {
   for (int y = 0; y < picture.Height(); ++y)

@@ -178,6 +178,9 @@ bool IsDialogOfThisProcess(HWND hwnd);
 // The visible top-level window of this process with the given caption.
 std::function<bool(HWND)> WindowCaptioned(std::wstring caption);
 
+// The text of a list view's cell, the list view of any thread of this process.
+std::wstring CellOf(HWND view, int item, int column);
+
 // True when every pixel of the picture is white (an empty icon preview).
 bool IsAllWhite(const ui::Picture& picture);
 
