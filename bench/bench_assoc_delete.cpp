@@ -12,7 +12,9 @@
 
 #include "assoc/backup_store.h"
 #include "assoc/change_engine.h"
-#include "assoc/link_extention.h"
+#include "assoc/change_apply.h"
+#include "assoc/link_extention_base.h"
+#include "assoc/type_users.h"
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "bench_clock.h"
@@ -103,12 +105,15 @@ int main() {
         enumeration.push_back(SecondsSince(start));
 
         start = Clock::now();
-        const std::vector<std::wstring> sharing = assoc::ExtensionsNaming(L"targetfile", L".target");
+        const assoc::TTypeUsers users;
         pass.push_back(SecondsSince(start));
-        if (!sharing.empty()) throw Exception(L"the pass found a sharing extension");
+        if (!users.Others(L"targetfile", {L".target"}).empty()) throw Exception(L"the pass found a sharing extension");
 
         start = Clock::now();
-        const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(L".target");
+        assoc::TChangePlan plan;
+        assoc::TPlanBuilder builder(plan);
+        const TLinkExtention::TUnlinkResult result = CreateLinkExtention()->PlanUnlink(builder, L".target");
+        assoc::ApplyPlan(plan);
         unlink.push_back(SecondsSince(start));
         if (result.Kept != TLinkExtention::TFileTypeKept::No) throw Exception(L"the file type key was kept");
 
@@ -121,8 +126,8 @@ int main() {
       }
       std::printf("(%d) %d extension keys and %d file type keys in the classes root:\n", size, size, size);
       PrintTimes("listing the sub-keys alone", size, enumeration);
-      PrintTimes("pass over the classes root", size, pass);
-      PrintTimes("Unlink (with its pass)", size, unlink);
+      PrintTimes("pass over every reference", size, pass);
+      PrintTimes("delete planned and applied", size, unlink);
       PrintTimes("delete as the window does (plan, policy, backup, apply, history)", size, engine);
     }
   } catch (const Exception& e) {

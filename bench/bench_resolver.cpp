@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/UnitFormMain.h"
+#include "assoc/link_extention_winxp.h"
 #include "assoc/assoc_resolver.h"
 #include "assoc/link_extention.h"
 #include "bench_clock.h"
@@ -157,9 +158,10 @@ int wmain() {
           if (noteTurn) {
             form.ActionExtReloadExecute();
           } else {
-            form.EditCommand.SetText(TLinkExtention::GetCommand(ext));
-            form.EditFileType.SetText(TLinkExtention::GetFileType(ext));
-            const TLinkExtention::TIconInfo icon = TLinkExtention::GetIconInfo(ext);
+            const assoc::TClassicRecord record = assoc::ReadClassicRecord(ext);
+            form.EditCommand.SetText(record.Command);
+            form.EditFileType.SetText(record.FileType);
+            const TLinkExtention::TIconInfo& icon = record.Icon;
             form.EditIconFile.SetText(icon.IconFile);
             form.EditIconIndex.SetText(common::IntToStr(icon.IconIndex));
             form.DrawIconPreview(icon.IconFile, icon.IconIndex);

@@ -10,6 +10,7 @@
 #include "assoc/backup_store.h"
 #include "assoc/change_apply.h"
 #include "assoc/change_engine.h"
+#include "assoc/change_preview.h"
 #include "assoc/link_extention.h"
 #include "assoc/link_extention_winxp.h"
 #include "assoc/safety.h"
@@ -432,8 +433,8 @@ void TFormMain::ActionExtUnlinkExecute() { DoExtUnlink(); }
 
 void TFormMain::ActionExtReloadExecute() {
   const std::wstring extension = GetExtention();
-  ShowRecord(extension, TLinkExtention::GetCommand(extension), TLinkExtention::GetFileType(extension),
-             TLinkExtention::GetIconInfo(extension));
+  const assoc::TClassicRecord record = assoc::ReadClassicRecord(extension);
+  ShowRecord(extension, record.Command, record.FileType, record.Icon);
 }
 
 void TFormMain::ShowRecord(const std::wstring& extension, const std::wstring& command, const std::wstring& fileType,
@@ -539,7 +540,9 @@ assoc::TTick TFormMain::Answering() {
 bool TFormMain::Preview(const std::wstring& Question, const assoc::TChangePlan& Plan) {
   const assoc::TPreview preview = assoc::PreviewOf(Plan);
   return ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle, Question, preview.Summary,
-                                            preview.Lines}) == IDYES;
+                                            preview.About, Plan.Steps.size(),
+                                            [&](size_t i) { return assoc::StepLine(Plan.Steps[i]); },
+                                            [&](size_t i) { return assoc::StepDetail(Plan.Steps[i]); }}) == IDYES;
 }
 
 bool TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done) {

@@ -9,6 +9,7 @@
 #include "assoc/backup_store.h"
 #include "assoc/change_history.h"
 #include "assoc/change_plan.h"
+#include "assoc/type_users.h"
 
 namespace assoc::texts {
 
@@ -32,6 +33,7 @@ constexpr KeptText kKeptTexts[] = {
     {TFileTypeKept::Protocol, false, L"ファイルタイプ「{T}」はプロトコルのキーのため、残しました。"},
     {TFileTypeKept::ComClass, false, L"ファイルタイプ「{T}」は COM のクラスが使うキーのため、残しました。"},
     {TFileTypeKept::Chosen, false, L"ファイルタイプ「{T}」は拡張子「{E}」の利用者の選択が指しているため、残しました。"},
+    {TFileTypeKept::UsedElsewhere, false, L"ファイルタイプ「{T}」は{E}が指しているため、残しました。"},
 };
 
 constexpr wchar_t kProgramWarning[] =
@@ -41,10 +43,33 @@ constexpr wchar_t kUndoQuestion[] = L"{T}に行った{S}の{O}を元に戻しま
 constexpr wchar_t kRedoQuestion[] = L"{T}に行った{S}の{O}をやり直します。\nよろしいですか？";
 constexpr wchar_t kChoiceLost[] =
     L"\nこの変更で削除した利用者の選択は、Windows でしか設定し直せません。元に戻したあと、Windows で選び直して下さい。";
-constexpr wchar_t kPolicyShared[] = L"拡張子「{E}」も使っているファイルタイプです。";
-constexpr wchar_t kPolicyChosen[] = L"拡張子「{E}」の利用者の選択が指しているファイルタイプです。";
+// What else names a file type, by the kind of reference.
+struct UsedByText {
+  TReferenceKind kind;
+  const wchar_t* text;
+};
+constexpr UsedByText kUsedByTexts[] = {
+    {TReferenceKind::Extension, L"拡張子「{B}」も使っているファイルタイプです。"},
+    {TReferenceKind::OpenWith, L"拡張子「{B}」の「プログラムから開く」の候補にあるファイルタイプです。"},
+    {TReferenceKind::Choice, L"拡張子「{B}」の利用者の選択が指しているファイルタイプです。"},
+    {TReferenceKind::ProtocolChoice, L"プロトコル「{B}:」の利用者の選択が指しているファイルタイプです。"},
+    {TReferenceKind::Capabilities, L"アプリケーション「{B}」の登録が指しているファイルタイプです。"},
+    {TReferenceKind::CurVer, L"ファイルタイプ「{B}」の CurVer が指しているファイルタイプです。"},
+    {TReferenceKind::OtherAccount, L"ほかのアカウントの関連づけ（{B}）が使っているファイルタイプです。"},
+};
+// Who makes a reference, as a sentence names it.
+constexpr UsedByText kReferrerTexts[] = {
+    {TReferenceKind::Extension, L"拡張子「{B}」"},
+    {TReferenceKind::OpenWith, L"拡張子「{B}」の「プログラムから開く」の候補"},
+    {TReferenceKind::Choice, L"拡張子「{B}」の利用者の選択"},
+    {TReferenceKind::ProtocolChoice, L"プロトコル「{B}:」の利用者の選択"},
+    {TReferenceKind::Capabilities, L"アプリケーション「{B}」の登録"},
+    {TReferenceKind::CurVer, L"ファイルタイプ「{B}」の CurVer"},
+    {TReferenceKind::OtherAccount, L"ほかのアカウントの関連づけ（{B}）"},
+};
 constexpr wchar_t kKeyRefused[] = L"キー「{K}」：{R}";
 constexpr wchar_t kChangeRefused[] = L"キー「{K}」は変更できません。{R}\n何も変更していません。";
+constexpr wchar_t kKeyChanged[] = L"確認のあとで「{K}」が変わったため、変更を行いませんでした。";
 constexpr wchar_t kStepFailed[] = L"キー「{K}」の{S}に失敗しました。{R}";
 constexpr wchar_t kStepLeft[] = L"キー「{K}」の{S}（{R}）";
 constexpr wchar_t kRolledBack[] = L"\n変更はすべて元に戻しました。";
@@ -61,7 +86,22 @@ constexpr wchar_t kBackupNotTrusted[] =
 constexpr wchar_t kNotRecorded[] =
     L"変更は行いましたが、変更の履歴に記録できませんでした。\n{R}\n変更の前の状態はバックアップ「{B}」に保存してあります。";
 constexpr wchar_t kPreviewSummary[] = L"追加 {A} 件、変更 {C} 件、削除 {D} 件";
-constexpr wchar_t kMoreSteps[] = L"ほか {N} 件";
+constexpr wchar_t kNoticeShared[] = L"注意：ファイルタイプ「{T}」を変更します。{R}";
+constexpr wchar_t kNoticeChoice[] = L"注意：「{O}」の利用者の選択を削除します。Windows でしか設定し直せません。";
+constexpr wchar_t kNoticeProgram[] = L"注意：プログラムの起動に使われる拡張子「{E}」を変更します。";
+constexpr wchar_t kAboutExtensions[] = L"対象の拡張子：{L}";
+constexpr wchar_t kAboutProtocols[] = L"対象のプロトコル：{L}";
+constexpr wchar_t kAboutFileType[] = L"対象のファイルタイプ：{T}（使っている拡張子：{L}）";
+constexpr wchar_t kAboutFileTypeUnused[] = L"対象のファイルタイプ：{T}（使っている拡張子はありません）";
+constexpr wchar_t kAboutApplications[] = L"対象のアプリケーションの登録：{L}";
+constexpr wchar_t kCutMark[] = L"…（全 {N} 文字）";
+constexpr wchar_t kBlanks[] = L"‹空白 {N}›";
+
+std::wstring Joined(const std::vector<std::wstring>& items, std::wstring_view suffix = {}) {
+  std::wstring out;
+  for (const std::wstring& item : items) out += (out.empty() ? L"" : L"、") + item + std::wstring(suffix);
+  return out;
+}
 
 struct StepName {
   TStepKind kind;
@@ -185,9 +225,25 @@ std::wstring UndoQuestion(const THistoryEntry& change) {
 
 std::wstring RedoQuestion(const THistoryEntry& change) { return Question(kRedoQuestion, change); }
 
-std::wstring PolicyShared(std::wstring_view extension) { return Fill(kPolicyShared, {{L"{E}", extension}}); }
+std::wstring Referrer(const TTypeReference& reference) {
+  for (const UsedByText& row : kReferrerTexts)
+    if (row.kind == reference.Kind) return Fill(row.text, {{L"{B}", reference.By}});
+  return {};
+}
 
-std::wstring PolicyChosen(std::wstring_view extension) { return Fill(kPolicyChosen, {{L"{E}", extension}}); }
+std::wstring PolicyUsedBy(const TTypeReference& reference) {
+  for (const UsedByText& row : kUsedByTexts)
+    if (row.kind == reference.Kind) return Fill(row.text, {{L"{B}", reference.By}});
+  return {};
+}
+
+std::wstring PolicyShared(std::wstring_view extension) {
+  return PolicyUsedBy({TReferenceKind::Extension, std::wstring(extension)});
+}
+
+std::wstring PolicyChosen(std::wstring_view extension) {
+  return PolicyUsedBy({TReferenceKind::Choice, std::wstring(extension)});
+}
 
 std::wstring KeyRefused(std::wstring_view key, std::wstring_view reason) {
   return Fill(kKeyRefused, {{L"{K}", key}, {L"{R}", reason}});
@@ -196,6 +252,8 @@ std::wstring KeyRefused(std::wstring_view key, std::wstring_view reason) {
 std::wstring ChangeRefused(std::wstring_view key, std::wstring_view reason) {
   return Fill(kChangeRefused, {{L"{K}", key}, {L"{R}", reason}});
 }
+
+std::wstring KeyChangedSincePlanned(std::wstring_view key) { return Fill(kKeyChanged, {{L"{K}", key}}); }
 
 std::wstring StepFailed(const TChangeStep& step, std::wstring_view reason) {
   return StepText(kStepFailed, step, reason.empty() ? L"" : L"\n" + std::wstring(reason));
@@ -245,7 +303,36 @@ std::wstring Applying(size_t done, size_t total) {
   return L"変更を適用しています… " + grouped(done) + L" / " + grouped(total);
 }
 
-std::wstring MoreSteps(size_t count) { return Fill(kMoreSteps, {{L"{N}", std::to_wstring(count)}}); }
+std::wstring NoticeSharedType(std::wstring_view fileType, const TTypeReference& reference) {
+  return Fill(kNoticeShared, {{L"{T}", fileType}, {L"{R}", PolicyUsedBy(reference)}});
+}
+
+std::wstring NoticeChoiceRemoved(std::wstring_view owner) { return Fill(kNoticeChoice, {{L"{O}", owner}}); }
+
+std::wstring NoticeProgramExtension(std::wstring_view extension) {
+  return Fill(kNoticeProgram, {{L"{E}", extension}});
+}
+
+std::wstring AboutExtensions(const std::vector<std::wstring>& extensions) {
+  return Fill(kAboutExtensions, {{L"{L}", Joined(extensions)}});
+}
+
+std::wstring AboutProtocols(const std::vector<std::wstring>& schemes) {
+  return Fill(kAboutProtocols, {{L"{L}", Joined(schemes, L":")}});
+}
+
+std::wstring AboutFileType(std::wstring_view fileType, const std::vector<std::wstring>& extensions) {
+  if (extensions.empty()) return Fill(kAboutFileTypeUnused, {{L"{T}", fileType}});
+  return Fill(kAboutFileType, {{L"{T}", fileType}, {L"{L}", Joined(extensions)}});
+}
+
+std::wstring AboutApplications(const std::vector<std::wstring>& names) {
+  return Fill(kAboutApplications, {{L"{L}", Joined(names)}});
+}
+
+std::wstring CutMark(size_t length) { return Fill(kCutMark, {{L"{N}", std::to_wstring(length)}}); }
+
+std::wstring Blanks(size_t count) { return Fill(kBlanks, {{L"{N}", std::to_wstring(count)}}); }
 
 std::wstring LineFault(int line, std::wstring_view fault) {
   return Fill(kLineFault, {{L"{N}", std::to_wstring(line)}, {L"{F}", fault}});

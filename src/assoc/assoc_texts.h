@@ -13,6 +13,7 @@
 namespace assoc {
 struct TChangeStep;
 struct THistoryEntry;
+struct TTypeReference;
 }
 
 namespace assoc::texts {
@@ -63,6 +64,15 @@ inline constexpr wchar_t kPolicyComClass[] = L"COM のクラスが使うキー�
 inline constexpr wchar_t kPolicyNotProtocol[] = L"変更するプロトコルのどれのキーでもありません。";
 inline constexpr wchar_t kPolicyProgramExtension[] =
     L"プログラムの起動に使われる拡張子です。この拡張子の登録や削除のほかでは変更できません。";
+inline constexpr wchar_t kPolicyNotSubject[] = L"変更する関連づけに含まれないキーです。";
+inline constexpr wchar_t kPolicyNotAssociation[] = L"どの関連づけのキーでもありません。";
+inline constexpr wchar_t kPolicyPerceivedType[] =
+    L"画像や音楽など、種類ごとに多くの拡張子が使うキーで、どの拡張子の関連づけのものでもありません。";
+inline constexpr wchar_t kPolicyProgramType[] = L"プログラムを起動するファイルタイプです。";
+inline constexpr wchar_t kPolicyProtocolDisguise[] =
+    L"プロトコルではない、すでにあるキーです。ファイルでプロトコルにすることはできません。";
+inline constexpr wchar_t kPolicyBadApplication[] = L"アプリケーションの登録として使えない名前です。";
+inline constexpr wchar_t kPolicyLink[] = L"レジストリのリンクです。リンクを通して読み書きすることはありません。";
 
 // The information after a delete: kUnlinked, and when the file type key was kept, a line naming
 // it and the reason (for a shared one, the first other extension and how many more there are).
@@ -81,11 +91,24 @@ std::wstring RedoQuestion(const THistoryEntry& change);
 std::wstring PolicyShared(std::wstring_view extension);
 std::wstring PolicyChosen(std::wstring_view extension);
 
+// Who makes a reference to a file type, as a sentence names it: 拡張子「.x」の「プログラムから開く」の
+// 候補, プロトコル「x:」の利用者の選択, アプリケーション「A」の登録, ファイルタイプ「F」の CurVer, ...
+std::wstring Referrer(const TTypeReference& reference);
+
+// The policy's refusal of a file type that something outside the change still names: another
+// extension, its Open with list or choice, a protocol's choice, an application's registration, a
+// CurVer or another account.
+std::wstring PolicyUsedBy(const TTypeReference& reference);
+
 // "キー「K」：" and the policy's reason.
 std::wstring KeyRefused(std::wstring_view key, std::wstring_view reason);
 
 // A change the policy refuses: the key, the reason, and that nothing was changed.
 std::wstring ChangeRefused(std::wstring_view key, std::wstring_view reason);
+
+// A key that no longer holds what the change was planned against: 「確認のあとで「KEY」が変わった
+// ため、変更を行いませんでした。」
+std::wstring KeyChangedSincePlanned(std::wstring_view key);
 
 // A step that failed: the key, the step and the system's reason.
 std::wstring StepFailed(const TChangeStep& step, std::wstring_view reason);
@@ -109,9 +132,20 @@ std::wstring BackupNotTrusted(std::wstring_view fileName);
 // A change that was applied but could not be recorded, with its backup.
 std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileName);
 
-// "追加 N 件、変更 N 件、削除 N 件", and the line that stands for the steps not listed.
+// "追加 N 件、変更 N 件、削除 N 件".
 std::wstring PreviewSummary(size_t added, size_t changed, size_t removed);
-std::wstring MoreSteps(size_t count);
+
+// The preview's first lines: what needs attention, then what the change is about.
+std::wstring NoticeSharedType(std::wstring_view fileType, const TTypeReference& reference);
+std::wstring NoticeChoiceRemoved(std::wstring_view owner);
+std::wstring NoticeProgramExtension(std::wstring_view extension);
+std::wstring AboutExtensions(const std::vector<std::wstring>& extensions);
+std::wstring AboutProtocols(const std::vector<std::wstring>& schemes);
+std::wstring AboutFileType(std::wstring_view fileType, const std::vector<std::wstring>& extensions);
+std::wstring AboutApplications(const std::vector<std::wstring>& names);
+// A value cut in a step's line: "…（全 N 文字）"; a run of blanks: "‹空白 N›".
+std::wstring CutMark(size_t length);
+std::wstring Blanks(size_t count);
 
 // What became of the last change, for a report of a fault.
 enum class TChangeState { None, Applying, Applied, RolledBack, Left };

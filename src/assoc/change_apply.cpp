@@ -1,8 +1,11 @@
 #include "assoc/change_apply.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/reg_key.h"
+#include "assoc/reg_value.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -10,68 +13,71 @@ namespace assoc {
 
 namespace {
 
-LONG Open(const std::wstring& path, REGSAM access, common::UniqueHKey& key, bool create) {
-  std::wstring_view rest;
-  const HKEY root = RootOfRegPath(path, &rest);
-  if (!root || rest.empty() || path.find(L'\0') != std::wstring::npos) return ERROR_INVALID_NAME;
-  // Windows takes key names of at most 255 characters; Wine would take one more.
-  for (std::wstring_view name : KeyNames(rest))
-    if (name.size() > 255) return ERROR_INVALID_NAME;
-  const std::wstring subKey(rest);
-  if (create)
-    return RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
-                           nullptr);
-  return RegOpenKeyExW(root, subKey.c_str(), 0, access, key.put());
+// The keys the steps of one plan walk, kept open while it applies, since its steps come key by
+// key.
+thread_local TKeyCursor* t_cursor = nullptr;
+
+bool Holds(HKEY key, const std::wstring& name, const TValueState& expected) {
+  const std::optional<TRawValue> value = ReadRawValue(key, name);
+  if (!value) return !expected.Exists;
+  return expected.Exists && value->Type == expected.Type && value->Data == expected.Data;
 }
 
-// The key the last step wrote, kept open while a plan applies, since its steps come key by key.
-struct OpenKey {
-  std::wstring path;
-  common::UniqueHKey key;
-};
-thread_local OpenKey* t_open = nullptr;
-
-// The key at path opened (or created) for setting values, through open when it holds that key.
-LONG OpenForWriting(OpenKey& open, const std::wstring& path, bool create, HKEY& handle) {
-  if (!open.key || open.path != path) {
-    common::UniqueHKey key;
-    if (const LONG result = Open(path, KEY_SET_VALUE, key, create); result != ERROR_SUCCESS) return result;
-    open.path = path;
-    open.key = std::move(key);
+// True when key holds exactly values (in any order) and no sub-key.
+bool HoldsOnly(HKEY key, const std::wstring& path, const std::vector<TRegValue>& values) {
+  DWORD subKeys = 0, count = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                       nullptr) != ERROR_SUCCESS ||
+      subKeys != 0 || count != values.size())
+    return false;
+  std::vector<TRegValue> found;
+  try {
+    found = ReadKeyValues(key, path);
+  } catch (const Exception&) {
+    return false;
   }
-  handle = open.key.get();
-  return ERROR_SUCCESS;
+  if (found.size() != values.size()) return false;
+  auto byName = [](const TRegValue& a, const TRegValue& b) { return FoldName(a.Name) < FoldName(b.Name); };
+  std::vector<TRegValue> expected = values;
+  std::sort(found.begin(), found.end(), byName);
+  std::sort(expected.begin(), expected.end(), byName);
+  return std::equal(found.begin(), found.end(), expected.begin(), [](const TRegValue& a, const TRegValue& b) {
+    return common::EqualNoCase(a.Name, b.Name) && a.Type == b.Type && a.Data == b.Data;
+  });
 }
 
 LONG RealWriteStep(const TChangeStep& step) {
-  OpenKey local;
-  OpenKey& open = t_open ? *t_open : local;
+  TKeyCursor local;
+  TKeyCursor& cursor = t_cursor ? *t_cursor : local;
   HKEY key = nullptr;
   switch (step.Kind) {
-    case TStepKind::CreateKey:
-      return OpenForWriting(open, step.Key, true, key);
-    case TStepKind::SetValue: {
-      if (const LONG opened = OpenForWriting(open, step.Key, false, key); opened != ERROR_SUCCESS) return opened;
+    case TStepKind::CreateKey: {
+      bool created = false;
+      const LONG opened = cursor.Open(step.Key, key, 0, true, &created);
+      if (opened != ERROR_SUCCESS) return opened;
+      return created ? ERROR_SUCCESS : kStateChanged;
+    }
+    case TStepKind::SetValue:
+    case TStepKind::DeleteValue: {
+      const LONG opened = cursor.Open(step.Key, key, KEY_SET_VALUE);
+      if (opened == ERROR_FILE_NOT_FOUND) return kStateChanged;
+      if (opened != ERROR_SUCCESS) return opened;
+      if (!Holds(key, step.Value, step.Before)) return kStateChanged;
+      if (step.Kind == TStepKind::DeleteValue) return RegDeleteValueW(key, step.Value.c_str());
       // For text types the API adds a terminator that the count leaves out when the character
       // after the data is a NUL: a non-NUL one stops it.
       const std::string padded = step.After.Data + "\xFF\xFF";
       return RegSetValueExW(key, step.Value.c_str(), 0, step.After.Type, reinterpret_cast<const BYTE*>(padded.data()),
                             static_cast<DWORD>(step.After.Data.size()));
     }
-    case TStepKind::DeleteValue: {
-      const LONG opened = OpenForWriting(open, step.Key, false, key);
-      if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-      if (opened != ERROR_SUCCESS) return opened;
-      const LONG result = RegDeleteValueW(key, step.Value.c_str());
-      return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
-    }
     case TStepKind::DeleteKey: {
-      open = OpenKey{};
-      std::wstring_view rest;
-      const HKEY root = RootOfRegPath(step.Key, &rest);
-      if (!root || rest.empty()) return ERROR_INVALID_NAME;
-      const LONG result = RegDeleteKeyW(root, std::wstring(rest).c_str());
-      return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+      const LONG opened = cursor.Open(step.Key, key, DELETE | KEY_ENUMERATE_SUB_KEYS);
+      if (opened == ERROR_FILE_NOT_FOUND) return kStateChanged;
+      if (opened != ERROR_SUCCESS) return opened;
+      if (!HoldsOnly(key, step.Key, step.Values)) return kStateChanged;
+      const LONG removed = DeleteOpenKey(key);
+      cursor.Forget();
+      return removed;
     }
   }
   return ERROR_INVALID_PARAMETER;
@@ -118,12 +124,12 @@ std::vector<TChangeStep> UndoSteps(const TChangeStep& step) {
 }
 
 void ApplyPlan(const TChangePlan& plan, const std::function<void(size_t, size_t)>& progress) {
-  OpenKey open;
+  TKeyCursor cursor;
   struct Keep {
-    explicit Keep(OpenKey* o) : previous(std::exchange(t_open, o)) {}
-    ~Keep() { t_open = previous; }
-    OpenKey* previous;
-  } keep(&open);
+    explicit Keep(TKeyCursor* c) : previous(std::exchange(t_cursor, c)) {}
+    ~Keep() { t_cursor = previous; }
+    TKeyCursor* previous;
+  } keep(&cursor);
   const size_t total = plan.Steps.size();
   for (size_t done = 0; done < total; ++done) {
     const TChangeStep& step = plan.Steps[done];
@@ -132,7 +138,9 @@ void ApplyPlan(const TChangePlan& plan, const std::function<void(size_t, size_t)
       if (progress && (done + 1) % 256 == 0) progress(done + 1, total);
       continue;
     }
-    const std::wstring failure = texts::StepFailed(step, common::SystemMessageText(result));
+    const std::wstring failure = result == kStateChanged
+                                     ? texts::KeyChangedSincePlanned(step.Key)
+                                     : texts::StepFailed(step, common::SystemMessageText(result));
     // Back to where the plan started, the latest step first.
     std::vector<std::wstring> left;
     for (size_t k = done; k-- > 0;) {
@@ -141,7 +149,8 @@ void ApplyPlan(const TChangePlan& plan, const std::function<void(size_t, size_t)
           left.push_back(texts::StepLeft(plan.Steps[k], common::SystemMessageText(undone)));
       }
     }
-    throw EChangeFailed(texts::ChangeFailed(failure, left), result, left.empty());
+    throw EChangeFailed(result == kStateChanged && left.empty() ? failure : texts::ChangeFailed(failure, left), result,
+                        left.empty());
   }
   if (progress) progress(total, total);
 }

@@ -13,9 +13,15 @@
 
 namespace assoc {
 
-// Writes one step into the registry and answers the system's code: ERROR_SUCCESS, or why it
-// failed. A value or key that is already gone is no failure for a removal. Tests replace it to
-// fail a chosen step.
+// What WriteStep answers when the key of a step no longer holds what the step was planned against.
+inline constexpr LONG kStateChanged = ERROR_INVALID_STATE;
+
+// Writes one step into the registry and answers the system's code: ERROR_SUCCESS, kStateChanged,
+// or why it failed. Compare and set: just before it writes, the step's key is checked to hold
+// what the step was planned against (the value as it was; for a new key, that it is missing; for
+// a removed key, its values and no sub-key) and left alone when it does not. Keys are opened one
+// name at a time, never through a registry link, and a removed key is removed through the handle
+// that was checked. Tests replace it to fail a chosen step.
 extern common::Seam<LONG(const TChangeStep& step)> WriteStep;
 
 // The steps that undo step once it has been applied (a removed key comes back with its values).
@@ -38,8 +44,9 @@ class EChangeFailed : public Exception {
 };
 
 // Applies plan's steps in order. On the first failure, undoes the steps applied so far in
-// reverse order and raises EChangeFailed. progress, when given, is called after every 256th step
-// with the number of steps done (a long restore shows it).
+// reverse order and raises EChangeFailed; when a key changed since the plan was made, its message
+// says so (KeyChangedSincePlanned). progress, when given, is called after every 256th step with
+// the number of steps done (a long restore shows it).
 void ApplyPlan(const TChangePlan& plan, const std::function<void(size_t done, size_t total)>& progress = {});
 
 }  // namespace assoc

@@ -63,7 +63,8 @@ void ApplyFollowed(const TChangePlan& plan, const std::wstring& name, const std:
 }
 
 [[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal) {
-  throw Exception(texts::CannotRestore(file, texts::KeyRefused(refusal.Key, refusal.Reason)));
+  const std::wstring fault = texts::KeyRefused(refusal.Key, refusal.Reason);
+  throw Exception(texts::CannotRestore(file, refusal.Line > 0 ? texts::LineFault(refusal.Line, fault) : fault));
 }
 
 void Check(const TChangePlan& plan) {
@@ -71,16 +72,21 @@ void Check(const TChangePlan& plan) {
     throw Exception(texts::ChangeRefused(refusal->Key, refusal->Reason));
 }
 
+// The plan of the registry file at path: every section judged by the policy before any key below
+// it is read, then planned against the registry as it is now, then every step checked again.
+// sharedTypesAllowed for a change the user agreed to when it was first made (an undo or redo).
 TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject,
-                       const TTick& tick) {
+                       const TTick& tick, bool sharedTypesAllowed = false) {
   const TRegDocument document = ReadRegistryFile(path);
   TChangePlan plan;
   plan.Operation = operation;
   plan.Subject = subject;
+  plan.SharedTypesAllowed = sharedTypesAllowed;
+  const std::wstring file = common::ExtractFileName(path);
+  if (const std::optional<TPolicyRefusal> refusal = SurveyDocument(document, plan)) Refused(file, *refusal);
   TPlanBuilder builder(plan, tick);
   PlanDocument(document, builder);
-  NoteExtensions(document, plan);
-  if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(common::ExtractFileName(path), *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(file, *refusal);
   return plan;
 }
 
@@ -95,36 +101,10 @@ std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note, const TTick&
   const std::wstring path = BackupFolder() + L"\\" + file;
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) throw Exception(texts::BackupMissing(file));
   if (!IsTrustedFile(path)) throw Exception(texts::BackupNotTrusted(file));
-  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject, tick);
+  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject, tick, true);
   move.Question = redo ? texts::RedoQuestion(move.Entry) : texts::UndoQuestion(move.Entry);
   return move;
 }
-
-// A value's data as a preview line shows it: text quoted, a number in decimal, other bytes in
-// hex, each cut short.
-std::wstring DataOf(const TValueState& state) {
-  constexpr size_t kShown = 80;
-  if (const std::optional<std::wstring> text = TextOfValue(TRawValue{state.Type, state.Data})) {
-    std::wstring shown;
-    for (wchar_t c : text->substr(0, kShown)) shown += c < 0x20 ? L'?' : c;
-    return L"「" + shown + (text->size() > kShown ? L"…" : L"") + L"」";
-  }
-  if (state.Type == REG_DWORD && state.Data.size() == sizeof(DWORD)) {
-    DWORD number = 0;
-    std::memcpy(&number, state.Data.data(), sizeof number);
-    return std::to_wstring(number);
-  }
-  std::wstring hex;
-  for (size_t i = 0; i < state.Data.size() && i < kShown / 3; ++i) {
-    wchar_t byte[4];
-    std::swprintf(byte, std::size(byte), L"%02x ", static_cast<unsigned char>(state.Data[i]));
-    hex += byte;
-  }
-  if (state.Data.size() > kShown / 3) hex += L"…";
-  return hex.empty() ? L"（なし）" : hex;
-}
-
-std::wstring ValueName(const std::wstring& name) { return name.empty() ? L"（既定）" : L"「" + name + L"」"; }
 
 }  // namespace
 
@@ -219,6 +199,8 @@ std::optional<THistoryMove> PlanUndo(std::wstring* note, const TTick& tick) { re
 std::optional<THistoryMove> PlanRedo(std::wstring* note, const TTick& tick) { return PlanMove(true, note, tick); }
 
 void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
+  // The policy as it stands now, like any other change.
+  Check(move.Plan);
   PrepareBackupFolder();
   THistory history = ReadHistory();
   const size_t expected = move.Redo ? move.Index : move.Index + 1;
@@ -242,43 +224,6 @@ std::wstring LastChangeState() {
   ReleaseSRWLockShared(&g_last.lock);
   return texts::ChangeStateText(static_cast<texts::TChangeState>(g_last.state.load()), name, g_last.done,
                                 g_last.total, undoFile);
-}
-
-TPreview PreviewOf(const TChangePlan& plan) {
-  TPreview preview;
-  auto line = [&](std::wstring text) {
-    if (preview.Lines.size() < kPreviewLines) preview.Lines.push_back(std::move(text));
-  };
-  for (const TChangeStep& step : plan.Steps) {
-    switch (step.Kind) {
-      case TStepKind::CreateKey:
-        ++preview.Added;
-        line(L"追加　キー " + step.Key);
-        break;
-      case TStepKind::DeleteKey:
-        ++preview.Removed;
-        line(L"削除　キー " + step.Key);
-        break;
-      case TStepKind::SetValue:
-        if (step.Before.Exists) {
-          ++preview.Changed;
-          line(L"変更　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.Before) + L" → " +
-               DataOf(step.After));
-        } else {
-          ++preview.Added;
-          line(L"追加　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.After));
-        }
-        break;
-      case TStepKind::DeleteValue:
-        ++preview.Removed;
-        line(L"削除　" + step.Key + L" の値" + ValueName(step.Value) + L"：" + DataOf(step.Before));
-        break;
-    }
-  }
-  preview.Summary = texts::PreviewSummary(preview.Added, preview.Changed, preview.Removed);
-  if (plan.Steps.size() > preview.Lines.size())
-    preview.Lines.push_back(texts::MoreSteps(plan.Steps.size() - preview.Lines.size()));
-  return preview;
 }
 
 }  // namespace assoc

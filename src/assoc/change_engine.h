@@ -77,16 +77,4 @@ void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress = {});
 // failure. Safe to call from any thread, also while the change's thread is stopped.
 std::wstring LastChangeState();
 
-// What a preview shows of a plan: how many keys and values it adds, changes and removes, and
-// one line for each step.
-struct TPreview {
-  size_t Added = 0;
-  size_t Changed = 0;
-  size_t Removed = 0;
-  std::wstring Summary;             // "追加 2 件、変更 1 件、削除 0 件"
-  std::vector<std::wstring> Lines;  // at most kPreviewLines; the summary counts all
-};
-inline constexpr size_t kPreviewLines = 1000;
-TPreview PreviewOf(const TChangePlan& plan);
-
 }  // namespace assoc

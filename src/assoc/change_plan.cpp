@@ -30,17 +30,6 @@ constexpr OperationName kOperationNames[] = {
 
 [[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
 
-// Opens the key at path for reading: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, or another failure.
-LONG OpenForReading(const std::wstring& path, common::UniqueHKey& key) {
-  std::wstring_view rest;
-  const HKEY root = RootOfRegPath(path, &rest);
-  if (!root || path.find(L'\0') != std::wstring::npos) return ERROR_INVALID_NAME;
-  // No key of a longer name can exist on Windows (Wine would take one more character).
-  for (std::wstring_view name : KeyNames(rest))
-    if (name.size() > 255) return ERROR_FILE_NOT_FOUND;
-  return RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_READ, key.put());
-}
-
 TRegValue ValueFrom(const std::wstring& name, const TValueState& state) {
   TRegValue value;
   value.Name = name;
@@ -121,81 +110,93 @@ TPlanBuilder::KeyRecord* TPlanBuilder::Record(const std::wstring& key) {
   return found == keys_.end() ? nullptr : &found->second;
 }
 
-TValueState* TPlanBuilder::Planned(KeyRecord* record, const std::wstring& name) {
+const TChangeStep* TPlanBuilder::Planned(KeyRecord* record, const std::wstring& name) const {
   if (!record) return nullptr;
-  for (auto& [planned, state] : record->values)
-    if (common::EqualNoCase(planned, name)) return &state;
-  return nullptr;
+  const auto found = record->at.find(FoldName(name));
+  return found == record->at.end() ? nullptr : &plan_.Steps[record->values[found->second].second];
 }
 
-void TPlanBuilder::Plan(const std::wstring& key, const std::wstring& name, TValueState state) {
+void TPlanBuilder::Plan(const std::wstring& key, const std::wstring& name, size_t step) {
   KeyRecord& record = keys_[FoldName(key)];
-  if (TValueState* planned = Planned(&record, name)) {
-    *planned = std::move(state);
+  const auto [found, added] = record.at.try_emplace(FoldName(name), record.values.size());
+  if (added) {
+    record.values.emplace_back(name, step);
   } else {
-    record.values.emplace_back(name, std::move(state));
+    record.values[found->second].second = step;
   }
 }
 
 LONG TPlanBuilder::Open(const std::wstring& key, HKEY& handle) {
   if (key != openPath_) {
     openPath_ = key;
-    openResult_ = OpenForReading(key, open_);
+    open_ = nullptr;
+    openResult_ = cursor_.Open(key, open_);
     if (tick_ && ++reads_ % 256 == 0) tick_();
   }
-  handle = open_.get();
+  if (openResult_ == kKeyIsLink) {
+    openPath_.clear();
+    throw Exception(texts::ChangeRefused(cursor_.LinkFound(), texts::kPolicyLink));
+  }
+  if (openResult_ == ERROR_INVALID_NAME) openResult_ = ERROR_FILE_NOT_FOUND;
+  if (openResult_ != ERROR_SUCCESS && openResult_ != ERROR_FILE_NOT_FOUND) {
+    openPath_.clear();
+    CannotRead(key);
+  }
+  handle = open_;
   return openResult_;
 }
 
 bool TPlanBuilder::KeyExists(const std::wstring& key) {
   if (const KeyRecord* record = Record(key); record && record->state) return *record->state == KeyState::Fresh;
   HKEY opened = nullptr;
-  const LONG result = Open(key, opened);
-  if (result == ERROR_SUCCESS) return true;
-  if (result == ERROR_FILE_NOT_FOUND) return false;
-  CannotRead(key);
+  return Open(key, opened) == ERROR_SUCCESS;
 }
 
 TValueState TPlanBuilder::ValueOf(const std::wstring& key, const std::wstring& name) {
   KeyRecord* record = Record(key);
-  if (const TValueState* planned = Planned(record, name)) return *planned;
+  if (const TChangeStep* planned = Planned(record, name)) return planned->After;
   if (record && record->state) return {};
   HKEY opened = nullptr;
-  const LONG result = Open(key, opened);
-  if (result == ERROR_FILE_NOT_FOUND) return {};
-  if (result != ERROR_SUCCESS) CannotRead(key);
+  if (Open(key, opened) != ERROR_SUCCESS) return {};
   const std::optional<TRawValue> value = ReadRawValue(opened, name);
   if (!value) return {};
   return TValueState{true, value->Type, value->Data};
 }
 
 void TPlanBuilder::EnsureKey(const std::wstring& key) {
-  if (KeyExists(key)) return;
-  const std::wstring parent = ParentPath(key);
-  // The roots themselves always exist.
-  if (parent.size() != key.size() && parent.find(L'\\') != std::wstring::npos) EnsureKey(parent);
-  TChangeStep step;
-  step.Kind = TStepKind::CreateKey;
-  step.Key = key;
-  plan_.Steps.push_back(std::move(step));
-  KeyRecord& record = keys_[FoldName(key)];
-  record.state = KeyState::Fresh;
-  record.values.clear();
+  // The missing keys from the first one on the way down, without recursion.
+  std::vector<std::wstring> missing;
+  for (std::wstring at = key; !KeyExists(at);) {
+    missing.push_back(at);
+    const std::wstring parent = ParentPath(at);
+    // The roots themselves always exist.
+    if (parent.size() == at.size() || parent.find(L'\\') == std::wstring::npos) break;
+    at = parent;
+  }
+  for (auto k = missing.rbegin(); k != missing.rend(); ++k) {
+    TChangeStep step;
+    step.Kind = TStepKind::CreateKey;
+    step.Key = *k;
+    plan_.Steps.push_back(std::move(step));
+    KeyRecord& record = keys_[FoldName(*k)];
+    record.state = KeyState::Fresh;
+    record.values.clear();
+    record.at.clear();
+  }
 }
 
 void TPlanBuilder::SetValue(const std::wstring& key, const std::wstring& name, DWORD type, std::string data) {
   EnsureKey(key);
-  TValueState after{true, type, std::move(data)};
   TValueState before = ValueOf(key, name);
-  if (before == after) return;
+  if (before.Exists && before.Type == type && before.Data == data) return;
   TChangeStep step;
   step.Kind = TStepKind::SetValue;
   step.Key = key;
   step.Value = name;
   step.Before = std::move(before);
-  step.After = after;
+  step.After = TValueState{true, type, std::move(data)};
   plan_.Steps.push_back(std::move(step));
-  Plan(key, name, std::move(after));
+  Plan(key, name, plan_.Steps.size() - 1);
 }
 
 void TPlanBuilder::SetText(const std::wstring& key, const std::wstring& name, std::wstring_view text, DWORD type) {
@@ -213,7 +214,7 @@ void TPlanBuilder::DeleteValue(const std::wstring& key, const std::wstring& name
   step.Value = name;
   step.Before = std::move(before);
   plan_.Steps.push_back(std::move(step));
-  Plan(key, name, TValueState{});
+  Plan(key, name, plan_.Steps.size() - 1);
 }
 
 std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
@@ -221,50 +222,71 @@ std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
   std::vector<TRegValue> result;
   if (!record || !record->state) {
     HKEY opened = nullptr;
-    const LONG found = Open(key, opened);
-    if (found == ERROR_FILE_NOT_FOUND && !record) return result;
-    if (found != ERROR_SUCCESS && found != ERROR_FILE_NOT_FOUND) CannotRead(key);
-    if (found == ERROR_SUCCESS) result = ReadKeyValues(opened, key);
+    if (Open(key, opened) == ERROR_SUCCESS) result = ReadKeyValues(opened, key);
   }
-  if (!record) return result;
+  if (!record || record->values.empty()) return result;
   // What the plan set or removed replaces the registry's value of that name, or comes after them.
   std::vector<TRegValue> merged;
+  merged.reserve(result.size() + record->values.size());
   std::vector<bool> listed(record->values.size(), false);
   for (TRegValue& value : result) {
-    size_t at = 0;
-    while (at < record->values.size() && !common::EqualNoCase(record->values[at].first, value.Name)) ++at;
-    if (at == record->values.size()) {
+    const auto found = record->at.find(FoldName(value.Name));
+    if (found == record->at.end()) {
       merged.push_back(std::move(value));
       continue;
     }
-    listed[at] = true;
-    if (record->values[at].second.Exists) merged.push_back(ValueFrom(value.Name, record->values[at].second));
+    listed[found->second] = true;
+    const TValueState& planned = plan_.Steps[record->values[found->second].second].After;
+    if (planned.Exists) merged.push_back(ValueFrom(value.Name, planned));
   }
-  for (size_t at = 0; at < record->values.size(); ++at)
-    if (!listed[at] && record->values[at].second.Exists)
-      merged.push_back(ValueFrom(record->values[at].first, record->values[at].second));
+  for (size_t at = 0; at < record->values.size(); ++at) {
+    const TValueState& planned = plan_.Steps[record->values[at].second].After;
+    if (!listed[at] && planned.Exists) merged.push_back(ValueFrom(record->values[at].first, planned));
+  }
   return merged;
 }
 
-void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
-  const KeyRecord* record = Record(key);
-  if (!record || !record->state) {
-    HKEY opened = nullptr;
-    if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
-    for (const std::wstring& name : ReadSubKeyNames(opened, key)) {
-      const std::wstring sub = key + L"\\" + name;
-      if (const KeyRecord* below = Record(sub); below && below->state == KeyState::Gone) continue;
-      DeleteSubTree(sub);
-    }
+std::vector<std::wstring> TPlanBuilder::SubKeyNames(const std::wstring& key) {
+  std::vector<std::wstring> names;
+  if (const KeyRecord* record = Record(key); record && record->state) return names;
+  HKEY opened = nullptr;
+  if (Open(key, opened) != ERROR_SUCCESS) return names;
+  for (std::wstring& name : ReadSubKeyNames(opened, key)) {
+    if (const KeyRecord* below = Record(key + L"\\" + name); below && below->state == KeyState::Gone) continue;
+    names.push_back(std::move(name));
   }
-  TChangeStep step;
-  step.Kind = TStepKind::DeleteKey;
-  step.Key = key;
-  step.Values = Values(key);
-  plan_.Steps.push_back(std::move(step));
-  KeyRecord& gone = keys_[FoldName(key)];
-  gone.state = KeyState::Gone;
-  gone.values.clear();
+  return names;
+}
+
+void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
+  // Depth first, each key after the keys below it, without recursion: a stack of the keys whose
+  // sub-keys are being removed, each with the names still to visit.
+  struct Pending {
+    std::wstring path;
+    std::vector<std::wstring> names;
+    size_t next = 0;
+  };
+  std::vector<Pending> stack;
+  stack.push_back({key, SubKeyNames(key)});
+  while (!stack.empty()) {
+    Pending& top = stack.back();
+    if (top.next < top.names.size()) {
+      std::wstring sub = top.path + L"\\" + top.names[top.next++];
+      std::vector<std::wstring> names = SubKeyNames(sub);
+      stack.push_back({std::move(sub), std::move(names)});
+      continue;
+    }
+    TChangeStep step;
+    step.Kind = TStepKind::DeleteKey;
+    step.Key = top.path;
+    step.Values = Values(top.path);
+    plan_.Steps.push_back(std::move(step));
+    KeyRecord& gone = keys_[FoldName(top.path)];
+    gone.state = KeyState::Gone;
+    gone.values.clear();
+    gone.at.clear();
+    stack.pop_back();
+  }
 }
 
 void TPlanBuilder::DeleteTree(const std::wstring& key) {
@@ -277,7 +299,7 @@ void TPlanBuilder::DeleteKeyIfLeaf(const std::wstring& key) {
   if (!KeyExists(key)) return;
   if (const KeyRecord* record = Record(key); !record || !record->state) {
     HKEY opened = nullptr;
-    if (Open(key, opened) != ERROR_SUCCESS) CannotRead(key);
+    Open(key, opened);
     DWORD subKeys = 0;
     if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr) != ERROR_SUCCESS)
@@ -350,6 +372,7 @@ class DocumentPlanner {
   // The index of the last removal of path or of a key above it; -1 when none.
   int LastRemoval(std::wstring_view path) {
     int last = -1;
+    if (removals_.empty()) return last;
     std::wstring prefix;
     for (std::wstring_view name : KeyNames(path)) {
       if (!prefix.empty()) prefix += L'\\';
@@ -381,42 +404,48 @@ class DocumentPlanner {
     std::unordered_map<std::wstring, size_t> at;
     for (const auto& [index, value] : key.values) {
       if (index <= removal) continue;
-      const std::wstring name = FoldName(value->Name);
+      std::wstring name = FoldName(value->Name);
       if (const auto found = at.find(name); found != at.end()) {
         result[found->second].second = value;
       } else {
-        at[name] = result.size();
-        result.emplace_back(name, value);
+        at.emplace(name, result.size());
+        result.emplace_back(std::move(name), value);
       }
     }
     return result;
   }
 
-  // A key below a removal: it stays when the file gives it back (with exactly the values the
-  // file gives) or holds a key below it, and goes with its sub-keys otherwise.
-  void Walk(const std::wstring& path) {
-    if (!builder_.KeyExists(path)) return;
-    const std::wstring folded = FoldName(path);
-    const auto entry = keys_.find(folded);
-    const bool live = entry != keys_.end() && Live(entry->second);
-    if (!live && !implied_.count(folded)) {
-      builder_.DeleteTree(path);
-      return;
-    }
-    visited_.insert(folded);
-    std::unordered_set<std::wstring> kept;
-    if (live) {
-      for (const auto& [name, value] : Effective(entry->second)) {
-        if (value->Remove) continue;
-        kept.insert(name);
-        builder_.SetValue(path, value->Name, value->Type, value->Data);
+  // The keys below a removal: each stays when the file gives it back (with exactly the values the
+  // file gives) or holds a key below it, and goes with its sub-keys otherwise. Walked with a stack
+  // of its own, whatever the depth.
+  void Walk(const std::wstring& start) {
+    std::vector<std::wstring> pending{start};
+    while (!pending.empty()) {
+      const std::wstring path = std::move(pending.back());
+      pending.pop_back();
+      if (!builder_.KeyExists(path)) continue;
+      const std::wstring folded = FoldName(path);
+      const auto entry = keys_.find(folded);
+      const bool live = entry != keys_.end() && Live(entry->second);
+      if (!live && !implied_.count(folded)) {
+        builder_.DeleteTree(path);
+        continue;
       }
+      visited_.insert(folded);
+      std::unordered_set<std::wstring> kept;
+      if (live) {
+        for (const auto& [name, value] : Effective(entry->second)) {
+          if (value->Remove) continue;
+          kept.insert(name);
+          builder_.SetValue(path, value->Name, value->Type, value->Data);
+        }
+      }
+      for (const TRegValue& value : builder_.Values(path))
+        if (!kept.count(FoldName(value.Name))) builder_.DeleteValue(path, value.Name);
+      std::vector<std::wstring> names = builder_.SubKeyNames(path);
+      // In the registry's order: the first name is taken first.
+      for (auto name = names.rbegin(); name != names.rend(); ++name) pending.push_back(path + L"\\" + *name);
     }
-    for (const TRegValue& value : builder_.Values(path))
-      if (!kept.count(FoldName(value.Name))) builder_.DeleteValue(path, value.Name);
-    common::UniqueHKey opened;
-    if (OpenForReading(path, opened) != ERROR_SUCCESS) CannotRead(path);
-    for (const std::wstring& name : ReadSubKeyNames(opened.get(), path)) Walk(path + L"\\" + name);
   }
 
   const TRegDocument& document_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "assoc/reg_file.h"
+#include "assoc/reg_key.h"
 #include "common/handles.h"
 
 namespace assoc {
@@ -55,6 +56,13 @@ struct TChangePlan {
   std::vector<std::wstring> Extensions;
   // The protocols (schemes, without the ":") the change is about, whose keys it may change.
   std::vector<std::wstring> Protocols;
+  // The file types and application registrations (Applications\<name>) a registry file names,
+  // which the preview lists before the keys.
+  std::vector<std::wstring> FileTypes;
+  std::vector<std::wstring> Applications;
+  // The user was told which other extensions use a file type the change writes into, and agreed
+  // (a register, the file type window, an undo or redo of such a change): such a type may change.
+  bool SharedTypesAllowed = false;
 };
 
 // Letter case folded as the registry compares names, for maps keyed by key or value names.
@@ -62,8 +70,8 @@ std::wstring FoldName(std::wstring_view name);
 
 // Builds a plan's steps from what the registry holds now and what earlier steps of the same plan
 // do. Only differences become steps: a value that already holds its data is not written, a key
-// that stays is never removed and created again. Reads only; raises Exception naming the key
-// when a key that exists cannot be read completely.
+// that stays is never removed and created again. Reads only, never through a registry link;
+// raises Exception naming the key when a key that exists cannot be read completely or is a link.
 class TPlanBuilder {
  public:
   // tick, when given, is called after every 256th key the plan reads, so that a window whose
@@ -89,21 +97,27 @@ class TPlanBuilder {
   void DeleteKeyIfLeaf(const std::wstring& key);
   // The values of key as they will be: the registry's in its order, then those the plan adds.
   std::vector<TRegValue> Values(const std::wstring& key);
+  // The names of key's sub-keys in the registry, in its order, but those the plan removed. Empty
+  // for a key that is missing or that the plan removed or created.
+  std::vector<std::wstring> SubKeyNames(const std::wstring& key);
 
  private:
   enum class KeyState { Gone, Fresh };
   // What the plan did to one key: removed or created it (a created key holds only what the plan
-  // sets in it), and the values it set or removed there, by name.
+  // sets in it), and the values it set or removed there: by name, the step that did it last.
   struct KeyRecord {
     std::optional<KeyState> state;
-    std::vector<std::pair<std::wstring, TValueState>> values;
+    std::vector<std::pair<std::wstring, size_t>> values;
+    std::unordered_map<std::wstring, size_t> at;  // folded name -> place in values
   };
   // Appends the DeleteKey steps of key and the keys below it, deepest first.
   void DeleteSubTree(const std::wstring& key);
   KeyRecord* Record(const std::wstring& key);
-  static TValueState* Planned(KeyRecord* record, const std::wstring& name);
-  void Plan(const std::wstring& key, const std::wstring& name, TValueState state);
-  // Opens key for reading, keeping the last key open: a plan asks of the same key in turn.
+  // The step that last set or removed value name of key; null when none did.
+  const TChangeStep* Planned(KeyRecord* record, const std::wstring& name) const;
+  void Plan(const std::wstring& key, const std::wstring& name, size_t step);
+  // Opens key for reading through the cursor, never through a link: ERROR_SUCCESS,
+  // ERROR_FILE_NOT_FOUND, or raises (a link, or a key that cannot be read).
   LONG Open(const std::wstring& key, HKEY& handle);
 
   TChangePlan& plan_;
@@ -112,16 +126,17 @@ class TPlanBuilder {
   // By key name, letter case folded.
   std::unordered_map<std::wstring, KeyRecord> keys_;
   std::wstring openPath_;
-  common::UniqueHKey open_;
+  HKEY open_ = nullptr;
   LONG openResult_ = ERROR_FILE_NOT_FOUND;
+  TKeyCursor cursor_{KEY_READ};
 };
 
 // Adds to builder what it takes to make the registry hold what document says, as the registry
 // editor would read it ("[-KEY]" removes a key with its sub-keys, "[KEY]" creates it, values
 // are set or removed), with only the differences as steps: a key that a removal takes and a
 // later section gives back keeps its write time and loses only what the file does not hold.
-// Linear in the file and in the keys it removes. Raises Exception naming the key when a key
-// cannot be read.
+// Linear in the file and in the keys it removes; no recursion, whatever the depth. Raises
+// Exception naming the key when a key cannot be read or is a registry link.
 void PlanDocument(const TRegDocument& document, TPlanBuilder& builder);
 
 // A file that undoes plan once it has been applied (steps in reverse). Keys that hold the

@@ -30,29 +30,15 @@ TClassicRecord ReadClassicRecord(const std::wstring& extension);
 class TLinkExtentionWinXp : public TLinkExtentionBase {
  public:
   // Writes E = N + "File", the description (N + "ファイル" when empty), the command and, when
-  // IconFile is not empty, "IconFile,IconIndex" followed by the change notice; only values that
-  // differ are written, and a failure undoes what was written. Raises
-  // "拡張子に間違いがあります。" before touching the registry for an extension that is shorter
-  // than two characters, lacks the leading "." or holds "\"; raises
-  // "レジストリを変更できませんでした。" (with the key, the step and the system's reason on the
-  // lines after it) when a key cannot be written, or for an extension holding a NUL.
-  void Link(const std::wstring& Extention, const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
-            const std::wstring& FileType) override;
-  // Removes the extension key with its sub-keys, then the file type key it names with its
-  // sub-keys unless assoc::JudgeFileTypeKey keeps it (a path, a name beginning with ".", a
-  // system key, a protocol or COM class, one another extension's choice or key names), then
-  // sends the change notice. Raises "拡張子に間違いがあります。" for the empty extension or one
-  // holding "\", and "レジストリを変更できませんでした。" as Link when a key cannot be removed.
-  TLinkExtention::TUnlinkResult Unlink(const std::wstring& Extention) override;
+  // IconFile is not empty, "IconFile,IconIndex"; only values that differ become steps. Raises
+  // "拡張子に間違いがあります。" for an extension that is shorter than two characters, lacks the
+  // leading "." or holds "\"; raises "レジストリを変更できませんでした。" for one holding a NUL.
   void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
                 const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) override;
+  // Removes the extension key with its sub-keys, then the file type key it names with its
+  // sub-keys unless assoc::JudgeFileTypeKey keeps it (a path, a name beginning with ".", a
+  // system key or a program's type, a protocol or COM class, one that anything else names).
+  // Raises "拡張子に間違いがあります。" for the empty extension or one holding "\"; a name holding a
+  // NUL plans nothing.
   TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder& builder, const std::wstring& Extention) override;
-  std::wstring GetCommand(const std::wstring& Extention) override;
-  std::wstring GetAppFile(const std::wstring& Extention) override;
-  // Reads the extension key's default value, creating the key when it is missing. Empty,
-  // without touching the registry, for the empty extension or one holding "\".
-  std::wstring GetFileTypeKey(const std::wstring& Extention) override;
-  HICON GetSmallIcon(const std::wstring& Extention) override;
-  std::wstring GetFileType(const std::wstring& Extention) override;
-  TLinkExtention::TIconInfo GetIconInfo(const std::wstring& Extention) override;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/reg_key.h"
 #include "common/handles.h"
 
 namespace assoc {
@@ -50,7 +51,7 @@ std::optional<std::wstring> ReadRegText(HKEY key, const std::wstring& name) {
 
 std::optional<std::wstring> ReadRegText(HKEY root, const std::wstring& subKey, const std::wstring& name) {
   common::UniqueHKey key;
-  if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  if (OpenRegKeyBelow(root, subKey, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return std::nullopt;
   return ReadRegText(key.get(), name);
 }
 

@@ -29,7 +29,8 @@ bool HasRegValue(HKEY key, const wchar_t* name) noexcept;
 // absent, of another type or cannot be read. Never raises but for memory.
 std::optional<std::wstring> ReadRegText(HKEY key, const std::wstring& name);
 
-// The same for the key at subKey below root, opened for reading only.
+// The same for the key at subKey below root, opened for reading only, one key name at a time and
+// never through a registry link.
 std::optional<std::wstring> ReadRegText(HKEY root, const std::wstring& subKey, const std::wstring& name);
 
 // The text of a value's bytes when its type is REG_SZ or REG_EXPAND_SZ, up to the first NUL.

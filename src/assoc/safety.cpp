@@ -8,6 +8,9 @@
 #include "assoc/link_extention_winxp.h"
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
+#include "assoc/assoc_texts.h"
+#include "assoc/change_plan.h"
+#include "assoc/type_users.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -42,24 +45,11 @@ bool IsSystemClassKey(std::wstring_view name) noexcept {
                      [&](std::wstring_view system) { return SameKeyName(name, system); });
 }
 
-std::vector<std::wstring> ExtensionsNaming(std::wstring_view fileTypeKey, std::wstring_view except) {
-  std::vector<std::wstring> found;
-  wchar_t name[kNameBufferLength];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameBufferLength;
-    const LONG result = RegEnumKeyExW(HKEY_CLASSES_ROOT, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS || length == 0 || name[0] != L'.') continue;
-    const std::wstring_view extension(name, length);
-    if (SameKeyName(extension, except)) continue;
-    if (SameKeyName(DefaultKeyName(name), fileTypeKey)) found.emplace_back(extension);
-  }
-  return found;
-}
-
 std::wstring FileTypeKeyOf(std::wstring_view extension) {
-  // A name holding a NUL would be cut there by the API and name another key.
-  if (extension.find(L'\0') != std::wstring_view::npos) return {};
+  // Only a name of one key of its own: the empty name would read the root, a "\" another key, and
+  // the API would end a name holding a NUL there.
+  if (extension.empty() || extension.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring_view::npos)
+    return {};
   return DefaultKeyName(std::wstring(extension).c_str());
 }
 
@@ -90,43 +80,40 @@ bool IsProtocolKey(std::wstring_view key) {
          HasRegValue(open.get(), L"URL Protocol");
 }
 
-std::vector<std::wstring> ChoicesNaming(std::wstring_view fileTypeKey, std::wstring_view except) {
-  std::vector<std::wstring> found;
-  common::UniqueHKey fileExts;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, paths::kFileExtsKey, 0, KEY_ENUMERATE_SUB_KEYS, fileExts.put()) != ERROR_SUCCESS)
-    return found;
-  wchar_t name[kNameBufferLength];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameBufferLength;
-    const LONG result = RegEnumKeyExW(fileExts.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) continue;
-    const std::wstring extension(name, length);
-    if (SameKeyName(extension, except)) continue;
-    for (const wchar_t* choice : {L"UserChoiceLatest", L"UserChoice"}) {
-      const std::optional<std::wstring> progId = ReadRegText(fileExts.get(), extension + L"\\" + choice, L"ProgId");
-      if (!progId) continue;
-      if (SameKeyName(*progId, fileTypeKey)) found.push_back(extension);
-      break;
-    }
-  }
-  return found;
-}
-
 TLinkExtention::TUnlinkResult JudgeFileTypeKey(const std::wstring& fileTypeKey, std::wstring_view extension) {
   using TLinkExtention::TFileTypeKept;
   TLinkExtention::TUnlinkResult result;
   result.FileTypeKey = fileTypeKey;
   result.Kept = GuardOfFileType(fileTypeKey);
   if (fileTypeKey.empty() || result.Kept != TFileTypeKept::No || !KeyExists(fileTypeKey)) return result;
-  result.SharedWith = ChoicesNaming(fileTypeKey, extension);
-  if (!result.SharedWith.empty()) {
-    result.Kept = TFileTypeKept::Chosen;
+  if (ProgramTypes().count(FoldName(fileTypeKey))) {
+    result.Kept = TFileTypeKept::SystemKey;
     return result;
   }
-  result.SharedWith = ExtensionsNaming(fileTypeKey, extension);
-  if (!result.SharedWith.empty()) result.Kept = TFileTypeKept::Shared;
+  const std::vector<TTypeReference> others = TTypeUsers().Others(fileTypeKey, {std::wstring(extension)});
+  const auto first = [&](TReferenceKind kind) {
+    return std::find_if(others.begin(), others.end(), [&](const TTypeReference& r) { return r.Kind == kind; });
+  };
+  if (const auto chosen = first(TReferenceKind::Choice); chosen != others.end()) {
+    result.Kept = TFileTypeKept::Chosen;
+    for (const TTypeReference& r : others)
+      if (r.Kind == TReferenceKind::Choice) result.SharedWith.push_back(r.By);
+  } else if (first(TReferenceKind::Extension) != others.end()) {
+    result.Kept = TFileTypeKept::Shared;
+    for (const TTypeReference& r : others)
+      if (r.Kind == TReferenceKind::Extension) result.SharedWith.push_back(r.By);
+  } else if (!others.empty()) {
+    result.Kept = TFileTypeKept::UsedElsewhere;
+    result.SharedWith.push_back(texts::Referrer(others.front()));
+  }
   return result;
+}
+
+std::unordered_set<std::wstring> ProgramTypes() {
+  std::unordered_set<std::wstring> types;
+  for (std::wstring_view extension : kProgramExtensions)
+    for (std::wstring& type : TypesNamedBy(extension)) types.insert(std::move(type));
+  return types;
 }
 
 bool StartsPrograms(std::wstring_view extension) noexcept {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "assoc/link_extention.h"
@@ -39,16 +40,10 @@ inline constexpr std::wstring_view kSystemClassKeys[] = {
 // True when name is one of kSystemClassKeys, letter case aside.
 bool IsSystemClassKey(std::wstring_view name) noexcept;
 
-// The extension keys of HKEY_CLASSES_ROOT (names beginning with ".") other than except whose
-// default value (REG_SZ or REG_EXPAND_SZ, up to its first NUL) names fileTypeKey, letter case
-// aside, in the order the registry lists them. One pass over the root's sub-keys; each
-// extension key is opened for reading only. Never raises; keys it cannot read count as not
-// naming it.
-std::vector<std::wstring> ExtensionsNaming(std::wstring_view fileTypeKey, std::wstring_view except);
-
 // The file type key name that HKEY_CLASSES_ROOT\extension names: its default value when
 // REG_SZ or REG_EXPAND_SZ, up to its first NUL. Empty when the key or value is missing, of
-// another type, or too long to name a key. Reads only; never raises.
+// another type, or too long to name a key, and for an extension that is empty or holds "\" or a
+// NUL. Reads only; never raises.
 std::wstring FileTypeKeyOf(std::wstring_view extension);
 
 // True when HKEY_CLASSES_ROOT\key is a protocol's key: it holds a "URL Protocol" value. Reads only;
@@ -61,27 +56,37 @@ bool IsProtocolKey(std::wstring_view key);
 // a key. TFileTypeKept::No when none applies. Reads only; never raises.
 TLinkExtention::TFileTypeKept GuardOfFileType(std::wstring_view fileTypeKey);
 
-// The extensions other than except whose per-user choice (FileExts\<ext>\UserChoiceLatest or
-// UserChoice, its ProgId) names fileTypeKey, letter case aside. One pass over FileExts; never
-// raises.
-std::vector<std::wstring> ChoicesNaming(std::wstring_view fileTypeKey, std::wstring_view except);
-
 // The reason a delete keeps fileTypeKey that its name alone gives (a path, a name beginning
 // with ".", a system key), or TFileTypeKept::No. Reads nothing.
 TLinkExtention::TFileTypeKept JudgeFileTypeKeyByName(std::wstring_view fileTypeKey) noexcept;
 
 // Whether deleting extension may also remove the file type key fileTypeKey it names, and if
-// not, why: GuardOfFileType, then the user's choice of another extension naming it, then other
-// extension keys naming it (checked last, and only for an existing key, as it reads the whole
-// classes root). An empty name or a missing key keeps nothing. Reads only.
+// not, why: GuardOfFileType or a program's file type (ProgramTypes); then anything else that
+// names it (TTypeUsers, read only for an existing key, as it passes over both classes trees):
+// another extension's choice (Chosen), another extension (Shared, SharedWith listing them), or an
+// Open with list, a protocol's choice, an application's registration, a CurVer or another account
+// (UsedElsewhere, SharedWith naming the first). An empty name or a missing key keeps nothing.
+// Reads only.
 TLinkExtention::TUnlinkResult JudgeFileTypeKey(const std::wstring& fileTypeKey, std::wstring_view extension);
 
-// The extensions whose association starts programs; registering one can stop every program,
-// this one included, from starting.
-inline constexpr std::wstring_view kProgramExtensions[] = {L".exe", L".com", L".bat", L".cmd",
-                                                           L".pif", L".scr", L".lnk"};
+// The extensions whose association starts programs or scripts, or runs what a file says: Windows'
+// executable and high-risk types. Registering one can stop every program, this one included,
+// from starting, or make opening a document run code; one table for the policy, the delete guard
+// and the warning.
+inline constexpr std::wstring_view kProgramExtensions[] = {
+    L".exe",  L".com",      L".bat",  L".cmd",  L".pif",  L".scr",  L".lnk",         L".cpl",       L".hta",
+    L".inf",  L".jar",      L".js",   L".jse",  L".msc",  L".msi",  L".msp",         L".mst",       L".ps1",
+    L".psm1", L".psd1",     L".ps1xml", L".psc1", L".reg", L".scf", L".url",         L".vb",        L".vbe",
+    L".vbs",  L".ws",       L".wsf",  L".wsh",  L".gadget", L".xbap", L".application", L".appref-ms", L".library-ms",
+    L".settingcontent-ms", L".search-ms", L".searchconnector-ms", L".msix", L".msixbundle", L".appx", L".appxbundle",
+};
 
 // True when extension (with its leading ".") is one of kProgramExtensions, letter case aside.
 bool StartsPrograms(std::wstring_view extension) noexcept;
+
+// The file types that start programs: those the program extensions name now in every classes
+// tree (TypesNamedBy), letter case folded. The system's own (exefile and its kin) are in
+// kSystemClassKeys. Reads only.
+std::unordered_set<std::wstring> ProgramTypes();
 
 }  // namespace assoc

@@ -1,6 +1,5 @@
 #include "assoc/shell_assoc.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 namespace assoc {
@@ -13,12 +12,5 @@ void ShellNotifyAssocChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST
 }  // namespace
 
 common::Seam<void()> NotifyAssocChanged(&ShellNotifyAssocChanged);
-
-HICON SmallIconOfExtension(const std::wstring& extension) {
-  SHFILEINFOW info{};
-  if (!SHGetFileInfoW(extension.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES))
-    return nullptr;
-  return info.hIcon;
-}
 
 }  // namespace assoc

@@ -1,9 +1,7 @@
 #pragma once
-// The two shell calls of the store: the association change notice and an extension's icon.
+// The shell call of the store: the association change notice.
 
 #include <windows.h>
-
-#include <string>
 
 #include "common/seam.h"
 
@@ -12,9 +10,5 @@ namespace assoc {
 // Tells the shell that file associations changed (SHChangeNotify, SHCNE_ASSOCCHANGED).
 // Tests wrap it to count notices.
 extern common::Seam<void()> NotifyAssocChanged;
-
-// The shell's small icon for files of the extension, owned by the caller; null on failure.
-// No file is touched.
-HICON SmallIconOfExtension(const std::wstring& extension);
 
 }  // namespace assoc

@@ -9,6 +9,7 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
+#include "assoc/change_preview.h"
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
 #include "assoclist/list_texts.h"
@@ -595,7 +596,9 @@ void TFormAssocList::ImportReg() {
   const assoc::TPreview preview = assoc::PreviewOf(plan);
   if (ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle,
                                          texts::ImportQuestion(common::ExtractFileName(OpenDialogReg.FileName)),
-                                         preview.Summary, preview.Lines}) != IDYES)
+                                         preview.Summary, preview.About, plan.Steps.size(),
+                                         [&](size_t i) { return assoc::StepLine(plan.Steps[i]); },
+                                         [&](size_t i) { return assoc::StepDetail(plan.Steps[i]); }}) != IDYES)
     return;
   std::wstring outcome = texts::kImported;
   bool failed = false;

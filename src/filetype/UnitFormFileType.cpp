@@ -7,6 +7,7 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
+#include "assoc/change_preview.h"
 #include "assoc/change_policy.h"
 #include "assoc/command_program.h"
 #include "assoc/safety.h"
@@ -353,7 +354,9 @@ bool TFormFileType::Apply() {
   }
   const assoc::TPreview preview = assoc::PreviewOf(plan);
   if (ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle, texts::ApplyQuestion(before_),
-                                         preview.Summary, preview.Lines}) != IDYES)
+                                         preview.Summary, preview.About, plan.Steps.size(),
+                                         [&](size_t i) { return assoc::StepLine(plan.Steps[i]); },
+                                         [&](size_t i) { return assoc::StepDetail(plan.Steps[i]); }}) != IDYES)
     return false;
   std::wstring failure;
   try {

@@ -331,8 +331,10 @@ TEST_F(BackupCommandsTest, RestoreOpensInTheBackupsFolderAndRefusesForeignKeys) 
   EXPECT_EQ(shown[0].kind, ui::BoxKind::Warning);
   EXPECT_EQ(shown[0].text,
             assoc::texts::CannotRestore(
-                L"foreign.reg", assoc::texts::KeyRefused(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                                          assoc::texts::kPolicyOutside)));
+                L"foreign.reg",
+                assoc::texts::LineFault(
+                    6, assoc::texts::KeyRefused(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                                assoc::texts::kPolicyOutside))));
   EXPECT_EQ(Registry(), before);
 
   // Cancelling the dialog or the question restores nothing.

@@ -13,6 +13,7 @@
 #include "assoc/backup_store.h"
 #include "assoc/change_apply.h"
 #include "assoc/change_history.h"
+#include "assoc/change_preview.h"
 #include "assoc/change_policy.h"
 #include "assoc/reg_snapshot.h"
 #include "assoc/store_fixture.h"
@@ -83,77 +84,104 @@ class ChangeEngine : public testing::Test {
   common::Seam<SYSTEMTIME()>::Scope clock_ = assoc::BackupClock.Replace(&FixedTime);
 };
 
-TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheKeyBeforeAnythingIsWritten) {
+TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheLineTheKeyAndWhyBeforeAnythingIsWritten) {
   const std::wstring root = L"HKEY_CLASSES_ROOT\\";
   const std::wstring user = L"HKEY_CURRENT_USER\\";
+  const std::wstring fileExts = user + kFileExts;
+  WriteValue(HKEY_CLASSES_ROOT, L".vbs", L"", REG_SZ, L"VBSFile");
+  WriteValue(HKEY_CLASSES_ROOT, L"VBSFile\\shell\\open\\command", L"", REG_SZ, L"wscript.exe \"%1\"");
+  std::vector<std::wstring> manyValues = {L"[" + root + L"CLSID\\{2}]"};
+  for (int i = 0; i < 16000; ++i) manyValues.push_back(L"\"v" + std::to_wstring(i) + L"\"=\"C:\\\\evil.dll\"");
   struct Case {
     const char* what;
-    std::initializer_list<std::wstring> lines;
+    std::wstring fileName;
+    std::vector<std::wstring> lines;  // after the header and a blank line, so the first is line 3
+    int line;
     std::wstring key;
     std::wstring reason;
   };
   const Case cases[] = {
-      {"a COM server",
-       {L"[" + root + L"CLSID\\{1}\\InprocServer32]", L"@=\"evil.dll\""},
-       root + L"CLSID\\{1}\\InprocServer32",
-       texts::kPolicyNotNamed},
-      {"the class table wiped", {L"[-" + root + L"CLSID]"}, root + L"CLSID\\{1}\\InprocServer32", texts::kPolicyNotNamed},
-      {"the 32-bit view wiped", {L"[-" + root + L"Wow6432Node]"}, root + L"Wow6432Node\\CLSID", texts::kPolicyNotNamed},
-      {"every file's menu", {L"[" + root + L"*\\shell\\evil\\command]", L"@=\"evil.exe\""}, root + L"*",
-       texts::kPolicyNotNamed},
-      {"programs' file type, named by a new extension",
-       {L"[" + root + L".evil]", L"@=\"exefile\"", L"[" + root + L"exefile\\shell\\open\\command]", L"@=\"evil.exe\""},
-       root + L"exefile\\shell\\open\\command",
+      {"a COM server behind a protocol's disguise", L"x.reg",
+       {L"[" + root + L"CLSID]", L"\"URL Protocol\"=\"\"", L"[" + root + L"CLSID\\{1}\\InprocServer32]",
+        L"@=\"C:\\\\evil.dll\""},
+       3, root + L"CLSID", texts::kPolicySystemKey},
+      {"the class table wiped behind the disguise", L"x.reg",
+       {L"[-" + root + L"CLSID]", L"[" + root + L"CLSID]", L"\"URL Protocol\"=\"\""}, 3, root + L"CLSID",
        texts::kPolicySystemKey},
-      {"the extension of programs",
-       {L"[" + root + L".exe]", L"@=\"evilfile\""},
-       root + L".exe",
-       texts::kPolicyProgramExtension},
-      {"a COM class made a protocol", {L"[" + root + L"Foo.Bar]", L"\"URL Protocol\"=\"\""}, root + L"Foo.Bar",
+      {"programs' own file type behind the disguise", L"x.reg",
+       {L"[" + root + L"exefile]", L"\"URL Protocol\"=\"\"", L"[" + root + L"exefile\\shell\\open\\command]",
+        L"@=\"evil.exe\""},
+       3, root + L"exefile", texts::kPolicySystemKey},
+      {"the 32-bit view behind the disguise", L"x.reg",
+       {L"[" + root + L"Wow6432Node\\exefile]", L"\"URL Protocol\"=\"\""}, 3, root + L"Wow6432Node\\exefile",
+       texts::kPolicySystemKey},
+      {"an existing key made a protocol", L"x.reg", {L"[" + root + L"Foo.Bar]", L"\"URL Protocol\"=\"\""}, 3,
+       root + L"Foo.Bar", texts::kPolicyProtocolDisguise},
+      {"every file's menu", L"x.reg", {L"[" + root + L"*\\shell\\evil\\command]", L"@=\"evil.exe\""}, 3,
+       root + L"*\\shell\\evil\\command", texts::kPolicySystemKey},
+      {"a perceived type's verbs", L"x.reg",
+       {L"[" + root + L"SystemFileAssociations\\image\\shell\\evil\\command]", L"@=\"evil.exe\""}, 3,
+       root + L"SystemFileAssociations\\image\\shell\\evil\\command", texts::kPolicyPerceivedType},
+      {"a file named after the extension of programs", L".exe", {L"[" + root + L".exe]", L"@=\"evilfile\""}, 3,
+       root + L".exe", texts::kPolicyProgramExtension},
+      {"a document made a program", L"x.reg", {L"[" + root + L".pdf]", L"@=\"exefile\""}, 4, root + L".pdf",
+       texts::kPolicySystemKey},
+      {"a document made a script", L"x.reg", {L"[" + root + L".pdf]", L"@=\"VBSFile\""}, 4, root + L".pdf",
+       texts::kPolicyProgramType},
+      {"another extension's file type changed in passing", L"x.reg",
+       {L"[" + root + L".foo]", L"@=\"txtfile\"", L"[" + root + L"txtfile\\shell\\open\\command]",
+        L"@=\"evil.exe %1\""},
+       5, root + L"txtfile\\shell\\open\\command", texts::PolicyShared(L".txt")},
+      {"another extension's file type removed", L"x.reg", {L"[" + root + L".evil]", L"@=\"txtfile\"",
+                                                           L"[-" + root + L"txtfile]"},
+       5, root + L"txtfile", texts::PolicyShared(L".txt")},
+      {"a COM class's ProgID named", L"x.reg", {L"[" + root + L".c]", L"@=\"Foo.Bar\""}, 4, root + L".c",
        texts::kPolicyComClass},
-      {"a protocol the system serves removed", {L"[-" + root + L"http]"}, root + L"http", texts::kPolicySystemKey},
-      {"the user's choice of a protocol written",
-       {L"[" + user + kUrlChoices + L"mailto\\UserChoice]", L"\"ProgId\"=\"evil\""},
-       user + kUrlChoices + L"mailto\\UserChoice",
-       texts::kPolicyChoice},
-      {"a name that climbs out of the protocols' choices",
-       {L"[" + user + kUrlChoices + L"..\\..\\Run]", L"\"x\"=\"evil.exe\""},
-       user + kUrlChoices + L"..",
+      {"a protocol named as a file type", L"x.reg", {L"[" + root + L".m]", L"@=\"mailto\""}, 4, root + L".m",
+       texts::kPolicyProtocol},
+      {"every extension's per-user records", L"x.reg",
+       {L"[-" + fileExts.substr(0, fileExts.size() - 1) + L"]", L"[" + fileExts + L".foo]", L"\"x\"=\"y\""}, 3,
+       fileExts.substr(0, fileExts.size() - 1), texts::kPolicyRoot},
+      {"the machine's classes", L"x.reg", {L"[-HKEY_LOCAL_MACHINE\\Software\\Classes]"}, 3,
+       L"HKEY_LOCAL_MACHINE\\Software\\Classes", texts::kPolicyRoot},
+      {"a protocol the system serves removed", L"x.reg", {L"[-" + root + L"http]"}, 3, root + L"http",
+       texts::kPolicySystemKey},
+      {"the user's choice of a protocol written", L"x.reg",
+       {L"[" + user + kUrlChoices + L"mailto\\UserChoice]", L"\"ProgId\"=\"evil\""}, 3,
+       user + kUrlChoices + L"mailto\\UserChoice", texts::kPolicyChoice},
+      {"a name that climbs out of the protocols' choices", L"x.reg",
+       {L"[" + user + kUrlChoices + L"..\\..\\Run]", L"\"x\"=\"evil.exe\""}, 3, user + kUrlChoices + L"..\\..\\Run",
        texts::kPolicyNotProtocol},
-      {"a COM class's ProgID",
-       {L"[" + root + L".c]", L"@=\"Foo.Bar\"", L"[" + root + L"Foo.Bar\\shell\\open\\command]", L"@=\"e\""},
-       root + L"Foo.Bar\\shell",
-       texts::kPolicyComClass},
-      {"another extension's file type removed",
-       {L"[" + root + L".evil]", L"@=\"txtfile\"", L"[-" + root + L"txtfile]"},
-       root + L"txtfile",
-       texts::PolicyShared(L".txt")},
-      {"the user's choice written",
-       {L"[" + user + kFileExts + L".txt\\UserChoice]", L"\"ProgId\"=\"evil\""},
-       user + kFileExts + L".txt\\UserChoice",
-       texts::kPolicyChoice},
-      {"a name that climbs nowhere",
-       {L"[" + user + L"Software\\Classes\\..\\..\\Environment]", L"\"Path\"=\"evil\""},
-       user + L"Software\\Classes\\..",
-       texts::kPolicyBadExtension},
-      {"the user's start-up programs",
-       {L"[" + user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run]", L"\"x\"=\"evil.exe\""},
-       user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-       texts::kPolicyOutside},
-      {"the classes root itself", {L"[" + root.substr(0, root.size() - 1) + L"]", L"\"x\"=\"y\""},
-       L"HKEY_CLASSES_ROOT", texts::kPolicyRoot},
+      {"the user's choice written", L"x.reg", {L"[" + fileExts + L".txt\\UserChoice]", L"\"ProgId\"=\"evil\""}, 3,
+       fileExts + L".txt\\UserChoice", texts::kPolicyChoice},
+      {"a name that climbs nowhere", L"x.reg",
+       {L"[" + user + L"Software\\Classes\\..\\..\\Environment]", L"\"Path\"=\"evil\""}, 3,
+       user + L"Software\\Classes\\..\\..\\Environment", texts::kPolicyBadExtension},
+      {"the user's start-up programs", L"x.reg",
+       {L"[" + user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run]", L"\"x\"=\"evil.exe\""}, 3,
+       user + L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", texts::kPolicyOutside},
+      {"the classes root itself", L"x.reg", {L"[HKEY_CLASSES_ROOT]", L"\"x\"=\"y\""}, 4, L"HKEY_CLASSES_ROOT",
+       texts::kPolicyRoot},
+      {"16,000 values for the class table", L"x.reg", manyValues, 3, root + L"CLSID\\{2}", texts::kPolicySystemKey},
   };
+  // A key that is a link to another key: never read, written or removed through it.
+  sandbox_.CreateLink(HKEY_CLASSES_ROOT, L".lnk0", HKEY_CLASSES_ROOT, L"txtfile");
   const auto before = Registry();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::wstring path = File(L"hostile.reg", c.lines);
-    EXPECT_EQ(MessageOf([&] { assoc::PlanRegistryFile(path, assoc::TChangeOperation::Restore); }),
-              texts::CannotRestore(L"hostile.reg", texts::KeyRefused(c.key, c.reason)));
+    std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+    for (const std::wstring& line : c.lines) text += line + L"\r\n";
+    const std::wstring path = testsupport::Written(
+        files_ / c.fileName, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+    EXPECT_EQ(MessageOf([&] { assoc::ExecuteChange(assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import)); }),
+              texts::CannotRestore(c.fileName, texts::LineFault(c.line, texts::KeyRefused(c.key, c.reason))));
   }
-  EXPECT_EQ(MessageOf([&] {
-              assoc::PlanRegistryFile(File(L"root.reg", {L"[-HKEY_CLASSES_ROOT]"}), assoc::TChangeOperation::Restore);
-            }),
-            texts::ChangeRefused(L"HKEY_CLASSES_ROOT", texts::kPolicyRoot));
+  for (const std::wstring& section : {L"[" + root + L".lnk0]", L"[-" + root + L".lnk0]", L"[" + root + L".lnk0\\x]"}) {
+    SCOPED_TRACE(testing::PrintToString(section));
+    const std::wstring path = File(L"link.reg", {section});
+    EXPECT_EQ(MessageOf([&] { assoc::ExecuteChange(assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import)); }),
+              texts::ChangeRefused(root + L".lnk0", texts::kPolicyLink));
+  }
   // An extension's change never reaches a protocol through the file type it names.
   assoc::TChangePlan link;
   link.Subject = L".m";
@@ -337,7 +365,7 @@ TEST_F(ChangeEngine, AFileOfTheWholeTreeAsItIsPlansNothingAndAChangeOnlyItsDiffe
                    }));
   const assoc::TPreview preview = assoc::PreviewOf(plan);
   EXPECT_EQ(preview.Summary, L"追加 0 件、変更 1 件、削除 2 件");
-  EXPECT_EQ(preview.Lines.at(1), L"変更　HKEY_CLASSES_ROOT\\tvrFile\\shell\\open\\command の値（既定）："
+  EXPECT_EQ(assoc::StepLine(plan.Steps.at(1)), L"変更　HKEY_CLASSES_ROOT\\tvrFile\\shell\\open\\command の値（既定）："
                                  L"「changed.exe %1」 → 「t.exe %1」");
 }
 

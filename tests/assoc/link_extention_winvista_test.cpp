@@ -34,7 +34,7 @@ class VistaStore : public assoctest::StoreTest {
     WriteValue(HKEY_CURRENT_USER, FileExts(extention), L"Progid", REG_SZ, L"x");
   }
 
-  TLinkExtentionWinVista store_;
+  assoctest::StoreDriver store_{std::make_unique<TLinkExtentionWinVista>()};
 };
 
 TEST_F(VistaStore, LinkAndUnlinkRemoveTheUsersLeafRecordsFirstAndSendOneNotice) {

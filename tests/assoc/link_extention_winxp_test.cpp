@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assoc/safety.h"
 #include "assoc/store_fixture.h"
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
@@ -26,7 +27,7 @@ using Names = std::vector<std::wstring>;
 
 class ClassicStore : public assoctest::StoreTest {
  protected:
-  TLinkExtentionWinXp store_;
+  assoctest::StoreDriver store_{std::make_unique<TLinkExtentionWinXp>()};
 };
 
 TEST_F(ClassicStore, LinkWritesTheFourRecordsThatTheShellAndTheStoreReadBack) {
@@ -44,9 +45,8 @@ TEST_F(ClassicStore, LinkWritesTheFourRecordsThatTheShellAndTheStoreReadBack) {
   EXPECT_EQ(ShellAssocString(ASSOCSTR_FRIENDLYDOCNAME, L".txt"), L"txtファイル");
   EXPECT_EQ(ShellAssocString(ASSOCSTR_DEFAULTICON, L".txt"), L"C:\\x\\a.ico,0");
 
-  EXPECT_EQ(store_.GetFileTypeKey(L".txt"), L"txtFile");
+  EXPECT_EQ(assoc::FileTypeKeyOf(L".txt"), L"txtFile");
   EXPECT_EQ(store_.GetCommand(L".txt"), command);
-  EXPECT_EQ(store_.GetAppFile(L".txt"), L"C:\\Program Files\\x\\a.exe");
   EXPECT_EQ(store_.GetFileType(L".txt"), L"txtファイル");
   const TLinkExtention::TIconInfo icon = store_.GetIconInfo(L".txt");
   EXPECT_EQ(icon.IconFile, L"C:\\x\\a.ico");
@@ -180,7 +180,7 @@ TEST_F(ClassicStore, UnlinkAcceptsAnyExtentionWithoutBackslashAndRaisesNothingFo
   store_.Unlink(L".none");
   store_.Unlink(L".");
   store_.Unlink(L"." + std::wstring(255, L'e'));
-  EXPECT_TRUE(SubKeyNames(HKEY_CLASSES_ROOT).empty()) << "the key the type read created goes again";
+  EXPECT_TRUE(SubKeyNames(HKEY_CLASSES_ROOT).empty()) << "no read created a key";
   EXPECT_EQ(notices_.Count(), 4);
 }
 
@@ -237,9 +237,8 @@ TEST_F(ClassicStore, ReadsOfTheEmptyExtentionOrOneThatIsAPathFindNoAssociationAn
   WriteValue(HKEY_CLASSES_ROOT, L"", L"", REG_SZ, L"root");
   for (const wchar_t* extention : {L"", L".a\\b", L"\\", L"\\.a\\b"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(extention)));
-    EXPECT_EQ(store_.GetFileTypeKey(extention), L"");
+    EXPECT_EQ(assoc::FileTypeKeyOf(extention), L"");
     EXPECT_EQ(store_.GetCommand(extention), L"");
-    EXPECT_EQ(store_.GetAppFile(extention), L"");
     EXPECT_EQ(store_.GetFileType(extention), L"");
     const TLinkExtention::TIconInfo icon = store_.GetIconInfo(extention);
     EXPECT_EQ(icon.IconFile, L"");
@@ -249,32 +248,26 @@ TEST_F(ClassicStore, ReadsOfTheEmptyExtentionOrOneThatIsAPathFindNoAssociationAn
   EXPECT_EQ(SubKeyNames(HKEY_CLASSES_ROOT, L"bFile"), (Names{L"DefaultIcon", L"Shell"}));
 }
 
-TEST_F(ClassicStore, ReadsCreateOnlyTheKeysTheyOpenWithCreate) {
-  EXPECT_EQ(store_.GetCommand(L".none"), L"");
-  EXPECT_EQ(store_.GetFileType(L".none"), L"");
-  EXPECT_EQ(SubKeyNames(HKEY_CLASSES_ROOT), (Names{L".none"})) << "the type read leaves the extension key";
-  EXPECT_EQ(TextDefault(L".none"), L"<absent>");
-
+TEST_F(ClassicStore, ReadsCreateNothingWhateverTheRecordNames) {
+  // A missing extension, a file type that does not exist, one that names a path into the classes
+  // (a COM class), and an extension that names no file type, whose reads do not fall back on the
+  // classes root's own records.
   WriteValue(HKEY_CLASSES_ROOT, L".txt", L"", REG_SZ, L"txtfile");
-  EXPECT_EQ(store_.GetFileType(L".txt"), L"");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"txtfile")) << "the description read creates nothing";
-  EXPECT_EQ(store_.GetCommand(L".txt"), L"");
-  EXPECT_EQ(TextDefault(L"txtfile\\Shell\\open\\command"), L"<absent>") << "left behind, empty";
-  const TLinkExtention::TIconInfo icon = store_.GetIconInfo(L".txt");
-  EXPECT_EQ(icon.IconFile, L"");
-  EXPECT_EQ(icon.IconIndex, 0);
-  EXPECT_EQ(TextDefault(L"txtfile\\DefaultIcon"), L"<absent>") << "left behind, empty";
-}
-
-TEST_F(ClassicStore, AnExtentionWithoutFileTypeNameReadsTheRootsOwnRecords) {
+  WriteValue(HKEY_CLASSES_ROOT, L".com1", L"", REG_SZ, L"CLSID\\{1}");
+  WriteValue(HKEY_CLASSES_ROOT, L"CLSID\\{1}\\InprocServer32", L"", REG_SZ, L"a.dll");
   CreateKey(HKEY_CLASSES_ROOT, L".bare");
   WriteValue(HKEY_CLASSES_ROOT, L"", L"", REG_SZ, L"root description");
   WriteValue(HKEY_CLASSES_ROOT, L"DefaultIcon", L"", REG_SZ, L"C:\\root.ico,4");
-  EXPECT_EQ(store_.GetCommand(L".bare"), L"");
-  EXPECT_EQ(store_.GetFileType(L".bare"), L"root description");
-  const TLinkExtention::TIconInfo icon = store_.GetIconInfo(L".bare");
-  EXPECT_EQ(icon.IconFile, L"C:\\root.ico");
-  EXPECT_EQ(icon.IconIndex, 4);
+  const std::wstring before = assoctest::TreeDump(HKEY_CLASSES_ROOT, L"");
+  for (const wchar_t* extension : {L".none", L".txt", L".com1", L".bare"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(extension)));
+    EXPECT_EQ(store_.GetCommand(extension), L"");
+    EXPECT_EQ(store_.GetFileType(extension), L"");
+    const TLinkExtention::TIconInfo icon = store_.GetIconInfo(extension);
+    EXPECT_EQ(icon.IconFile, L"");
+    EXPECT_EQ(icon.IconIndex, 0);
+  }
+  EXPECT_EQ(assoctest::TreeDifference(before, assoctest::TreeDump(HKEY_CLASSES_ROOT, L"")), L"");
 }
 
 TEST_F(ClassicStore, GetIconInfoSplitsTheLocationAtItsFirstComma) {
@@ -314,28 +307,6 @@ TEST_F(ClassicStore, GetIconInfoSplitsTheLocationAtItsFirstComma) {
     const TLinkExtention::TIconInfo icon = store_.GetIconInfo(L".ico");
     EXPECT_EQ(icon.IconFile, c.file) << testing::PrintToString(std::wstring(c.location));
     EXPECT_EQ(icon.IconIndex, c.index) << testing::PrintToString(std::wstring(c.location));
-  }
-}
-
-TEST_F(ClassicStore, GetAppFileTakesTheQuotedOrBlankEndedStartOfTheCommand) {
-  struct Case {
-    const wchar_t* command;
-    const wchar_t* appFile;
-  };
-  const Case cases[] = {
-      {L"\"C:\\Program Files\\x\\a.exe\" \"%1\"", L"C:\\Program Files\\x\\a.exe"},
-      {L"C:\\x\\a.exe %1", L"C:\\x\\a.exe"},
-      {L"C:\\x\\a.exe", L""},
-      {L"\"C:\\x\\a.exe", L""},
-      {L"\"\" %1", L""},
-      {L" a.exe", L""},
-      {L"\"", L""},
-      {L"", L""},
-  };
-  WriteValue(HKEY_CLASSES_ROOT, L".app", L"", REG_SZ, L"appFile");
-  for (const Case& c : cases) {
-    WriteValue(HKEY_CLASSES_ROOT, L"appFile\\Shell\\open\\command", L"", REG_SZ, c.command);
-    EXPECT_EQ(store_.GetAppFile(L".app"), c.appFile) << testing::PrintToString(std::wstring(c.command));
   }
 }
 
@@ -380,18 +351,6 @@ TEST_F(ClassicStore, DefaultValuesOfOtherTypesReadAsEmptyOrUnexpanded) {
   store_.Unlink(L".t");
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".t"));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"tFile")) << "an unreadable name removes no file type key";
-}
-
-TEST_F(ClassicStore, GetSmallIconGivesTheShellsIconInSmallIconSize) {
-  const common::UniqueHIcon icon(store_.GetSmallIcon(L".txt"));
-  ASSERT_TRUE(icon);
-  ICONINFO info{};
-  ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
-  const common::UniqueHBitmap color(info.hbmColor);
-  const common::UniqueHBitmap mask(info.hbmMask);
-  BITMAP bitmap{};
-  ASSERT_TRUE(GetObjectW(info.hbmMask, sizeof bitmap, &bitmap));
-  EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXSMICON));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/link_extention.h"
+#include "assoc/link_extention_base.h"
 #include "assoc/store_fixture.h"
+#include "assoc/type_users.h"
 #include "support/registry_sandbox.h"
 
 namespace {
@@ -89,7 +91,7 @@ TEST(DeleteGuard, KeepsTheFileTypeKeyThatOthersOrTheSystemStillNeed) {
     const std::wstring fileType = testsupport::ReadValue(HKEY_CLASSES_ROOT, c.extension).text;
     const std::wstring keptBefore = TreeDump(HKEY_CLASSES_ROOT, fileType);
 
-    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(c.extension);
+    const TLinkExtention::TUnlinkResult result = assoctest::StoreDriver(CreateLinkExtention()).Unlink(c.extension);
 
     EXPECT_EQ(result.Kept, c.kept);
     EXPECT_EQ(result.FileTypeKey, fileType);
@@ -103,8 +105,9 @@ TEST(DeleteGuard, KeepsTheFileTypeKeyThatOthersOrTheSystemStillNeed) {
   }
 }
 
-TEST(DeleteGuard, KeepsProtocolsComClassesAndTypesAnotherExtensionsChoiceNames) {
+TEST(DeleteGuard, KeepsProtocolsComClassesAndTypesAnythingElseNames) {
   constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+  constexpr wchar_t kUrlChoices[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
   struct Case {
     const char* what;
     std::function<void()> make;  // beyond ".x" naming "t" and t's command
@@ -124,18 +127,39 @@ TEST(DeleteGuard, KeepsProtocolsComClassesAndTypesAnotherExtensionsChoiceNames) 
          WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".y\\UserChoiceLatest", L"ProgId", REG_SZ, L"t");
        },
        TFileTypeKept::Chosen, {L".y"}},
+      {"a per-user extension of this account",
+       [] { WriteValue(HKEY_CURRENT_USER, L"Software\\Classes\\.y", L"", REG_SZ, L"t"); }, TFileTypeKept::Shared,
+       {L".y"}},
+      {"another extension's Open with list",
+       [] { WriteValue(HKEY_CLASSES_ROOT, L".y\\OpenWithProgids", L"t", REG_SZ, L""); }, TFileTypeKept::UsedElsewhere,
+       {L"拡張子「.y」の「プログラムから開く」の候補"}},
+      {"the user's Open with list of another extension",
+       [&] { WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".y\\OpenWithProgids", L"T", REG_SZ, L""); },
+       TFileTypeKept::UsedElsewhere, {L"拡張子「.y」の「プログラムから開く」の候補"}},
+      {"a protocol's choice",
+       [&] { WriteValue(HKEY_CURRENT_USER, std::wstring(kUrlChoices) + L"web\\UserChoice", L"ProgId", REG_SZ, L"t"); },
+       TFileTypeKept::UsedElsewhere, {L"プロトコル「web:」の利用者の選択"}},
+      {"another file type's CurVer", [] { WriteValue(HKEY_CLASSES_ROOT, L"Old.Type\\CurVer", L"", REG_SZ, L"t"); },
+       TFileTypeKept::UsedElsewhere, {L"ファイルタイプ「Old.Type」の CurVer"}},
+      {"an application's registered capabilities",
+       [] {
+         WriteValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Viewer", REG_SZ,
+                    L"Software\\Viewer\\Capabilities");
+         WriteValue(HKEY_LOCAL_MACHINE, L"Software\\Viewer\\Capabilities\\FileAssociations", L".z", REG_SZ, L"t");
+       },
+       TFileTypeKept::UsedElsewhere, {L"アプリケーション「Viewer」の登録"}},
       {"the extension's own choice is no reason",
        [&] { WriteValue(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".x\\UserChoice", L"ProgId", REG_SZ, L"t"); },
        TFileTypeKept::No, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testsupport::RegistrySandbox sandbox;
+    testsupport::RegistrySandbox sandbox(testsupport::SandboxRoots::WithMachine);
     assoctest::NoticeCounter notices;
     WriteValue(HKEY_CLASSES_ROOT, L".x", L"", REG_SZ, L"t");
     WriteValue(HKEY_CLASSES_ROOT, L"t\\shell\\open\\command", L"", REG_SZ, L"t.exe");
     c.make();
-    const TLinkExtention::TUnlinkResult result = TLinkExtention::Unlink(L".x");
+    const TLinkExtention::TUnlinkResult result = assoctest::StoreDriver(CreateLinkExtention()).Unlink(L".x");
     EXPECT_EQ(result.Kept, c.kept);
     EXPECT_EQ(result.SharedWith, c.sharedWith);
     EXPECT_EQ(testsupport::KeyExists(HKEY_CLASSES_ROOT, L"t"), c.kept != TFileTypeKept::No);
@@ -154,9 +178,16 @@ TEST(DeleteGuard, FindsTheSharingExtensionsWithoutWritingAnything) {
   const std::wstring before = TreeDump(HKEY_CLASSES_ROOT, L"");
   // The name ends at its first NUL, as the store reads it; a name longer than a key name can be
   // names nothing; a missing default names nothing.
-  EXPECT_EQ(assoc::ExtensionsNaming(L"T", L".x"), (Names{L".a", L".b"}));
-  EXPECT_EQ(assoc::ExtensionsNaming(L"t", L".A"), (Names{L".b"}));
-  EXPECT_EQ(assoc::ExtensionsNaming(std::wstring(300, L't'), L".x"), Names{});
+  const assoc::TTypeUsers users;
+  auto naming = [&](std::wstring_view type, const Names& subjects) {
+    Names found;
+    for (const assoc::TTypeReference& reference : users.Others(type, subjects))
+      if (reference.Kind == assoc::TReferenceKind::Extension) found.push_back(reference.By);
+    return found;
+  };
+  EXPECT_EQ(naming(L"T", {L".x"}), (Names{L".a", L".b"}));
+  EXPECT_EQ(naming(L"t", {L".A"}), (Names{L".b"}));
+  EXPECT_EQ(naming(std::wstring(300, L't'), {L".x"}), Names{});
   EXPECT_EQ(assoc::FileTypeKeyOf(L".b"), L"t");
   EXPECT_EQ(assoc::FileTypeKeyOf(L".none"), L"");
   EXPECT_EQ(TreeDump(HKEY_CLASSES_ROOT, L""), before);
@@ -188,10 +219,13 @@ TEST(DeleteGuard, TellsWhatWasKeptAndWhyAfterTheDelete) {
   for (const Case& c : cases) EXPECT_EQ(assoc::texts::UnlinkedMessage(c.result), c.message);
 }
 
-TEST(ProgramExtensions, AreTheSevenThatStartProgramsLetterCaseAside) {
-  for (const wchar_t* extension : {L".exe", L".com", L".bat", L".cmd", L".pif", L".scr", L".lnk", L".EXE", L".Lnk"})
+TEST(ProgramExtensions, AreWindowsExecutableAndHighRiskTypesLetterCaseAside) {
+  for (const wchar_t* extension : {L".exe", L".com", L".bat", L".cmd", L".pif", L".scr", L".lnk", L".EXE", L".Lnk",
+                                   L".msi", L".ps1", L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh", L".hta",
+                                   L".cpl", L".msc", L".reg", L".scf", L".jar", L".inf", L".application",
+                                   L".appref-ms", L".settingcontent-ms", L".url", L".library-ms", L".search-ms"})
     EXPECT_TRUE(assoc::StartsPrograms(extension)) << testing::PrintToString(std::wstring(extension));
-  for (const wchar_t* extension : {L"", L".", L"exe", L".ex", L".exe2", L".exe ", L"..exe", L".txt", L".msi"})
+  for (const wchar_t* extension : {L"", L".", L"exe", L".ex", L".exe2", L".exe ", L"..exe", L".txt", L".pdf"})
     EXPECT_FALSE(assoc::StartsPrograms(extension)) << testing::PrintToString(std::wstring(extension));
   EXPECT_EQ(assoc::texts::ProgramExtensionWarning(L".exe"),
             L"拡張子「.exe」はプログラムの起動に使われています。関連づけを変更すると、このソフトウェアも含めて、"

@@ -110,6 +110,36 @@ std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension) {
   return text;
 }
 
+namespace {
+
+void ApplyStorePlan(const assoc::TChangePlan& plan) {
+  try {
+    assoc::ApplyPlan(plan);
+  } catch (const Exception& e) {
+    throw Exception(std::wstring(kCannotChangeRegistry) + L"\n" + e.Message());
+  }
+}
+
+}  // namespace
+
+void StoreDriver::Link(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile,
+                       int iconIndex, const std::wstring& fileType) {
+  assoc::TChangePlan plan;
+  assoc::TPlanBuilder builder(plan);
+  store_->PlanLink(builder, extension, command, iconFile, iconIndex, fileType);
+  ApplyStorePlan(plan);
+  if (!iconFile.empty()) assoc::NotifyAssocChanged();
+}
+
+TLinkExtention::TUnlinkResult StoreDriver::Unlink(const std::wstring& extension) {
+  assoc::TChangePlan plan;
+  assoc::TPlanBuilder builder(plan);
+  const TLinkExtention::TUnlinkResult result = store_->PlanUnlink(builder, extension);
+  ApplyStorePlan(plan);
+  assoc::NotifyAssocChanged();
+  return result;
+}
+
 void ApplyDocument(const assoc::TRegDocument& document) {
   assoc::TChangePlan plan;
   assoc::TPlanBuilder builder(plan);

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "assoc/link_extention_winxp.h"
 #include "assoc/reg_file.h"
 #include "assoc/shell_assoc.h"
 #include "common/exception.h"
@@ -54,6 +56,26 @@ std::wstring TextDefault(const std::wstring& path);
 // What the platform's own association reader answers for the extension (verb "open"),
 // or "<hr 0x...>" when it finds nothing.
 std::wstring ShellAssocString(ASSOCSTR what, const std::wstring& extension);
+
+// A store implementation driven as the tool drives it, without the policy, backups or history
+// around it: its plans applied all or nothing (a failure raises "レジストリを変更できませんでした。"
+// and the engine's message on the lines after it), the notice sent after a register that names an
+// icon and after every delete, and the record read back with ReadClassicRecord.
+class StoreDriver {
+ public:
+  explicit StoreDriver(std::unique_ptr<TLinkExtentionBase> store) : store_(std::move(store)) {}
+  void Link(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile, int iconIndex,
+            const std::wstring& fileType);
+  TLinkExtention::TUnlinkResult Unlink(const std::wstring& extension);
+  std::wstring GetCommand(const std::wstring& extension) { return assoc::ReadClassicRecord(extension).Command; }
+  std::wstring GetFileType(const std::wstring& extension) { return assoc::ReadClassicRecord(extension).FileType; }
+  TLinkExtention::TIconInfo GetIconInfo(const std::wstring& extension) {
+    return assoc::ReadClassicRecord(extension).Icon;
+  }
+
+ private:
+  std::unique_ptr<TLinkExtentionBase> store_;
+};
 
 // Makes the registry hold what document says, through a plan applied with no policy, backup or
 // history: the registry editor's import, done the tool's way.

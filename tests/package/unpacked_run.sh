@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The release zip as a user meets it: unpacked into a new folder whose name has a blank and
 # Japanese letters, it holds one folder named like the zip with exactly the tool, its help file
-# and readme.txt; the tool started from there performs a settings file's read-back task and ends
-# by itself. Only the zip is used, nothing else of the build tree.
+# and readme.txt; the tool started from there performs a settings file's read-back task, which
+# creates nothing, and ends by itself. Only the zip is used, nothing else of the build tree.
 # Usage: unpacked_run.sh CMAKE WINE_RUN ZIP VERSION
 set -euo pipefail
 cmake=$1 wine_run=$2 zip=$3 version=$4
@@ -41,8 +41,9 @@ crlf=$(grep -c $'\r$' "$readme" || true)
   fail "readme.txt has lines that do not end with CR LF"
 grep -qF "バージョン $version" "$readme" || fail "readme.txt does not give the version $version"
 
-# Task 3 reads the association back; reading an extension that has no key leaves an empty key
-# behind, which shows from outside that the tool ran the task. The prefix is the test's own.
+# Task 3 reads the association back and CLOSE=1 closes the tool: that it ends by itself shows
+# from outside that it ran the task. A read creates nothing, so the extension's key is still
+# missing afterwards. The prefix is the test's own.
 export TAVRELO_PREFIX_NAME=package
 extension=".tvpkg$$"
 if "$wine_run" reg query "HKCR\\$extension" >/dev/null 2>&1; then
@@ -54,6 +55,8 @@ status=0
 (cd "$work" && timeout 120 "$wine_run" "$folder/tavrelo.exe" "read back.ini") || status=$?
 [ "$status" != 124 ] || fail "the unpacked tavrelo.exe did not end by itself within 120 s"
 [ "$status" = 0 ] || fail "the unpacked tavrelo.exe ended with status $status"
-"$wine_run" reg query "HKCR\\$extension" >/dev/null 2>&1 || fail "the task did not read HKCR\\$extension back"
-"$wine_run" reg delete "HKCR\\$extension" /f >/dev/null 2>&1
-echo "the unpacked $name/tavrelo.exe read $extension back and ended"
+if "$wine_run" reg query "HKCR\\$extension" >/dev/null 2>&1; then
+  "$wine_run" reg delete "HKCR\\$extension" /f >/dev/null 2>&1
+  fail "reading $extension back created HKCR\\$extension"
+fi
+echo "the unpacked $name/tavrelo.exe read $extension back, created nothing and ended"

@@ -42,6 +42,13 @@ RegistrySandbox::RegistrySandbox(SandboxRoots roots) {
 }
 
 RegistrySandbox::~RegistrySandbox() {
+  // A link is removed through its own handle: removing the tree would follow it.
+  using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+  const auto remove = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  for (common::UniqueHKey& link : links_)
+    if (remove) remove(link.get());
+  links_.clear();
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
@@ -85,6 +92,30 @@ void CreateKey(HKEY root, const std::wstring& path) {
   ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
             ERROR_SUCCESS)
       << "cannot create test key";
+}
+
+void RegistrySandbox::CreateLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target) {
+  // The link holds the target's name in the kernel's namespace ("\\REGISTRY\\USER\\...").
+  common::UniqueHKey targetKey;
+  ASSERT_EQ(RegOpenKeyExW(targetRoot, target.c_str(), 0, KEY_READ, targetKey.put()), ERROR_SUCCESS);
+  using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<NtQueryKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  ASSERT_TRUE(query);
+  std::vector<BYTE> buffer(4096);
+  ULONG size = 0;
+  constexpr int kKeyNameInformation = 3;
+  ASSERT_EQ(query(targetKey.get(), kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size), 0);
+  const ULONG length = *reinterpret_cast<const ULONG*>(buffer.data());
+  const std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)), length / sizeof(wchar_t));
+  common::UniqueHKey link;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(name.data()),
+                           static_cast<DWORD>(name.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  links_.push_back(std::move(link));
 }
 
 void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::wstring& text) {

@@ -30,12 +30,16 @@ class RegistrySandbox {
   HKEY User() const { return user_.get(); }
   // The key that stands for HKEY_LOCAL_MACHINE; null without SandboxRoots::WithMachine.
   HKEY Machine() const { return machine_.get(); }
+  // Makes root\path a registry link (REG_OPTION_CREATE_LINK) to the existing key
+  // targetRoot\target, as a program of the user could. The link goes with the sandbox.
+  void CreateLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target);
 
  private:
   std::wstring path_;  // below the real HKEY_CURRENT_USER
   common::UniqueHKey classes_;
   common::UniqueHKey user_;
   common::UniqueHKey machine_;
+  std::vector<common::UniqueHKey> links_;  // opened as links, removed first
   bool ok_ = false;
 };
 
@@ -51,6 +55,7 @@ RegValue ReadValue(HKEY root, const std::wstring& path, const std::wstring& name
 // REG_EXPAND_SZ or REG_DWORD with the number in text).
 void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::wstring& text);
 void CreateKey(HKEY root, const std::wstring& path);
+
 // Number of direct sub-keys, -1 when the key is missing.
 int SubKeyCount(HKEY root, const std::wstring& path);
 // Every key below root (root itself included) with every value's name, type and bytes, one line
