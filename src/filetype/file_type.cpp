@@ -360,6 +360,8 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   plan.Operation = assoc::TChangeOperation::EditFileType;
   plan.Subject = before.Target.Name;
   if (before.Target.Protocol) plan.Protocols.push_back(before.Target.Name);
+  // The window is the type's, whichever of its extensions opened it; the preview names the others.
+  plan.SharedTypesAllowed = true;
   assoc::TPlanBuilder builder(plan);
   const std::wstring typePath = ClassesPath(before.TypeKey);
   const std::wstring shell = typePath + L"\\shell";

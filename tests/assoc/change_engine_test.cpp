@@ -302,6 +302,68 @@ TEST_F(ChangeEngine, AProtocolsKeysAndItsUsersChoiceImportAndUndo) {
 
 }
 
+TEST_F(ChangeEngine, AKeyChangedAfterThePreviewStopsTheChangeAndLeavesWhatIsThere) {
+  struct Case {
+    const char* what;
+    bool unlink;
+    std::function<void()> meddle;
+    std::wstring key;  // the step that finds it changed
+  };
+  const std::wstring root = L"HKEY_CLASSES_ROOT\\";
+  const Case cases[] = {
+      {"a key the change makes appears", false, [] { WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"x"); },
+       root + L".tvr"},
+      {"a value the change sets is set by someone else",
+       false, [] { WriteValue(HKEY_CLASSES_ROOT, L"tvrFile", L"", REG_SZ, L"theirs"); }, root + L"tvrFile"},
+      {"a value comes into a key the change removes", true,
+       [] { WriteValue(HKEY_CLASSES_ROOT, L"tvrFile", L"added", REG_SZ, L"keep me"); }, root + L"tvrFile"},
+      {"a key comes below a key the change removes", true,
+       [] { testsupport::CreateKey(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command\\new"); },
+       root + L"tvrFile\\shell\\open\\command"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".tvr");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tvrFile");
+    if (c.unlink) {
+      WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+      WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command", L"", REG_SZ, L"t.exe %1");
+    } else {
+      WriteValue(HKEY_CLASSES_ROOT, L"tvrFile", L"", REG_SZ, L"mine");
+    }
+    TLinkExtention::TUnlinkResult judged;
+    const assoc::TChangePlan plan = c.unlink ? assoc::PlanUnlink(L".tvr", judged) : Link(L".tvr", L"t.exe %1");
+    c.meddle();
+    const auto meddled = Registry();
+    try {
+      assoc::ExecuteChange(plan);
+      ADD_FAILURE() << "applied";
+    } catch (const assoc::EChangeFailed& e) {
+      EXPECT_EQ(e.Message(), texts::KeyChangedSincePlanned(c.key));
+      EXPECT_TRUE(e.RolledBack());
+    }
+    EXPECT_EQ(Registry(), meddled);
+    EXPECT_TRUE(assoc::ReadHistory().Entries.empty());
+  }
+}
+
+TEST_F(ChangeEngine, AnUndoIsJudgedByThePolicyAsTheRegistryIsNow) {
+  assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  // Since then the file type became a COM class's ProgID: the planned undo is refused when it
+  // would apply, and so is a new plan of it.
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\CLSID", L"", REG_SZ, L"{9}");
+  const auto now = Registry();
+  const std::wstring applied = MessageOf([&] { assoc::ApplyHistoryMove(*undo); });
+  EXPECT_NE(applied.find(texts::kPolicyComClass), std::wstring::npos) << testing::PrintToString(applied);
+  const std::wstring planned = MessageOf([] { assoc::PlanUndo(); });
+  EXPECT_NE(planned.find(undo->Entry.UndoFile), std::wstring::npos) << testing::PrintToString(planned);
+  EXPECT_NE(planned.find(texts::kPolicyComClass), std::wstring::npos) << testing::PrintToString(planned);
+  EXPECT_EQ(Registry(), now);
+  EXPECT_EQ(assoc::ReadHistory().Position, 1u);
+}
+
 TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
   assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
   const auto registered = Registry();
