@@ -83,10 +83,11 @@ TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, con
   plan.Subject = subject;
   plan.SharedTypesAllowed = sharedTypesAllowed;
   const std::wstring file = common::ExtractFileName(path);
-  if (const std::optional<TPolicyRefusal> refusal = SurveyDocument(document, plan)) Refused(file, *refusal);
+  TPolicyCheck policy(plan);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Survey(document, plan)) Refused(file, *refusal);
   TPlanBuilder builder(plan, tick);
   PlanDocument(document, builder);
-  if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) Refused(file, *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Steps(plan)) Refused(file, *refusal);
   return plan;
 }
 

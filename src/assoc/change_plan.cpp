@@ -105,6 +105,28 @@ bool IsChoiceKey(std::wstring_view key) noexcept {
   return false;
 }
 
+namespace {
+
+// How many values of a key are looked up along the list before they are indexed.
+constexpr size_t kIndexedFrom = 8;
+
+}  // namespace
+
+size_t TPlanBuilder::KeyRecord::Find(const std::wstring& name) const {
+  if (at) {
+    const auto found = at->find(FoldName(name));
+    return found == at->end() ? values.size() : found->second;
+  }
+  for (size_t i = 0; i < values.size(); ++i)
+    if (common::EqualNoCase(values[i].first, name)) return i;
+  return values.size();
+}
+
+void TPlanBuilder::KeyRecord::Clear() {
+  values.clear();
+  at.reset();
+}
+
 TPlanBuilder::KeyRecord* TPlanBuilder::Record(const std::wstring& key) {
   const auto found = keys_.find(FoldName(key));
   return found == keys_.end() ? nullptr : &found->second;
@@ -112,17 +134,23 @@ TPlanBuilder::KeyRecord* TPlanBuilder::Record(const std::wstring& key) {
 
 const TChangeStep* TPlanBuilder::Planned(KeyRecord* record, const std::wstring& name) const {
   if (!record) return nullptr;
-  const auto found = record->at.find(FoldName(name));
-  return found == record->at.end() ? nullptr : &plan_.Steps[record->values[found->second].second];
+  const size_t at = record->Find(name);
+  return at == record->values.size() ? nullptr : &plan_.Steps[record->values[at].second];
 }
 
 void TPlanBuilder::Plan(const std::wstring& key, const std::wstring& name, size_t step) {
   KeyRecord& record = keys_[FoldName(key)];
-  const auto [found, added] = record.at.try_emplace(FoldName(name), record.values.size());
-  if (added) {
-    record.values.emplace_back(name, step);
-  } else {
-    record.values[found->second].second = step;
+  const size_t at = record.Find(name);
+  if (at < record.values.size()) {
+    record.values[at].second = step;
+    return;
+  }
+  record.values.emplace_back(name, step);
+  if (record.at) {
+    record.at->emplace(FoldName(name), at);
+  } else if (record.values.size() > kIndexedFrom) {
+    record.at = std::make_unique<std::unordered_map<std::wstring, size_t>>();
+    for (size_t i = 0; i < record.values.size(); ++i) record.at->emplace(FoldName(record.values[i].first), i);
   }
 }
 
@@ -180,8 +208,7 @@ void TPlanBuilder::EnsureKey(const std::wstring& key) {
     plan_.Steps.push_back(std::move(step));
     KeyRecord& record = keys_[FoldName(*k)];
     record.state = KeyState::Fresh;
-    record.values.clear();
-    record.at.clear();
+    record.Clear();
   }
 }
 
@@ -230,13 +257,13 @@ std::vector<TRegValue> TPlanBuilder::Values(const std::wstring& key) {
   merged.reserve(result.size() + record->values.size());
   std::vector<bool> listed(record->values.size(), false);
   for (TRegValue& value : result) {
-    const auto found = record->at.find(FoldName(value.Name));
-    if (found == record->at.end()) {
+    const size_t at = record->Find(value.Name);
+    if (at == record->values.size()) {
       merged.push_back(std::move(value));
       continue;
     }
-    listed[found->second] = true;
-    const TValueState& planned = plan_.Steps[record->values[found->second].second].After;
+    listed[at] = true;
+    const TValueState& planned = plan_.Steps[record->values[at].second].After;
     if (planned.Exists) merged.push_back(ValueFrom(value.Name, planned));
   }
   for (size_t at = 0; at < record->values.size(); ++at) {
@@ -283,8 +310,7 @@ void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
     plan_.Steps.push_back(std::move(step));
     KeyRecord& gone = keys_[FoldName(top.path)];
     gone.state = KeyState::Gone;
-    gone.values.clear();
-    gone.at.clear();
+    gone.Clear();
     stack.pop_back();
   }
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,7 +109,11 @@ class TPlanBuilder {
   struct KeyRecord {
     std::optional<KeyState> state;
     std::vector<std::pair<std::wstring, size_t>> values;
-    std::unordered_map<std::wstring, size_t> at;  // folded name -> place in values
+    // Folded name -> place in values, once a key has more values than a look along them costs.
+    std::unique_ptr<std::unordered_map<std::wstring, size_t>> at;
+    // The place in values of name; values.size() when it has none.
+    size_t Find(const std::wstring& name) const;
+    void Clear();
   };
   // Appends the DeleteKey steps of key and the keys below it, deepest first.
   void DeleteSubTree(const std::wstring& key);

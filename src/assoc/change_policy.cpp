@@ -91,28 +91,61 @@ struct Facts {
   bool comClass = false;  // a CLSID sub-key
 };
 
-Facts ReadFacts(const std::wstring& name) {
-  Facts facts;
-  for (const std::wstring& root : {std::wstring(paths::kClassesRootPath), std::wstring(paths::kUserClassesPath),
-                                   std::wstring(paths::kMachineClassesPath)}) {
-    common::UniqueHKey key;
-    const LONG opened = OpenRegKey(root + L"\\" + name, KEY_READ, key);
-    if (opened != ERROR_SUCCESS) {
-      // A link is something: never a new key.
-      facts.exists = facts.exists || opened == kKeyIsLink;
-      continue;
-    }
-    facts.exists = true;
-    facts.protocol = facts.protocol || HasRegValue(key.get(), kUrlProtocol);
-    common::UniqueHKey clsid;
-    facts.comClass = facts.comClass || OpenRegKeyBelow(key.get(), L"CLSID", KEY_QUERY_VALUE, clsid) == ERROR_SUCCESS;
+// The three classes trees opened once, and what they hold of each name asked, read once.
+class ClassesFacts {
+ public:
+  ClassesFacts() {
+    roots_[0] = HKEY_CLASSES_ROOT;
+    roots_[1] = OpenUserClassesRoot(user_);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machine_.put()) == ERROR_SUCCESS)
+      roots_[2] = machine_.get();
   }
-  return facts;
-}
+
+  const Facts& Of(std::wstring_view name) {
+    std::wstring folded = FoldName(name);
+    const auto found = facts_.find(folded);
+    if (found != facts_.end()) return found->second;
+    Facts facts;
+    for (HKEY root : roots_) {
+      if (!root) continue;
+      common::UniqueHKey key;
+      const LONG opened = OpenRegKeyBelow(root, name, KEY_READ, key);
+      if (opened != ERROR_SUCCESS) {
+        // A link is something: never a new key.
+        facts.exists = facts.exists || opened == kKeyIsLink;
+        continue;
+      }
+      facts.exists = true;
+      facts.protocol = facts.protocol || HasRegValue(key.get(), kUrlProtocol);
+      common::UniqueHKey clsid;
+      facts.comClass = facts.comClass || OpenRegKeyBelow(key.get(), L"CLSID", KEY_QUERY_VALUE, clsid) == ERROR_SUCCESS;
+    }
+    return facts_.emplace(std::move(folded), facts).first->second;
+  }
+
+  // The file types an extension's key names now in the three trees, letter case folded.
+  std::vector<std::wstring> TypesNamedBy(std::wstring_view extension) {
+    std::vector<std::wstring> types;
+    for (HKEY root : roots_) {
+      common::UniqueHKey key;
+      if (!root || OpenRegKeyBelow(root, extension, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) continue;
+      const std::wstring type = ReadRegText(key.get(), L"").value_or(L"");
+      if (!type.empty()) types.push_back(FoldName(type));
+    }
+    return types;
+  }
+
+ private:
+  common::UniqueHKey user_, machine_;
+  HKEY roots_[3] = {};
+  std::unordered_map<std::wstring, Facts> facts_;
+};
 
 // Which file types an extension may name, with the program types read once.
 class TypeRule {
  public:
+  explicit TypeRule(ClassesFacts& facts) : facts_(facts) {}
+
   // Why an extension may not name fileType; nothing when it may.
   std::optional<std::wstring> Refusal(std::wstring_view fileType) {
     using TLinkExtention::TFileTypeKept;
@@ -128,7 +161,7 @@ class TypeRule {
     }
     if (fileType.find(L'\0') != std::wstring_view::npos) return std::wstring(texts::kPolicyNotAssociation);
     if (ProgramTypes().count(FoldName(fileType))) return std::wstring(texts::kPolicyProgramType);
-    const Facts facts = ReadFacts(std::wstring(fileType));
+    const Facts& facts = facts_.Of(fileType);
     if (facts.comClass) return std::wstring(texts::kPolicyComClass);
     if (facts.protocol) return std::wstring(texts::kPolicyProtocol);
     return std::nullopt;
@@ -140,10 +173,11 @@ class TypeRule {
     if (!programTypes_) {
       programTypes_.emplace();
       for (std::wstring_view extension : kProgramExtensions)
-        for (const std::wstring& type : TypesNamedBy(extension)) programTypes_->insert(type);
+        for (std::wstring& type : facts_.TypesNamedBy(extension)) programTypes_->insert(std::move(type));
     }
     return *programTypes_;
   }
+  ClassesFacts& facts_;
   std::optional<std::unordered_set<std::wstring>> programTypes_;
 };
 
@@ -165,7 +199,7 @@ class Judge {
     if (!IsPlausibleExtension(extension)) return;
     if (extensions_.insert(FoldName(extension)).second) {
       subjectNames_.emplace_back(extension);
-      for (const std::wstring& type : TypesNamedBy(extension)) named_.emplace(type, std::wstring(extension));
+      unread_.emplace_back(extension);
     }
   }
   void AddProtocol(std::wstring_view scheme) {
@@ -176,18 +210,22 @@ class Judge {
   void Names(const std::wstring& fileType, std::wstring_view extension) {
     if (!fileType.empty()) named_.emplace(FoldName(fileType), std::wstring(extension));
   }
-  bool IsNamed(std::wstring_view fileType) const { return named_.count(FoldName(fileType)) != 0; }
+  // True when an extension of the change names fileType: as the change sets it, or - read only
+  // when that does not tell - in the registry now.
+  bool IsNamed(std::wstring_view fileType) {
+    const std::wstring folded = FoldName(fileType);
+    if (named_.count(folded)) return true;
+    for (const std::wstring& extension : unread_)
+      for (std::wstring& type : facts_.TypesNamedBy(extension)) named_.emplace(std::move(type), extension);
+    unread_.clear();
+    return named_.count(folded) != 0;
+  }
   bool IsProtocolSubject(std::wstring_view scheme) const { return protocols_.count(FoldName(scheme)) != 0; }
   bool IsExtensionSubject(std::wstring_view extension) const { return extensions_.count(FoldName(extension)) != 0; }
   // The change makes name a protocol (sets its "URL Protocol").
   void MakesProtocol(std::wstring_view name) { madeProtocols_.insert(FoldName(name)); }
 
-  const Facts& FactsOf(std::wstring_view name) {
-    const std::wstring folded = FoldName(name);
-    const auto found = facts_.find(folded);
-    if (found != facts_.end()) return found->second;
-    return facts_.emplace(folded, ReadFacts(std::wstring(name))).first->second;
-  }
+  const Facts& FactsOf(std::wstring_view name) { return facts_.Of(name); }
 
   // Why key may not be acted on as action; nothing when it may.
   std::optional<std::wstring> Refusal(std::wstring_view key, const Action& action) {
@@ -303,9 +341,10 @@ class Judge {
   std::unordered_set<std::wstring> extensions_, protocols_, applications_, madeProtocols_;
   std::vector<std::wstring> subjectNames_;  // the extensions and protocols, as spelled
   std::unordered_multimap<std::wstring, std::wstring> named_;  // file type -> an extension naming it
-  std::unordered_map<std::wstring, Facts> facts_;
+  std::vector<std::wstring> unread_;  // extensions whose file types in the registry are not read yet
+  ClassesFacts facts_;
   std::unique_ptr<TTypeUsers> users_;
-  TypeRule types_;
+  TypeRule types_{facts_};
 };
 
 // The actions of one section of a registry file: its removal, or its creation and each value.
@@ -362,10 +401,22 @@ bool IsPlausibleApplication(std::wstring_view name) noexcept {
                       [](wchar_t c) { return c < 0x20 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos; });
 }
 
-std::optional<std::wstring> FileTypeRefusal(std::wstring_view fileType) { return TypeRule().Refusal(fileType); }
+std::optional<std::wstring> FileTypeRefusal(std::wstring_view fileType) {
+  ClassesFacts facts;
+  return TypeRule(facts).Refusal(fileType);
+}
 
-std::optional<TPolicyRefusal> SurveyDocument(const TRegDocument& document, TChangePlan& plan) {
-  Judge judge(plan);
+struct TPolicyCheck::State {
+  explicit State(const TChangePlan& plan) : judge(plan) {}
+  Judge judge;
+};
+
+TPolicyCheck::TPolicyCheck(const TChangePlan& plan) : state_(std::make_unique<State>(plan)) {}
+
+TPolicyCheck::~TPolicyCheck() = default;
+
+std::optional<TPolicyRefusal> TPolicyCheck::Survey(const TRegDocument& document, TChangePlan& plan) {
+  Judge& judge = state_->judge;
   std::unordered_set<std::wstring> extensions, protocols, applications, fileTypes;
   for (const std::wstring& e : plan.Extensions) extensions.insert(FoldName(e));
   for (const std::wstring& p : plan.Protocols) protocols.insert(FoldName(p));
@@ -441,8 +492,8 @@ std::optional<TPolicyRefusal> SurveyDocument(const TRegDocument& document, TChan
   return std::nullopt;
 }
 
-std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan) {
-  Judge judge(plan);
+std::optional<TPolicyRefusal> TPolicyCheck::Steps(const TChangePlan& plan) {
+  Judge& judge = state_->judge;
   for (const TChangeStep& step : plan.Steps) {
     const std::optional<Place> place = PlaceOf(step.Key);
     if (!place || place->Area != Area::Classes || !place->Below.empty()) continue;
@@ -456,5 +507,11 @@ std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan) {
       return TPolicyRefusal{step.Key, std::move(*reason), 0};
   return std::nullopt;
 }
+
+std::optional<TPolicyRefusal> SurveyDocument(const TRegDocument& document, TChangePlan& plan) {
+  return TPolicyCheck(plan).Survey(document, plan);
+}
+
+std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan) { return TPolicyCheck(plan).Steps(plan); }
 
 }  // namespace assoc

@@ -5,6 +5,7 @@
 // user: the main window's extension, the file type window's type, or - for a registry file - the
 // associations whose keys the file names, which the preview lists before anything is applied.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,26 @@ std::optional<TPolicyRefusal> SurveyDocument(const TRegDocument& document, TChan
 // nothing. Reads only (a pass over both classes trees when a shared file type may be involved);
 // never raises but for memory.
 std::optional<TPolicyRefusal> CheckPlan(const TChangePlan& plan);
+
+// One check of one change that keeps what it read of the registry from the judgement of a
+// registry file's sections (Survey, which adds to the plan what the file is about) to that of
+// the plan's steps (Steps): SurveyDocument and CheckPlan in one.
+class TPolicyCheck {
+ public:
+  // The check of a change about plan's subjects.
+  explicit TPolicyCheck(const TChangePlan& plan);
+  ~TPolicyCheck();
+  TPolicyCheck(const TPolicyCheck&) = delete;
+  TPolicyCheck& operator=(const TPolicyCheck&) = delete;
+  // SurveyDocument, the subjects added to plan and to this check.
+  std::optional<TPolicyRefusal> Survey(const TRegDocument& document, TChangePlan& plan);
+  // CheckPlan of plan, with the subjects this check knows.
+  std::optional<TPolicyRefusal> Steps(const TChangePlan& plan);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Why an extension may not name fileType: a path, an extension, a system key, the file type of a
 // program (StartsPrograms, and exefile and its kin), a COM class's ProgID or a protocol, as the
