@@ -8,8 +8,8 @@
 #include "assoc/assoc_labels.h"
 #include "assoc/assoc_texts.h"
 #include "assoc/backup_store.h"
-#include "assoc/change_apply.h"
 #include "assoc/change_engine.h"
+#include "assoc/change_requests.h"
 #include "assoc/change_preview.h"
 #include "assoc/link_extention.h"
 #include "assoc/link_extention_winxp.h"
@@ -30,7 +30,7 @@
 #include "ui/image_list.h"
 #include "ui/message_box.h"
 #include "ui/owned_windows.h"
-#include "ui/preview_dialog.h"
+#include "ui/change_runner.h"
 #include "ui/windows_chooser.h"
 #include "ui/shell.h"
 
@@ -161,12 +161,6 @@ constexpr wchar_t kIniFilter[] = L"設定ファイル(*.INI)|*.INI|すべての�
 
 void Warn(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Warning, text); }
 
-void Inform(HWND owner, const std::wstring& text) { ui::ShowMessageBox(owner, ui::BoxKind::Information, text); }
-
-bool Confirm(HWND owner, const std::wstring& text) {
-  return ui::ShowMessageBox(owner, ui::BoxKind::Confirmation, text, ui::BoxButtons::YesNoCancel) == ui::mrYes;
-}
-
 bool IsEditField(HWND hwnd) {
   wchar_t name[8] = {};
   return GetClassNameW(hwnd, name, 8) && _wcsicmp(name, WC_EDITW) == 0;
@@ -293,57 +287,6 @@ void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association)
 
 std::wstring TFormMain::ExplorerNote() const { return FExplorerNote; }
 
-TFormMain::TOverrideOutcome TFormMain::OfferToRemoveOverride(const std::wstring& Extention, bool Registered) {
-  const assoc::EffectiveAssociation found = assoc::ResolveAssociation(Extention);
-  ShowExplorerNote(found);
-  const assoc::UserOverride what = assoc::OverrideOf(found);
-  if (!what.choice && !what.userClasses) return TOverrideOutcome::None;
-
-  const std::wstring question =
-      assoc::OverrideQuestion(assoc::CurrentAccountName(), found, what, Extention, Registered);
-  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Confirmation, question, ui::BoxButtons::YesNo) != ui::mrYes)
-    return TOverrideOutcome::Declined;
-
-  try {
-    assoc::ExecuteChange(assoc::PlanRemoveUserOverride(Extention, what));
-  } catch (const assoc::EChangeFailed& e) {
-    if (e.Code() == ERROR_ACCESS_DENIED && e.RolledBack()) {
-      // Windows protects this choice.
-      if (Registered) return TOverrideOutcome::Protected;
-      if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::OverrideProtected(what, Extention),
-                             ui::BoxButtons::YesNo) == ui::mrYes)
-        ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
-      return TOverrideOutcome::Protected;
-    }
-    Warn(Handle(), assoc::OverrideFailed(what, Extention, e.Message()));
-    return TOverrideOutcome::Failed;
-  } catch (const Exception& e) {
-    Warn(Handle(), e.Message());
-    return TOverrideOutcome::Failed;
-  }
-  AssociationsChanged();
-  Inform(Handle(), assoc::OverrideRemoved(what, Extention));
-  ShowExplorerNote(assoc::ResolveAssociation(Extention));
-  return TOverrideOutcome::Removed;
-}
-
-void TFormMain::OfferWindowsChoice(const std::wstring& Extention, const std::wstring& Question,
-                                   const std::wstring& FileType) {
-  if (ui::ShowMessageBox(Handle(), ui::BoxKind::Information, Question, ui::BoxButtons::YesNo) != ui::mrYes) return;
-  if (!FileType.empty()) {
-    try {
-      assoc::ExecuteChange(assoc::PlanAddOpenWith(Extention, FileType));
-    } catch (const Exception& e) {
-      Warn(Handle(), e.Message());
-      return;
-    }
-  }
-  if (ui::OpenWindowsChooser(Handle(), Extention) == ui::ChooserOutcome::Nothing)
-    Warn(Handle(), assoc::ChooseInSettings(Extention));
-  AssociationsChanged();
-  ShowExplorerNote(assoc::ResolveAssociation(Extention));
-}
-
 std::wstring TFormMain::GetExtention() const {
   std::wstring text = EditExt.Text();
   if (!text.empty() && text.front() == L'.') return text;
@@ -353,65 +296,12 @@ std::wstring TFormMain::GetExtention() const {
 void TFormMain::DoExtLink() {
   // The fields as they are now: nothing typed or opened while a question is up changes what is
   // registered.
-  const std::wstring extension = GetExtention();
-  const std::wstring command = EditCommand.Text(), fileType = EditFileType.Text(), iconFile = EditIconFile.Text();
-  const std::wstring iconIndexText = EditIconIndex.Text();
-  const ui::OwnedWindowsDisabled quiet(Handle());
-  if (extension == L".") {
-    Warn(Handle(), L"拡張子を入力して下さい。");
-    EditExt.SetFocus();
-    return;
-  }
-  if (command.empty()) {
-    Warn(Handle(), L"実行プログラムを入力して下さい。");
-    EditCommand.SetFocus();
-    return;
-  }
-  int index = 0;
-  if (!common::TryStrToInt(iconIndexText, index) || index < 0 || !common::ExtractIconFrom(iconFile, index)) {
-    Warn(Handle(), L"アイコンを選択して下さい。");
-    return;
-  }
-  if (assoc::StartsPrograms(extension) &&
-      ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::texts::ProgramExtensionWarning(extension),
-                         ui::BoxButtons::YesNo, true) != ui::mrYes)
-    return;
-  if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを登録します。\nよろしいですか？")) return;
-  try {
-    TCursorHourGlass busy;
-    assoc::ExecuteChange(assoc::PlanLink(extension, command, iconFile, index, fileType));
-    AssociationsChanged();
-  } catch (const Exception& e) {
-    Warn(Handle(), e.Message());
-    return;
-  }
-  Inform(Handle(), L"関連づけを登録しました。");
-  const TOverrideOutcome outcome = OfferToRemoveOverride(extension, true);
-  if (assoc::NeedsWindowsChoice(assoc::ResolveAssociation(extension), outcome == TOverrideOutcome::Protected))
-    OfferWindowsChoice(extension, assoc::WindowsChoiceQuestion(extension), assoc::FileTypeKeyOf(extension));
+  Run(assoc::RequestRegister({GetExtention(), EditCommand.Text(), EditFileType.Text(), EditIconFile.Text(),
+                              EditIconIndex.Text()}),
+      false);
 }
 
-void TFormMain::DoExtUnlink() {
-  const std::wstring extension = GetExtention();
-  const ui::OwnedWindowsDisabled quiet(Handle());
-  if (extension == L".") {
-    Warn(Handle(), L"拡張子を入力して下さい。");
-    EditExt.SetFocus();
-    return;
-  }
-  if (!Confirm(Handle(), L"拡張子「" + extension + L"」の関連づけを削除します。\nよろしいですか？")) return;
-  TLinkExtention::TUnlinkResult result;
-  try {
-    TCursorHourGlass busy;
-    assoc::ExecuteChange(assoc::PlanUnlink(extension, result));
-    AssociationsChanged();
-  } catch (const Exception& e) {
-    Warn(Handle(), e.Message());
-    return;
-  }
-  Inform(Handle(), assoc::texts::UnlinkedMessage(result));
-  OfferToRemoveOverride(extension, false);
-}
+void TFormMain::DoExtUnlink() { Run(assoc::RequestDelete(GetExtention()), false); }
 
 void TFormMain::ActionAppSelectExecute() {
   if (!OpenDialogApp.Execute(Handle())) return;
@@ -480,102 +370,65 @@ void TFormMain::ActionFileUndoExecute() { StepThroughHistory(false); }
 void TFormMain::ActionFileRedoExecute() { StepThroughHistory(true); }
 
 void TFormMain::StepThroughHistory(bool Redo) {
-  const ui::OwnedWindowsDisabled quiet(Handle());
-  std::wstring note;
-  std::optional<assoc::THistoryMove> move;
-  try {
+  common::TChangeRequest request;
+  {
+    const ui::OwnedWindowsDisabled quiet(Handle());
     TCursorHourGlass busy;
-    move = Redo ? assoc::PlanRedo(&note, Answering()) : assoc::PlanUndo(&note, Answering());
-  } catch (const Exception& e) {
-    SetRestingStatus(L"");
-    Warn(Handle(), e.Message());
-    return;
+    const assoc::TTick tick = Ticking();
+    request = Redo ? assoc::RequestRedo(tick) : assoc::RequestUndo(tick);
   }
   SetRestingStatus(L"");
-  if (!note.empty()) Warn(Handle(), note);
-  if (!move) {
-    Inform(Handle(), Redo ? assoc::texts::kNothingToRedo : assoc::texts::kNothingToUndo);
-    return;
-  }
-  if (!Preview(move->Question, move->Plan)) return;
-  if (!Apply([&](const assoc::TProgress& progress) { assoc::ApplyHistoryMove(*move, progress); },
-             Redo ? assoc::texts::kRedone : assoc::texts::kUndone))
-    return;
-  // A choice the change had removed can come back only through Windows.
-  if (!Redo && move->Entry.ChoiceLost)
-    OfferWindowsChoice(move->Entry.Subject, assoc::ChooseAgainQuestion(move->Entry.Subject), L"");
+  Run(request, true);
 }
 
 void TFormMain::ActionFileRestoreExecute() {
-  const ui::OwnedWindowsDisabled quiet(Handle());
-  const std::wstring folder = assoc::BackupFolder();
-  OpenDialogBackup.InitialDir = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? L"" : folder;
-  if (!OpenDialogBackup.Execute(Handle())) return;
-  RestoreFile(OpenDialogBackup.FileName);
+  std::wstring file;
+  {
+    const ui::OwnedWindowsDisabled quiet(Handle());
+    const std::wstring folder = assoc::BackupFolder();
+    OpenDialogBackup.InitialDir = GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? L"" : folder;
+    if (!OpenDialogBackup.Execute(Handle())) return;
+    file = OpenDialogBackup.FileName;
+  }
+  RestoreFile(file);
 }
 
 void TFormMain::RestoreFile(const std::wstring& FileName) {
-  assoc::TChangePlan plan;
-  try {
+  common::TChangeRequest request;
+  {
+    const ui::OwnedWindowsDisabled quiet(Handle());
     TCursorHourGlass busy;
-    plan = assoc::PlanRegistryFile(FileName, assoc::TChangeOperation::Restore, Answering());
-  } catch (const Exception& e) {
-    SetRestingStatus(L"");
-    Warn(Handle(), e.Message());
-    return;
+    request = assoc::RequestRestore(FileName, Ticking());
   }
   SetRestingStatus(L"");
-  if (!Preview(L"「" + common::ExtractFileName(FileName) + L"」の内容で関連づけを復元します。\nよろしいですか？", plan))
-    return;
-  Apply([&](const assoc::TProgress& progress) { assoc::ExecuteChange(plan, progress); }, assoc::texts::kRestored);
+  Run(request, true);
 }
 
-assoc::TTick TFormMain::Answering() {
+assoc::TTick TFormMain::Ticking() {
   return [this] {
     SetRestingStatus(assoc::texts::kPlanning);
     ui::PumpWaitingMessages();
   };
 }
 
-bool TFormMain::Preview(const std::wstring& Question, const assoc::TChangePlan& Plan) {
-  const assoc::TPreview preview = assoc::PreviewOf(Plan);
-  return ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle, Question, preview.Summary,
-                                            preview.About, Plan.Steps.size(),
-                                            [&](size_t i) { return assoc::StepLine(Plan.Steps[i]); },
-                                            [&](size_t i) { return assoc::StepDetail(Plan.Steps[i]); }}) == IDYES;
-}
-
-bool TFormMain::Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done) {
+void TFormMain::Run(const common::TChangeRequest& Request, bool ReadBack) {
   // What the note said about the extension may no longer hold.
-  ShowExplorerNote({});
-  bool failed = false;
-  std::wstring message = Done;
-  {
-    TCursorHourGlass busy;
-    try {
-      Change([this](size_t done, size_t total) {
-        SetRestingStatus(assoc::texts::Applying(done, total));
-        ui::PumpWaitingMessages();
+  if (ReadBack) ShowExplorerNote({});
+  const ui::ChangeRunner runner(
+      Handle(), [this](const std::wstring& text) { SetRestingStatus(text); },
+      [this, ReadBack] {
+        AssociationsChanged();
+        if (!ReadBack) {
+          ShowExplorerNote(assoc::ResolveAssociation(GetExtention()));
+        } else if (!EditExt.Text().empty()) {
+          // The fields show the registry again, so that a register does not write back what was
+          // undone; read without creating keys, as the read-back does.
+          ActionExtReloadExecute();
+        }
       });
-    } catch (const Exception& e) {
-      failed = true;
-      message = e.Message();
-    }
-    SetRestingStatus(L"");
-  }
-  AssociationsChanged();
-  // The fields show the registry again, so that a register does not write back what was undone;
-  // read without creating keys, as the read-back would.
-  if (!failed && !EditExt.Text().empty()) {
-    const assoc::TClassicRecord record = assoc::ReadClassicRecord(GetExtention());
-    ShowRecord(GetExtention(), record.Command, record.FileType, record.Icon);
-  }
-  if (failed) {
-    Warn(Handle(), message);
-  } else {
-    Inform(Handle(), message);
-  }
-  return !failed;
+  const common::TOutcome outcome = runner.Run(Request);
+  if (outcome.Focus == assoc::kExtensionField) EditExt.SetFocus();
+  if (outcome.Focus == assoc::kCommandField) EditCommand.SetFocus();
 }
 
 void TFormMain::ActionAssocListExecute() {
@@ -590,6 +443,10 @@ void TFormMain::ActionAssocListExecute() {
     SetForegroundWindow(Handle());
   };
   FAssocList->OnOpenDetails = [this](const std::wstring& key, bool protocol) { OpenFileType(key, protocol); };
+  FAssocList->OnChanged = [this] {
+    AssociationsChanged();
+    if (!EditExt.Text().empty()) ShowExplorerNote(assoc::ResolveAssociation(GetExtention()));
+  };
   FAssocList->Show();
 }
 

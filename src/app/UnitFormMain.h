@@ -9,6 +9,7 @@
 
 #include "assoc/assoc_resolver.h"
 #include "assoc/change_engine.h"
+#include "common/change_request.h"
 #include "assoc/link_extention.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
@@ -186,17 +187,6 @@ class TFormMain : public ui::Form {
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  // What became of the offer to remove a per-user record.
-  enum class TOverrideOutcome { None, Removed, Declined, Protected, Failed };
-  // After a register (Registered) or delete of Extention: shows what Explorer now uses and, when
-  // a per-user choice or per-user class record overrides the classic records, asks for this
-  // account whether to remove it, removes exactly that, and reports the outcome. A removal
-  // Windows refuses is reported here after a delete, and left to the caller after a register.
-  TOverrideOutcome OfferToRemoveOverride(const std::wstring& Extention, bool Registered);
-  // Asks Question (「Windows で選ぶ」, はい/いいえ); on はい offers FileType in Windows' list for
-  // Extention (a change of its own, when FileType is not empty), opens Windows' chooser, its
-  // settings, or says where to choose, and then shows what Explorer uses.
-  void OfferWindowsChoice(const std::wstring& Extention, const std::wstring& Question, const std::wstring& FileType);
   // Shows a record read for extension in the fields, the preview and the note; a value longer
   // than its field can take is reported in a warning instead, and no field changes.
   void ShowRecord(const std::wstring& extension, const std::wstring& command, const std::wstring& fileType,
@@ -206,12 +196,12 @@ class TFormMain : public ui::Form {
   // Undo (Redo false) or redo through the history.
   void StepThroughHistory(bool Redo);
   // What a long plan calls now and then: the status line says so, and the window answers.
-  assoc::TTick Answering();
-  // Shows Question with what Plan adds, changes and removes; true for はい.
-  bool Preview(const std::wstring& Question, const assoc::TChangePlan& Plan);
-  // Runs Change under the busy cursor with its progress in the status bar, then re-reads the
-  // list and the fields and reports Done, or the failure; true when it was done.
-  bool Apply(const std::function<void(const assoc::TProgress&)>& Change, const std::wstring& Done);
+  assoc::TTick Ticking();
+  // Carries out Request with the change runner; after each change the other windows read the
+  // registry again and this one the note (ReadBack false: a register or delete, whose fields stay
+  // as they are) or the fields (ReadBack true: a change the user did not type). A refusal puts the
+  // focus in the field it names.
+  void Run(const common::TChangeRequest& Request, bool ReadBack);
 
   std::wstring FSettingFileName;
   std::wstring FExplorerNote;  // the note's text; empty while it is hidden

@@ -9,7 +9,7 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
-#include "assoc/change_preview.h"
+#include "assoc/change_requests.h"
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
 #include "assoclist/list_texts.h"
@@ -25,7 +25,8 @@
 #include "ui/image_list.h"
 #include "ui/message_box.h"
 #include "ui/owned_windows.h"
-#include "ui/preview_dialog.h"
+#include "ui/change_runner.h"
+#include "ui/owned_windows.h"
 
 namespace {
 
@@ -585,33 +586,25 @@ void TFormAssocList::ExportReg() {
 
 void TFormAssocList::ImportReg() {
   if (!OpenDialogReg.Execute(Handle())) return;
-  assoc::TChangePlan plan;
-  try {
+  const ui::ChangeRunner runner(
+      Handle(), [this](const std::wstring& text) { SetRestingStatus(text); },
+      [this] {
+        // Even a failed change may have left something behind: every window shows the registry
+        // as it is.
+        if (OnChanged) {
+          OnChanged();
+        } else {
+          Refresh();
+        }
+      });
+  common::TChangeRequest request;
+  {
+    const ui::OwnedWindowsDisabled quiet(Handle());
     TCursorHourGlass busy;
-    plan = assoc::PlanRegistryFile(OpenDialogReg.FileName, assoc::TChangeOperation::Import);
-  } catch (const Exception& e) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
-    return;
+    request = assoc::RequestImport(OpenDialogReg.FileName, runner.Tick(assoc::texts::kPlanning));
   }
-  const assoc::TPreview preview = assoc::PreviewOf(plan);
-  if (ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle,
-                                         texts::ImportQuestion(common::ExtractFileName(OpenDialogReg.FileName)),
-                                         preview.Summary, preview.About, plan.Steps.size(),
-                                         [&](size_t i) { return assoc::StepLine(plan.Steps[i]); },
-                                         [&](size_t i) { return assoc::StepDetail(plan.Steps[i]); }}) != IDYES)
-    return;
-  std::wstring outcome = texts::kImported;
-  bool failed = false;
-  try {
-    TCursorHourGlass busy;
-    assoc::ExecuteChange(plan);
-  } catch (const Exception& e) {
-    outcome = e.Message();
-    failed = true;
-  }
-  // Even a failed change may have left something behind: the list shows the registry as it is.
-  Refresh();
-  ui::ShowMessageBox(Handle(), failed ? ui::BoxKind::Warning : ui::BoxKind::Information, outcome);
+  SetRestingStatus(L"");
+  runner.Run(request);
 }
 
 void TFormAssocList::ShowHelp() { ui::Application::Instance().HelpContext(Handle(), kHelpContext); }

@@ -72,6 +72,9 @@ class TFormAssocList : public ui::Form {
   // Called with the key's name of the row that the user asks the details of (詳細, on the
   // focused or else first selected row), and whether it is a protocol's.
   std::function<void(const std::wstring& key, bool protocol)> OnOpenDetails;
+  // Called after the list changed the registry (読み込み), so that every window reads it again;
+  // without it the list refreshes only itself.
+  std::function<void()> OnChanged;
 
   // Shows the window (restored when minimised) and makes it the active one, its focus kept.
   void Activate();

@@ -27,8 +27,4 @@ std::wstring ShownStatus(size_t rows, size_t shown) {
   return L"全 " + Grouped(rows) + L" 件中 " + Grouped(shown) + L" 件を表示しています。";
 }
 
-std::wstring ImportQuestion(std::wstring_view fileName) {
-  return L"「" + std::wstring(fileName) + L"」の内容を読み込みます。\nよろしいですか？";
-}
-
 }  // namespace assoclist::texts

@@ -13,7 +13,6 @@ inline constexpr wchar_t kSaved[] = L"一覧を CSV ファイルに保存しま�
 inline constexpr wchar_t kNoClipboard[] = L"クリップボードにコピーできませんでした。";
 inline constexpr wchar_t kExported[] = L"選んだ行の関連づけを登録ファイルに保存しました。";
 inline constexpr wchar_t kSelectToExport[] = L"登録ファイルに保存する行を選んで下さい。";
-inline constexpr wchar_t kImported[] = L"登録ファイルを読み込みました。";
 inline constexpr wchar_t kSelectForDetails[] = L"詳細を表示する行を選んで下さい。";
 
 // The window's title: the list's name, then the application's name when there is one.
@@ -28,8 +27,5 @@ std::wstring LoadingStatus(size_t examined, size_t total);
 std::wstring StoppedStatus(size_t examined, size_t total, size_t rows, size_t shown);
 // The status once every key was read: all rows and those shown.
 std::wstring ShownStatus(size_t rows, size_t shown);
-
-// The question before a registry file is read in.
-std::wstring ImportQuestion(std::wstring_view fileName);
 
 }  // namespace assoclist::texts

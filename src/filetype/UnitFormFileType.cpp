@@ -7,7 +7,7 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
-#include "assoc/change_preview.h"
+#include "assoc/change_requests.h"
 #include "assoc/change_policy.h"
 #include "assoc/command_program.h"
 #include "assoc/safety.h"
@@ -21,7 +21,7 @@
 #include "resource.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
-#include "ui/preview_dialog.h"
+#include "ui/change_runner.h"
 
 namespace {
 
@@ -347,38 +347,19 @@ bool TFormFileType::Apply() {
     ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kNothingToApply);
     return true;
   }
-  // A change the policy refuses is said before the question, not after it.
-  if (const std::optional<assoc::TPolicyRefusal> refusal = assoc::CheckPlan(plan)) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::texts::ChangeRefused(refusal->Key, refusal->Reason));
-    return false;
-  }
-  const assoc::TPreview preview = assoc::PreviewOf(plan);
-  if (ui::PreviewSeam(ui::PreviewRequest{Handle(), assoc::texts::kPreviewTitle, texts::ApplyQuestion(before_),
-                                         preview.Summary, preview.About, plan.Steps.size(),
-                                         [&](size_t i) { return assoc::StepLine(plan.Steps[i]); },
-                                         [&](size_t i) { return assoc::StepDetail(plan.Steps[i]); }}) != IDYES)
-    return false;
-  std::wstring failure;
-  try {
-    TCursorHourGlass busy;
-    assoc::ExecuteChange(plan);
-  } catch (const Exception& e) {
-    failure = e.Message();
-  }
-  if (!failure.empty()) {
-    // The edits stay in the window; the registry is as it was.
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, failure);
-    return false;
-  }
-  // The window shows what the registry holds now; the other windows read it again too.
-  try {
-    before_ = filetype::ReadFileType(before_.Target);
-  } catch (const Exception&) {
-  }
-  Load();
-  if (OnApplied) OnApplied();
-  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kApplied);
-  return true;
+  const ui::ChangeRunner runner(Handle(), nullptr, [this] {
+    // The window shows what the registry holds now; the other windows read it again too. A
+    // change that failed and was put back changed nothing, so the edits stay.
+    try {
+      before_ = filetype::ReadFileType(before_.Target);
+    } catch (const Exception&) {
+    }
+    Load();
+    if (OnApplied) OnApplied();
+  });
+  const common::TOutcome outcome = runner.Run(
+      assoc::RequestPlannedChange(std::move(plan), texts::ApplyQuestion(before_), texts::kApplied));
+  return outcome.Result == common::TResult::Done;
 }
 
 void TFormFileType::OnCommand(int id) {
