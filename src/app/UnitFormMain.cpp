@@ -31,7 +31,6 @@
 #include "ui/owned_windows.h"
 #include "ui/preview_dialog.h"
 #include "ui/windows_chooser.h"
-#include "ui/shell.h"
 
 namespace {
 
@@ -310,8 +309,9 @@ TFormMain::TOverrideOutcome TFormMain::OfferToRemoveOverride(const std::wstring&
       // Windows protects this choice.
       if (Registered) return TOverrideOutcome::Protected;
       if (ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, assoc::OverrideProtected(what, Extention),
-                             ui::BoxButtons::YesNo) == ui::mrYes)
-        ui::ShellExecuteSeam(ui::ShellRequest{Handle(), L"open", L"ms-settings:defaultapps"});
+                             ui::BoxButtons::YesNo) == ui::mrYes &&
+          !ui::OpenDefaultAppsSettings())
+        Warn(Handle(), assoc::ChooseInSettings(Extention));
       return TOverrideOutcome::Protected;
     }
     Warn(Handle(), assoc::OverrideFailed(what, Extention, e.Message()));
