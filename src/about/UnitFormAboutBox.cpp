@@ -5,7 +5,9 @@
 #include "common/text.h"
 #include "resource.h"
 #include "ui/application.h"
-#include "ui/shell.h"
+#include "ui/clipboard.h"
+#include "ui/message_box.h"
+#include "ui/user_shell.h"
 
 namespace {
 
@@ -77,7 +79,10 @@ TFormAboutBox::TFormAboutBox(HWND owner, const std::wstring& executable, int dpi
 const ui::Picture& TFormAboutBox::ProgramIcon() const { return PictureOf(IDC_PROGRAMICON); }
 
 void TFormAboutBox::URLClick() {
-  ui::ShellExecuteSeam(ui::ShellRequest{nullptr, L"open", URL.Text(), L"", L"", SW_SHOWNORMAL});
+  const std::wstring address = URL.Text();
+  if (ui::UserShellSeam(address)) return;
+  const bool copied = ui::PutOnClipboard(Handle(), address);
+  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, ui::AddressNotOpened(address, copied));
 }
 
 void TFormAboutBox::OnCommand(int id) {

@@ -1,7 +1,7 @@
 #pragma once
 // The About box: the application's icon, its title, the file version and copyright line from
 // the executable's version block, and the maker's web address as a link that opens in the
-// browser.
+// user's own browser.
 
 #include <windows.h>
 
@@ -28,7 +28,8 @@ class TFormAboutBox : public ui::Form {
   // The same, with the version block of the executable at executable.
   TFormAboutBox(HWND owner, const std::wstring& executable, int dpi = ui::SystemDpi());
 
-  // Hands the text of URL to the shell to open; the box stays open and nothing is reported.
+  // Hands the text of URL to the user's desktop shell to open (UserShellSeam); where that shell
+  // did not open it, puts it on the clipboard and says so in a box. The box stays open.
   void URLClick();
 
   ui::Control ProductName;

@@ -32,7 +32,6 @@
 #include "ui/owned_windows.h"
 #include "ui/change_runner.h"
 #include "ui/windows_chooser.h"
-#include "ui/shell.h"
 
 namespace {
 

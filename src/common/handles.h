@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleauto.h>
 
 #include <initializer_list>
 #include <utility>
@@ -116,6 +117,17 @@ using UniqueHGlobal = UniqueHandle<NullTraits<HGLOBAL, FreeGlobal>>;
 using UniqueMappedView = UniqueHandle<NullTraits<const void*, UnmapView>>;
 // Memory the system hands out with LocalAlloc (security descriptors, SID strings).
 using UniqueHLocal = UniqueHandle<NullTraits<HLOCAL, FreeLocal>>;
+// An interface pointer of COM, released once (put() is the slot for an out-parameter; cast it
+// to void** where QueryInterface-style calls want one).
+template <typename Interface>
+inline void ReleaseInterface(Interface* p) noexcept {
+  p->Release();
+}
+template <typename Interface>
+using UniqueCom = UniqueHandle<NullTraits<Interface*, ReleaseInterface<Interface>>>;
+// A string of COM's allocator (SysAllocString); the user links oleaut32.
+inline void FreeBstr(BSTR s) noexcept { SysFreeString(s); }
+using UniqueBstr = UniqueHandle<NullTraits<BSTR, FreeBstr>>;
 
 // The device context of a window (null: the screen), given back to that window when it ends.
 class WindowDc {

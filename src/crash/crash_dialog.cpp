@@ -15,7 +15,7 @@
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
-#include "ui/shell.h"
+#include "ui/user_shell.h"
 
 namespace crash {
 
@@ -219,8 +219,14 @@ std::wstring MailtoAddress(const TCrashDialogRequest& request) {
 }
 
 void MailReport(HWND owner, const TCrashDialogRequest& request) {
-  if (MapiMailSeam(owner, request)) return;
-  ui::ShellExecuteSeam(ui::ShellRequest{owner, L"open", MailtoAddress(request)});
+  if (MapiMailSeam(owner, request) || ui::UserShellSeam(MailtoAddress(request))) return;
+  Inform(owner, MailByHand(request));
+}
+
+std::wstring MailByHand(const TCrashDialogRequest& request) {
+  std::wstring text = std::wstring(texts::kNoMailProgram) + L"\n" + texts::kMailSubjectLabel + texts::kMailSubject;
+  if (!request.reportPath.empty()) text += L"\n" + std::wstring(texts::kMailAttach) + L"\n" + request.reportPath;
+  return text;
 }
 
 void SendReport(HWND owner, const TCrashDialogRequest& request) {

@@ -36,7 +36,8 @@ void CopyReport(HWND owner, const std::wstring& report);
 void SaveReport(HWND owner, const std::wstring& report);
 // The user's mail program: through MAPI with the report attached where a MAPI client is
 // installed, else a mailto: address with the subject and the start of the report, naming the
-// saved report to attach.
+// saved report to attach, opened by the user's desktop shell (UserShellSeam); where neither
+// opened, a box says how to write the mail by hand (MailByHand).
 void MailReport(HWND owner, const TCrashDialogRequest& request);
 void SendReport(HWND owner, const TCrashDialogRequest& request);
 
@@ -47,5 +48,9 @@ extern common::Seam<bool(HWND owner, const TCrashDialogRequest& request)> MapiMa
 // The mailto: address MailReport opens without MAPI: subject and body percent-encoded in UTF-8,
 // the body the first part of the report and where the whole report lies.
 std::wstring MailtoAddress(const TCrashDialogRequest& request);
+
+// What MailReport says when no mail program opened: that none did, the subject to give the mail,
+// and the report file to attach (left out when the report was not written).
+std::wstring MailByHand(const TCrashDialogRequest& request);
 
 }  // namespace crash

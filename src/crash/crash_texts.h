@@ -19,6 +19,9 @@ inline constexpr wchar_t kNotSaved[] = L"エラー報告を保存できません
 inline constexpr wchar_t kMailSubject[] = L"エラー報告";
 inline constexpr wchar_t kMailAttach[] =
     L"エラー報告の全文は次のファイルにあります。メールに添付して下さい:";
+inline constexpr wchar_t kNoMailProgram[] =
+    L"メール プログラムを開けませんでした。次の件名でメールを作り、エラー報告を送って下さい。";
+inline constexpr wchar_t kMailSubjectLabel[] = L"件名: ";
 inline constexpr wchar_t kSent[] = L"エラー報告を送信しました。サーバーの応答:";
 inline constexpr wchar_t kNotSent[] = L"エラー報告を送信できませんでした。";
 inline constexpr wchar_t kInsecure[] =

@@ -99,7 +99,7 @@ common::TOutcome ChangeRunner::Run(const common::TChangeRequest& request) const 
     if (outcome.Result != common::TResult::Failed && current->Shell != common::TShellPlace::None) {
       const bool opened = current->Shell == common::TShellPlace::WindowsChooser
                               ? OpenWindowsChooser(owner_, current->Extension) != ChooserOutcome::Nothing
-                              : OpenAddressSeam(owner_, L"ms-settings:defaultapps");
+                              : OpenDefaultAppsSettings();
       if (!opened && !current->ShellFallback.empty())
         Show(common::TBox{common::TBoxKind::Warning, current->ShellFallback});
       if (changed_) changed_();

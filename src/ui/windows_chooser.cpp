@@ -1,7 +1,8 @@
 #include "ui/windows_chooser.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
+
+#include "ui/user_shell.h"
 
 namespace ui {
 
@@ -14,21 +15,17 @@ HRESULT RealOpenWithDialog(HWND owner, const std::wstring& extension) {
   return SHOpenWithDialog(owner, &info);
 }
 
-bool RealOpenAddress(HWND owner, const std::wstring& address) {
-  return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
-         32;
-}
-
 }  // namespace
 
 common::Seam<HRESULT(HWND, const std::wstring&)> OpenWithDialogSeam(&RealOpenWithDialog);
-common::Seam<bool(HWND, const std::wstring&)> OpenAddressSeam(&RealOpenAddress);
+
+bool OpenDefaultAppsSettings() { return UserShellSeam(L"ms-settings:defaultapps"); }
 
 ChooserOutcome OpenWindowsChooser(HWND owner, const std::wstring& extension) {
   // Closing the chooser without a choice is the user's answer, not a failure.
   const HRESULT shown = OpenWithDialogSeam(owner, extension);
   if (SUCCEEDED(shown) || shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return ChooserOutcome::Chooser;
-  if (OpenAddressSeam(owner, L"ms-settings:defaultapps")) return ChooserOutcome::Settings;
+  if (OpenDefaultAppsSettings()) return ChooserOutcome::Settings;
   return ChooserOutcome::Nothing;
 }
 

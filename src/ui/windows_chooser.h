@@ -17,11 +17,12 @@ enum class ChooserOutcome { Chooser, Settings, Nothing };
 // extension), modal to owner. Tests answer it (Wine answers E_NOTIMPL).
 extern common::Seam<HRESULT(HWND owner, const std::wstring& extension)> OpenWithDialogSeam;
 
-// Opens an address with the shell (ShellExecuteW "open"); true when the shell took it.
-extern common::Seam<bool(HWND owner, const std::wstring& address)> OpenAddressSeam;
+// Windows' settings of default apps (ms-settings:defaultapps), opened by the user's own desktop
+// shell (UserShellSeam), never from this process; false when that shell did not open them.
+bool OpenDefaultAppsSettings();
 
 // The chooser for extension; where it fails (older Windows, or not there), Windows' settings of
-// default apps ("ms-settings:defaultapps"); Nothing when neither opened.
+// default apps (OpenDefaultAppsSettings); Nothing when neither opened.
 ChooserOutcome OpenWindowsChooser(HWND owner, const std::wstring& extension);
 
 }  // namespace ui

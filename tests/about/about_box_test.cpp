@@ -17,7 +17,8 @@
 #include "resource.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
-#include "ui/shell.h"
+#include "ui/clipboard.h"
+#include "ui/user_shell.h"
 
 namespace {
 
@@ -25,15 +26,19 @@ using Id = TFormAboutBox::ControlId;
 
 constexpr wchar_t kCaption[] = L"バージョン情報";
 
-// Records shell calls instead of starting a browser.
+// Records the addresses handed to the user's desktop shell, and answers whether it opened them.
 class ShellRecorder {
  public:
-  ShellRecorder() : scope_(ui::ShellExecuteSeam.Replace([this](const ui::ShellRequest& r) { calls_.push_back(r); })) {}
-  const std::vector<ui::ShellRequest>& Calls() const { return calls_; }
+  explicit ShellRecorder(bool opens = true)
+      : scope_(ui::UserShellSeam.Replace([this, opens](const std::wstring& address) {
+          calls_.push_back(address);
+          return opens;
+        })) {}
+  const std::vector<std::wstring>& Calls() const { return calls_; }
 
  private:
-  std::vector<ui::ShellRequest> calls_;
-  common::Seam<void(const ui::ShellRequest&)>::Scope scope_;
+  std::vector<std::wstring> calls_;
+  common::Seam<bool(const std::wstring&)>::Scope scope_;
 };
 
 class AboutBoxTest : public testing::Test {
@@ -213,7 +218,7 @@ TEST_F(AboutBoxTest, TheAddressLooksAndPointsLikeALink) {
   EXPECT_FALSE(SendMessageW(box.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(box.Version.Handle()), hit));
 }
 
-TEST_F(AboutBoxTest, EachClickHandsTheAddressToTheShellAndTheBoxStaysOpen) {
+TEST_F(AboutBoxTest, EachClickHandsTheAddressToTheUsersShellAndTheBoxStaysOpen) {
   ShellRecorder shell;
   TFormAboutBox box(owner->Handle(), 96);
   box.Show();
@@ -231,15 +236,35 @@ TEST_F(AboutBoxTest, EachClickHandsTheAddressToTheShellAndTheBoxStaysOpen) {
   box.URL.SetText(L"https://other.example/page");
   box.URLClick();
 
-  ASSERT_EQ(shell.Calls().size(), 3u);
-  for (size_t i = 0; i < shell.Calls().size(); ++i) {
-    const ui::ShellRequest& call = shell.Calls()[i];
-    EXPECT_EQ(call.owner, nullptr);
-    EXPECT_EQ(call.verb, L"open");
-    EXPECT_EQ(call.file, i < 2 ? L"https://tavrelo.example/" : L"https://other.example/page");
-    EXPECT_EQ(call.parameters, L"");
-    EXPECT_EQ(call.directory, L"");
-    EXPECT_EQ(call.show, SW_SHOWNORMAL);
+  EXPECT_EQ(shell.Calls(), (std::vector<std::wstring>{L"https://tavrelo.example/", L"https://tavrelo.example/",
+                                                     L"https://other.example/page"}));
+  EXPECT_TRUE(boxes.Shown().empty());
+  EXPECT_EQ(box.ModalResult(), ui::mrNone);
+  EXPECT_TRUE(IsWindowVisible(box.Handle()));
+}
+
+TEST_F(AboutBoxTest, AnAddressTheUsersShellDoesNotOpenGoesOnTheClipboardAndABoxSaysSo) {
+  ShellRecorder shell(false);
+  TFormAboutBox box(owner->Handle(), 96);
+  box.Show();
+  boxes.Then(ui::mrOk);
+  box.URLClick();
+
+  EXPECT_EQ(shell.Calls(), std::vector<std::wstring>{L"https://tavrelo.example/"});
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].owner, box.Handle());
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[0].text,
+            L"「https://tavrelo.example/」を開けませんでした。アドレスをクリップボードにコピーしましたので、"
+            L"ブラウザーに貼り付けて開いて下さい。");
+  {
+    ui::ClipboardScope clipboard(nullptr);
+    ASSERT_TRUE(clipboard.IsOpen());
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_TRUE(data);
+    EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"https://tavrelo.example/");
+    GlobalUnlock(data);
   }
   EXPECT_EQ(box.ModalResult(), ui::mrNone);
   EXPECT_TRUE(IsWindowVisible(box.Handle()));

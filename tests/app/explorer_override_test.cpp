@@ -8,7 +8,7 @@
 #include "assoc/change_engine.h"
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
-#include "ui/shell.h"
+#include "ui/user_shell.h"
 #include "ui/windows_chooser.h"
 
 namespace {
@@ -52,9 +52,13 @@ class ExplorerOverrideTest : public MainWindowTest {
 
   int notices_ = 0;
   common::Seam<void()>::Scope countNotices_ = assoc::NotifyAssocChanged.Replace([this] { ++notices_; });
-  std::vector<ui::ShellRequest> shellCalls_;
-  common::Seam<void(const ui::ShellRequest&)>::Scope recordShell_ =
-      ui::ShellExecuteSeam.Replace([this](const ui::ShellRequest& r) { shellCalls_.push_back(r); });
+  bool settingsOpen_ = true;
+  std::vector<std::wstring> shellCalls_;
+  common::Seam<bool(const std::wstring&)>::Scope recordShell_ =
+      ui::UserShellSeam.Replace([this](const std::wstring& address) {
+        shellCalls_.push_back(address);
+        return settingsOpen_;
+      });
 };
 
 TEST_F(ExplorerOverrideTest, ReadBackShowsTheNoteOnlyWhileExplorerDoesNotFollowTheRecords) {
@@ -206,9 +210,8 @@ TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterARegisterOffersWindowsOw
   EXPECT_TRUE(ChoiceExists());
 }
 
-TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterADeleteOffersWindowsOwnSettings) {
+TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterADeleteOffersWindowsOwnSettingsOrSaysWhereToChoose) {
   ChooseViewer();
-  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
   auto refuse = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
     return step.Key.find(L"\\UserChoice") == std::wstring::npos ? assoc::WriteStep.Real(step)
                                                                   : static_cast<LONG>(ERROR_ACCESS_DENIED);
@@ -216,16 +219,28 @@ TEST_F(ExplorerOverrideTest, ARemovalWindowsRefusesAfterADeleteOffersWindowsOwnS
   const std::wstring refused =
       L"利用者の選択を削除できませんでした。Windows がこの拡張子の選択を保護しているため、このソフトウェアからは"
       L"変更できません。\nWindows の「既定のアプリ」の設定を開きますか？";
-  form->EditExt.SetText(L"tvr");
-  boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrYes);
-  form->DoExtUnlink();
-  auto shown = boxes.Take();
-  ASSERT_EQ(shown.size(), 4u);
-  EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
-  EXPECT_EQ(shown[3].text, refused);
-  ASSERT_EQ(shellCalls_.size(), 1u);
-  EXPECT_EQ(shellCalls_[0].file, L"ms-settings:defaultapps");
-  EXPECT_TRUE(ChoiceExists());
+  // The user's desktop shell opens the settings, or (as under Wine) does not.
+  for (bool opens : {true, false}) {
+    SCOPED_TRACE(opens);
+    settingsOpen_ = opens;
+    shellCalls_.clear();
+    WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+    form->EditExt.SetText(L"tvr");
+    boxes.Then(ui::mrYes).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrYes);
+    if (!opens) boxes.Then(ui::mrOk);
+    form->DoExtUnlink();
+    auto shown = boxes.Take();
+    ASSERT_EQ(shown.size(), opens ? 4u : 5u);
+    EXPECT_EQ(shown[3].kind, ui::BoxKind::Warning);
+    EXPECT_EQ(shown[3].text, refused);
+    EXPECT_EQ(shellCalls_, std::vector<std::wstring>{L"ms-settings:defaultapps"});
+    if (!opens) {
+      EXPECT_EQ(shown[4].kind, ui::BoxKind::Warning);
+      EXPECT_EQ(shown[4].text, L"Windows の選択画面を開けませんでした。Windows の「設定」の「アプリ」→「既定のアプリ」で、"
+                               L"拡張子「.tvr」を開くアプリを選んで下さい。");
+    }
+    EXPECT_TRUE(ChoiceExists());
+  }
 }
 
 TEST_F(ExplorerOverrideTest, AnotherFailureIsReportedWithTheSystemsText) {

@@ -1,7 +1,7 @@
 // The extensions Windows enforces: after a register the tool says that Explorer will not use the
 // records until the user picks the program in Windows, offers the program in Windows' list
 // (OpenWithProgids, a change that undoes like any other) and opens Windows' own chooser, or its
-// settings, or says where to choose. Windows 10 is chosen through the version seam, since Wine
+// settings through the user's own desktop shell, or says where to choose. Windows 10 is chosen through the version seam, since Wine
 // reports 6.1.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "assoc/shell_assoc.h"
 #include "assoc/user_override.h"
 #include "assoc/windows_version.h"
+#include "ui/user_shell.h"
 #include "ui/windows_chooser.h"
 
 namespace {
@@ -52,8 +53,8 @@ class WindowsChoiceTest : public MainWindowTest {
         chooser_.push_back(extension);
         return chooserAnswer_;
       });
-  common::Seam<bool(HWND, const std::wstring&)>::Scope addressScope_ =
-      ui::OpenAddressSeam.Replace([this](HWND, const std::wstring& address) {
+  common::Seam<bool(const std::wstring&)>::Scope addressScope_ =
+      ui::UserShellSeam.Replace([this](const std::wstring& address) {
         addresses_.push_back(address);
         return settingsOpen_;
       });

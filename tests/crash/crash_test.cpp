@@ -23,7 +23,7 @@
 #include "ui/application.h"
 #include "ui/clipboard.h"
 #include "ui/file_dialog.h"
-#include "ui/shell.h"
+#include "ui/user_shell.h"
 
 namespace {
 
@@ -246,9 +246,12 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   testsupport::FileDialogScript dialogs;
   const std::wstring saved = folder / L"saved.txt";
   dialogs.Then(saved);
-  std::vector<ui::ShellRequest> shell;
-  auto recordShell = ui::ShellExecuteSeam.Replace([&](const ui::ShellRequest& r) { shell.push_back(r); });
-  // No MAPI mail program here: the shell's mailto: address is used.
+  std::vector<std::wstring> shell;
+  auto recordShell = ui::UserShellSeam.Replace([&](const std::wstring& address) {
+    shell.push_back(address);
+    return true;
+  });
+  // No MAPI mail program here: the mailto: address goes to the user's desktop shell.
   int mapiAsked = 0;
   auto noMapi = crash::MapiMailSeam.Replace([&](HWND, const crash::TCrashDialogRequest&) {
     ++mapiAsked;
@@ -280,11 +283,11 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   }
   // Save: the report in the chosen file.
   EXPECT_EQ(testsupport::ReadBytes(saved), crash::ReportBytes(request.report));
-  // Mail: the mail program through the shell, naming the report to attach.
+  // Mail: the mail program through the user's shell, naming the report to attach.
   EXPECT_EQ(mapiAsked, 1);
   ASSERT_EQ(shell.size(), 1u);
-  EXPECT_EQ(shell[0].file, crash::MailtoAddress(request));
-  EXPECT_EQ(shell[0].file.rfind(L"mailto:?subject=", 0), 0u);
+  EXPECT_EQ(shell[0], crash::MailtoAddress(request));
+  EXPECT_EQ(shell[0].rfind(L"mailto:?subject=", 0), 0u);
   // Send: both parts arrived, and the server's answer was shown.
   const std::string& received = server.Received();
   EXPECT_EQ(received.rfind("POST /report HTTP/1.1", 0), 0u);
@@ -297,6 +300,45 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   EXPECT_EQ(shown[0].text, crash::texts::kCopied);
   EXPECT_EQ(shown[1].text, crash::texts::kSaved);
   EXPECT_EQ(shown[2].text, std::wstring(crash::texts::kSent) + L"\n200 受け付けました");
+}
+
+TEST(CrashDialog, MailWithoutAMailProgramSaysTheSubjectAndTheFileToAttach) {
+  struct Case {
+    const char* what;
+    bool mapi, shellOpens;
+    std::wstring reportPath;
+    bool shellAsked;
+    std::wstring told;  // empty: no box
+  };
+  const std::wstring path = L"C:\\Reports\\20261210-101010-100.txt";
+  const std::wstring byHand = L"メール プログラムを開けませんでした。次の件名でメールを作り、エラー報告を送って下さい。\n件名: エラー報告";
+  const Case cases[] = {
+      {"MAPI takes it", true, true, path, false, L""},
+      {"the user's shell opens the mailto: address", false, true, path, true, L""},
+      {"neither", false, false, path, true,
+       byHand + L"\nエラー報告の全文は次のファイルにあります。メールに添付して下さい:\n" + path},
+      {"neither, and the report was not written", false, false, L"", true, byHand},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const crash::TCrashDialogRequest request{L"予期しないエラーです。", L"report body\n", c.reportPath, L""};
+    auto mapi = crash::MapiMailSeam.Replace([&](HWND, const crash::TCrashDialogRequest&) { return c.mapi; });
+    std::vector<std::wstring> shell;
+    auto userShell = ui::UserShellSeam.Replace([&](const std::wstring& address) {
+      shell.push_back(address);
+      return c.shellOpens;
+    });
+    testsupport::BoxScript boxes;
+    if (!c.told.empty()) boxes.Then(ui::mrOk);
+    crash::MailReport(nullptr, request);
+    EXPECT_EQ(shell, c.shellAsked ? std::vector<std::wstring>{crash::MailtoAddress(request)} : std::vector<std::wstring>{});
+    const auto shown = boxes.Take();
+    ASSERT_EQ(shown.size(), c.told.empty() ? 0u : 1u);
+    if (!c.told.empty()) {
+      EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
+      EXPECT_EQ(shown[0].text, c.told);
+    }
+  }
 }
 
 TEST(CrashDialog, WithoutAnAddressThereIsNoSendButton) {
