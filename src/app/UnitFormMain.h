@@ -16,9 +16,13 @@
 
 class TMemIniFile;
 
-// Where the error report's 送信 posts: the [CRASH] URL= of the settings file SettingFile when it
-// has one, else the address the build was given (TAVRELO_CRASH_URL); empty when neither.
-std::wstring CrashUploadUrl(const std::wstring& SettingFile);
+// The address the build was given for error reports (TAVRELO_CRASH_URL); empty when none.
+extern const wchar_t kBuiltInCrashUrl[];
+// Where the error report's 送信 posts: the machine's policy, the REG_SZ CrashReportUrl of
+// HKEY_LOCAL_MACHINE\Software\Policies\Tavrelo, when it is set (empty turns sending off), else
+// builtIn; empty when neither. Never what a settings file or the user's registry says, which any
+// program of the user can write. Reads only; raises only for memory.
+std::wstring CrashUploadUrl(const std::wstring& builtIn = kBuiltInCrashUrl);
 class TFormAssocList;
 class TFormFileType;
 

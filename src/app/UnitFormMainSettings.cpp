@@ -3,14 +3,17 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/UnitFormMain.h"
+#include "assoc/reg_value.h"
 #include "common/cursor.h"
 #include "common/exception.h"
 #include "common/field_limits.h"
 #include "common/files.h"
+#include "common/handles.h"
 #include "common/text.h"
 #include "crash/crash_handler.h"
 #include "settings/command_line.h"
@@ -140,17 +143,16 @@ void TFormMain::RunTask(int TaskCode, int CloseFlag) {
   }
 }
 
-std::wstring CrashUploadUrl(const std::wstring& SettingFile) {
-  if (!SettingFile.empty()) {
-    try {
-      const TMemIniFile ini(SettingFile);
-      std::wstring url = ini.GetTextValue(L"CRASH", L"URL", L"");
-      if (!url.empty()) return url;
-    } catch (...) {
-      // An unreadable file sets no address.
-    }
+const wchar_t kBuiltInCrashUrl[] = TAVRELO_CRASH_URL;
+
+std::wstring CrashUploadUrl(const std::wstring& builtIn) {
+  common::UniqueHKey policy;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Policies\\Tavrelo", 0, KEY_QUERY_VALUE, policy.put()) ==
+      ERROR_SUCCESS) {
+    const std::optional<assoc::TRawValue> value = assoc::ReadRawValue(policy.get(), L"CrashReportUrl");
+    if (value && value->Type == REG_SZ) return *assoc::TextOfValue(*value);
   }
-  return TAVRELO_CRASH_URL;
+  return builtIn;
 }
 
 void TFormMain::ApplicationIdle() {

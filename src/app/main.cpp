@@ -16,7 +16,7 @@
 namespace {
 
 // The faults no command catches go to the reporter; the errors the tool names keep its box.
-void InstallReporter(const std::unique_ptr<TFormMain>& form) {
+void InstallReporter() {
   crash::TCrashSettings settings;
   settings.folder = assoc::LocalAppDataFolder() + L"\\Tavrelo\\Reports";
   try {
@@ -27,7 +27,7 @@ void InstallReporter(const std::unique_ptr<TFormMain>& form) {
     settings.product = kApplicationTitle;
   }
   settings.lastChange = &assoc::LastChangeState;
-  settings.uploadUrl = [&form] { return CrashUploadUrl(form ? form->SettingFileName() : std::wstring()); };
+  settings.uploadUrl = [] { return CrashUploadUrl(); };
   crash::Install(std::move(settings));
   ui::Application::Instance().SetFaultHandler([](const std::wstring& what) { crash::ReportFailure(what); });
 }
@@ -35,12 +35,13 @@ void InstallReporter(const std::unique_ptr<TFormMain>& form) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // Before anything loads a library by name: the tool may run elevated.
+  // Before anything loads a library by name: the tool may run elevated, and whoever can write
+  // beside it must not choose what it loads.
   common::RestrictLibrarySearch();
   auto& app = ui::Application::Instance();
   std::unique_ptr<TFormMain> form;
   try {
-    InstallReporter(form);
+    InstallReporter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&icc);
     assoc::RunningWindowsVersion();

@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kSentenceId = 100;
 constexpr int kReportId = 101;
+constexpr int kAddressId = 102;
 // How much of the report a mailto: address carries; mail programs take little more.
 constexpr size_t kMailBody = 1500;
 
@@ -111,6 +112,8 @@ INT_PTR CALLBACK CrashProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         text += c;
       }
       SetDlgItemTextW(dialog, kReportId, text.c_str());
+      if (!request->uploadUrl.empty())
+        SetDlgItemTextW(dialog, kAddressId, (texts::kSendTo + request->uploadUrl).c_str());
       SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       SetFocus(GetDlgItem(dialog, kExitButton));
       return FALSE;
@@ -158,10 +161,13 @@ common::Seam<bool(HWND, const TCrashDialogRequest&)> MapiMailSeam(&MailByMapi);
 TCrashAnswer ShowRealCrashDialog(const TCrashDialogRequest& request) {
   ui::DialogTemplate dialog(texts::kDialogTitle, 380, 250, DS_SETFOREGROUND);
   dialog.Item(L"STATIC", L"", kSentenceId, SS_LEFT | SS_NOPREFIX, 7, 7, 366, 28);
+  // Where 送信 would post is in sight before it is pressed, under the report.
+  const bool sends = !request.uploadUrl.empty();
   dialog.Item(L"EDIT", L"", kReportId,
               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_BORDER |
                   WS_TABSTOP,
-              7, 38, 366, 184);
+              7, 38, 366, sends ? 170 : 184);
+  if (sends) dialog.Item(L"STATIC", L"", kAddressId, SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 7, 213, 366, 10);
   struct Button {
     int id;
     const wchar_t* text;
@@ -171,7 +177,7 @@ TCrashAnswer ShowRealCrashDialog(const TCrashDialogRequest& request) {
                             {kRestartButton, texts::kRestart}, {kExitButton, texts::kExit}};
   short x = 7;
   for (const Button& b : buttons) {
-    if (b.id == kSendButton && request.uploadUrl.empty()) continue;
+    if (b.id == kSendButton && !sends) continue;
     const short width = b.id == kMailButton ? 72 : 56;
     dialog.Item(L"BUTTON", b.text, b.id, (b.id == kExitButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, x, 229,
                 width, 14);
@@ -234,8 +240,13 @@ void SendReport(HWND owner, const TCrashDialogRequest& request) {
     Warn(owner, texts::kInsecure);
     return;
   }
-  const TUploadResult result =
-      UploadReport(request.uploadUrl, ReportBytes(request.report), ReadBytes(DumpPathOf(request.reportPath)));
+  // The minidump holds the tool's memory: it goes only after a yes; Enter sends the text alone.
+  const int answer = ui::ShowMessageBox(owner, ui::BoxKind::Confirmation,
+                                        texts::kSendTo + request.uploadUrl + L"\n\n" + texts::kSendQuestion,
+                                        ui::BoxButtons::YesNoCancel, true);
+  if (answer != ui::mrYes && answer != ui::mrNo) return;
+  const std::string minidump = answer == ui::mrYes ? ReadBytes(DumpPathOf(request.reportPath)) : std::string();
+  const TUploadResult result = UploadReport(request.uploadUrl, ReportBytes(request.report), minidump);
   if (result.sent) {
     Inform(owner, std::wstring(texts::kSent) + L"\n" + result.answer);
   } else {

@@ -19,7 +19,7 @@ struct TCrashDialogRequest {
   std::wstring sentence;    // that the tool met an unexpected error, and the state of the last change
   std::wstring report;      // the report's text
   std::wstring reportPath;  // where it was written (its .txt; the .dmp lies beside)
-  std::wstring uploadUrl;   // where 送信 posts it; no 送信 button when empty
+  std::wstring uploadUrl;   // where 送信 posts it, shown in the dialog; no 送信 button when empty
 };
 
 // The ids of the dialog's buttons (also what UI automation presses).
@@ -31,7 +31,8 @@ TCrashAnswer ShowRealCrashDialog(const TCrashDialogRequest& request);
 // The dialog actually shown; tests answer it.
 extern common::Seam<TCrashAnswer(const TCrashDialogRequest&)> CrashDialogSeam;
 
-// The buttons' work, each with its outcome shown in a box owned by owner.
+// The buttons' work, each with its outcome shown in a box owned by owner. Only SendReport sends
+// the minidump, after asking; copy, save and mail carry the text alone.
 void CopyReport(HWND owner, const std::wstring& report);
 void SaveReport(HWND owner, const std::wstring& report);
 // The user's mail program: through MAPI with the report attached where a MAPI client is
@@ -39,6 +40,8 @@ void SaveReport(HWND owner, const std::wstring& report);
 // saved report to attach, opened by the user's desktop shell (UserShellSeam); where neither
 // opened, a box says how to write the mail by hand (MailByHand).
 void MailReport(HWND owner, const TCrashDialogRequest& request);
+// Asks, naming the address and what a minidump holds, whether to send the report with its
+// minidump (はい), the text alone (いいえ) or nothing (キャンセル), then sends and shows the outcome.
 void SendReport(HWND owner, const TCrashDialogRequest& request);
 
 // Hands the report to the user's MAPI mail program with the report attached; false when no MAPI

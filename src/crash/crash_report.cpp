@@ -4,6 +4,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <mutex>
@@ -71,9 +72,16 @@ std::mutex& SymbolLock() {
 
 std::wstring FunctionAt(ULONG_PTR address) {
   const std::lock_guard<std::mutex> guard(SymbolLock());
+  // Symbols from the images themselves and the system folder only: the user's environment
+  // (_NT_SYMBOL_PATH), the modules' folders and the paths their headers name would let any
+  // program of the user hand the elevated tool a symbol file to parse, or a symbol server.
   static const bool started = [] {
-    SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS);
-    return SymInitializeW(GetCurrentProcess(), nullptr, TRUE) != FALSE;
+    SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_IGNORE_NT_SYMPATH | SYMOPT_IGNORE_CVREC |
+                  SYMOPT_IGNORE_IMAGEDIR | SYMOPT_DISABLE_SYMSRV_AUTODETECT | SYMOPT_NO_PROMPTS |
+                  SYMOPT_FAIL_CRITICAL_ERRORS);
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    return length > 0 && length < MAX_PATH && SymInitializeW(GetCurrentProcess(), system, TRUE) != FALSE;
   }();
   if (!started) return {};
   alignas(SYMBOL_INFOW) BYTE buffer[sizeof(SYMBOL_INFOW) + 256 * sizeof(wchar_t)] = {};
@@ -130,18 +138,20 @@ bool Elevated() {
          elevation.TokenIsElevated;
 }
 
-std::wstring FileVersionOf(const std::wstring& path) {
-  DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-  if (size == 0) return {};
-  std::vector<BYTE> block(size);
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
-    return {};
-  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
-         L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+// The file version in a loaded module's own version resource; empty when it has none. Reads the
+// mapped image, not whatever file its path names by now.
+std::wstring FileVersionOf(HMODULE module) {
+  // VS_FIXEDFILEINFO follows the block's header and its key L"VS_VERSION_INFO", aligned to 4.
+  constexpr size_t kFixedAt = 40;
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* block = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+  if (!block || SizeofResource(module, found) < kFixedAt + sizeof(VS_FIXEDFILEINFO)) return {};
+  VS_FIXEDFILEINFO fixed;
+  std::memcpy(&fixed, block + kFixedAt, sizeof fixed);
+  if (fixed.dwSignature != VS_FFI_SIGNATURE) return {};
+  return std::to_wstring(HIWORD(fixed.dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed.dwFileVersionMS)) +
+         L"." + std::to_wstring(HIWORD(fixed.dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed.dwFileVersionLS));
 }
 
 std::wstring Modules() {
@@ -153,20 +163,10 @@ std::wstring Modules() {
     MODULEINFO info{};
     GetModuleInformation(GetCurrentProcess(), modules[i], &info, sizeof info);
     const std::wstring path = ShortenProfile(common::ModuleFileName(modules[i]));
-    const std::wstring version = FileVersionOf(common::ModuleFileName(modules[i]));
+    const std::wstring version = FileVersionOf(modules[i]);
     text += Hex(reinterpret_cast<ULONG_PTR>(info.lpBaseOfDll)) + L" " + Hex(info.SizeOfImage, 8) + L" " + path +
             (version.empty() ? L"" : L" " + version) + L"\n";
   }
-  return text;
-}
-
-std::wstring Processes() {
-  const common::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return L"(取得できませんでした)\n";
-  std::wstring text;
-  PROCESSENTRY32W entry{sizeof entry};
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-    text += std::to_wstring(entry.th32ProcessID) + L" " + entry.szExeFile + L"\n";
   return text;
 }
 
@@ -318,8 +318,6 @@ std::wstring BuildReport(const TFault& fault, const TReportInfo& info, const std
   report += otherThreads;
   report += Heading(L"モジュール");
   report += Modules();
-  report += Heading(L"プロセス");
-  report += Processes();
   report += Heading(L"レジスタ");
   report += Registers(fault.context);
   report += Heading(L"コード");

@@ -49,7 +49,8 @@ std::vector<TFrame> WalkStack(const CONTEXT& context, size_t maxFrames = 64);
 std::wstring DescribeCode(DWORD code);
 
 // The whole report of fault: the sections 一般, 例外, 呼び出し履歴, ほかのスレッド (otherThreads,
-// already formatted), モジュール, プロセス, レジスタ, コード, 最後の変更.
+// already formatted), モジュール, レジスタ, コード, 最後の変更. Of other processes it names none:
+// what else the user runs is not the tool's to send.
 std::wstring BuildReport(const TFault& fault, const TReportInfo& info, const std::wstring& otherThreads);
 
 // The stacks of the other threads of this process but skip (and the caller), each suspended while

@@ -24,6 +24,12 @@ inline constexpr wchar_t kNoMailProgram[] =
 inline constexpr wchar_t kMailSubjectLabel[] = L"件名: ";
 inline constexpr wchar_t kSent[] = L"エラー報告を送信しました。サーバーの応答:";
 inline constexpr wchar_t kNotSent[] = L"エラー報告を送信できませんでした。";
+inline constexpr wchar_t kSendTo[] = L"送信先: ";
+inline constexpr wchar_t kSendQuestion[] =
+    L"ミニダンプ (.dmp) には、エラーが起きたときのこのソフトウェアのメモリーの内容が含まれます。"
+    L"開いていたファイルやレジストリのキーの名前、入力した文字なども含まれることがあります。\n\n"
+    L"報告にミニダンプも添えて送信しますか？\n"
+    L"（はい: 報告とミニダンプを送信します。いいえ: 報告の文章だけを送信します。キャンセル: 送信しません。）";
 inline constexpr wchar_t kInsecure[] =
     L"送信先が https ではないため、送信しません。（http を使えるのは、このコンピューターの中の送信先だけです。）";
 inline constexpr wchar_t kEarlierReport[] =

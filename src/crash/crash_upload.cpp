@@ -53,10 +53,12 @@ std::string MultipartBody(const std::string& report, const std::string& minidump
   body += "Content-Disposition: form-data; name=\"report\"; filename=\"report.txt\"\r\n";
   body += "Content-Type: text/plain; charset=utf-8\r\n\r\n";
   body += report + "\r\n";
-  body += "--" + boundary + "\r\n";
-  body += "Content-Disposition: form-data; name=\"minidump\"; filename=\"report.dmp\"\r\n";
-  body += "Content-Type: application/octet-stream\r\n\r\n";
-  body += minidump + "\r\n";
+  if (!minidump.empty()) {
+    body += "--" + boundary + "\r\n";
+    body += "Content-Disposition: form-data; name=\"minidump\"; filename=\"report.dmp\"\r\n";
+    body += "Content-Type: application/octet-stream\r\n\r\n";
+    body += minidump + "\r\n";
+  }
   body += "--" + boundary + "--\r\n";
   return body;
 }
@@ -75,7 +77,11 @@ TUploadResult UploadReport(const std::wstring& url, const std::string& report, c
   UniqueHInternet request(WinHttpOpenRequest(connection.get(), L"POST", parts.path.c_str(), nullptr,
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              secure ? WINHTTP_FLAG_SECURE : 0));
-  if (!request) return result;
+  // A redirect would carry the report to an address nobody chose; a request that cannot be told
+  // to refuse them is not made.
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  if (!request || !WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
+    return result;
   const std::string boundary = "----TavreloReport7d1c2f";
   std::string body = MultipartBody(report, minidump, boundary);
   const std::wstring headers = L"Content-Type: multipart/form-data; boundary=" + common::FromUtf8(boundary).value_or(L"");

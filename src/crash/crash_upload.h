@@ -17,11 +17,13 @@ struct TUploadResult {
 bool IsAllowedUploadUrl(const std::wstring& url);
 
 // The multipart/form-data body of a report ("report", text/plain; charset=utf-8) and its
-// minidump ("minidump", application/octet-stream), parted by boundary.
+// minidump ("minidump", application/octet-stream; no such part when minidump is empty), parted
+// by boundary.
 std::string MultipartBody(const std::string& report, const std::string& minidump, const std::string& boundary);
 
-// Posts the report and the minidump to url (IsAllowedUploadUrl must hold), waiting at most 20
-// seconds for each step. Never raises.
+// Posts the report and the minidump (none when empty) to url (IsAllowedUploadUrl must hold),
+// waiting at most 20 seconds for each step. Follows no redirect: the report goes to url or
+// nowhere, and a 3xx answer is not sent. Never raises.
 TUploadResult UploadReport(const std::wstring& url, const std::string& report, const std::string& minidump);
 
 }  // namespace crash

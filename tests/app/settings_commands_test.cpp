@@ -404,6 +404,48 @@ TEST_F(SettingsCommandsTest, TheIdleHandOverRunsOnceAndEachWindowRemovesOnlyItsO
   EXPECT_FALSE(app.HasIdleHandler()) << "a closed window left its handler behind";
 }
 
+TEST_F(SettingsCommandsTest, TheErrorReportsAddressComesFromTheMachinesPolicyOrTheBuildNeverFromASettingsFile) {
+  // The current settings file names an address of its own: a file anyone can hand the tool.
+  const std::wstring path = folder / L"crash.ini";
+  WriteBytes(path, "[EXT]\r\nEXT=.abc\r\n\r\n[CRASH]\r\nURL=https://settings.example/r\r\n");
+  dialogs.Then(path);
+  form->ActionFileOpenExecute();
+  ASSERT_EQ(form->SettingFileName(), path);
+
+  constexpr wchar_t kPolicy[] = L"Software\\Policies\\Tavrelo";
+  constexpr wchar_t kBuilt[] = L"https://build.example/r";
+  struct Case {
+    HKEY root;           // where a policy value is written; null for none
+    DWORD type;
+    const wchar_t* text;
+    const wchar_t* builtIn;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {nullptr, REG_NONE, L"", kBuilt, kBuilt},
+      {nullptr, REG_NONE, L"", L"", L""},
+      {HKEY_LOCAL_MACHINE, REG_SZ, L"https://policy.example/r", kBuilt, L"https://policy.example/r"},
+      {HKEY_LOCAL_MACHINE, REG_SZ, L"https://policy.example/r", L"", L"https://policy.example/r"},
+      // An empty policy turns sending off, whatever the build says.
+      {HKEY_LOCAL_MACHINE, REG_SZ, L"", kBuilt, L""},
+      // Only a plain string is an address.
+      {HKEY_LOCAL_MACHINE, REG_EXPAND_SZ, L"https://policy.example/r", kBuilt, kBuilt},
+      {HKEY_LOCAL_MACHINE, REG_DWORD, L"1", kBuilt, kBuilt},
+      // The user's own policy key is the user's to write: not the machine's word.
+      {HKEY_CURRENT_USER, REG_SZ, L"https://user.example/r", kBuilt, kBuilt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)) + " " + std::to_string(c.type));
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeW(root, kPolicy);
+    if (c.root) testsupport::WriteValue(c.root, kPolicy, L"CrashReportUrl", c.type, c.text);
+    EXPECT_EQ(CrashUploadUrl(c.builtIn), c.expected);
+  }
+  // Reading creates nothing.
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kPolicy);
+  EXPECT_EQ(CrashUploadUrl(kBuilt), kBuilt);
+  EXPECT_FALSE(testsupport::KeyExists(HKEY_LOCAL_MACHINE, kPolicy));
+}
+
 TEST_F(MainWindowTest, TheRealSettingsDialogsAddTheExtensionAndLeaveTheCurrentDirectoryAlone) {
   testsupport::TempFolder folder;
   CreateDirectoryW((folder / L"elsewhere").c_str(), nullptr);

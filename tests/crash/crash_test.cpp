@@ -1,6 +1,7 @@
 // The error report: each kind of fault, raised in a child process, leaves a report with every
 // section and a minidump that opens; an error the tool names keeps the application's error box;
-// the dialog's buttons copy, save, mail and send the report.
+// the dialog's buttons copy, save, mail and send the report; a send names its address, attaches
+// the minidump only when the user says yes, and follows no redirect.
 #include <winsock2.h>
 #include <windows.h>
 #include <dbghelp.h>
@@ -9,6 +10,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -106,9 +108,11 @@ TEST(CrashReport, EachKindOfFaultLeavesAReportWithEverySectionAndAMinidump) {
     EXPECT_EQ(texts[0].substr(0, 19), dumps[0].substr(0, 19));
     const std::wstring report = common::FromUtf8(testsupport::ReadBytes(reports + L"\\" + texts[0])).value_or(L"");
     for (const wchar_t* heading : {L"== 一般 ==", L"== 例外 ==", L"== 呼び出し履歴 ==", L"== ほかのスレッド ==",
-                                   L"== モジュール ==", L"== プロセス ==", L"== レジスタ ==", L"== コード ==",
-                                   L"== 最後の変更 =="})
+                                   L"== モジュール ==", L"== レジスタ ==", L"== コード ==", L"== 最後の変更 =="})
       EXPECT_NE(report.find(heading), std::wstring::npos) << testing::PrintToString(std::wstring(heading));
+    // No list of the user's processes: this test, the child's parent, would be on it.
+    EXPECT_EQ(report.find(L"== プロセス =="), std::wstring::npos);
+    EXPECT_EQ(report.find(L"test_crash.exe"), std::wstring::npos);
     EXPECT_NE(report.find(c.detail), std::wstring::npos) << testing::PrintToString(report.substr(0, 1500));
     // The faulting frame lies in the child's own code: its module and offset (the release build
     // carries no symbols for it), whatever else the stack shows.
@@ -173,10 +177,17 @@ TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {
   EXPECT_FALSE(crash::IsAllowedUploadUrl(L"not an address"));
 }
 
-// A one-request HTTP server on 127.0.0.1: it keeps what it received and answers "200 受け付けました".
+// An HTTP answer with status (e.g. "200 OK"), further header lines and body.
+std::string HttpAnswer(const std::string& status, const std::string& headers, const std::string& body) {
+  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers +
+         "Connection: close\r\n\r\n" + body;
+}
+
+// A one-request HTTP server on 127.0.0.1: it keeps what it received and gives answer
+// ("200 受け付けました" unless told).
 class LocalServer {
  public:
-  LocalServer() {
+  explicit LocalServer(std::string answer = HttpAnswer("200 OK", "", "受け付けました")) : answer_(std::move(answer)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -191,17 +202,22 @@ class LocalServer {
     thread_ = std::thread([this] { Serve(); });
   }
   ~LocalServer() {
-    closesocket(listener_);
-    if (thread_.joinable()) thread_.join();
+    Stop();
     WSACleanup();
   }
   std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/report"; }
+  // What arrived, once no more can come: call it after the sending is over. Empty when nothing came.
   const std::string& Received() {
-    if (thread_.joinable()) thread_.join();
+    Stop();
     return received_;
   }
 
  private:
+  void Stop() {
+    if (listener_ != INVALID_SOCKET) closesocket(std::exchange(listener_, INVALID_SOCKET));
+    if (thread_.joinable()) thread_.join();
+  }
+
   void Serve() {
     SOCKET client = accept(listener_, nullptr, nullptr);
     if (client == INVALID_SOCKET) return;
@@ -220,31 +236,85 @@ class LocalServer {
       }
       if (received_.size() >= expected) break;
     }
-    const std::string body = "受け付けました";
-    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                               "\r\nConnection: close\r\n\r\n" + body;
-    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    send(client, answer_.data(), static_cast<int>(answer_.size()), 0);
     closesocket(client);
   }
 
+  std::string answer_;
   SOCKET listener_ = INVALID_SOCKET;
   unsigned short port_ = 0;
   std::string received_;
   std::thread thread_;
 };
 
-TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
+TEST(CrashUpload, ARedirectIsNeitherFollowedNorCountedAsSent) {
+  // 302 would come back as a GET; 307 would post the whole report again, to the new address.
+  for (const std::string status : {"302 Found", "307 Temporary Redirect"}) {
+    SCOPED_TRACE(status);
+    LocalServer elsewhere;
+    const std::wstring elsewhereUrl = elsewhere.Url();
+    LocalServer server(
+        HttpAnswer(status, "Location: " + std::string(elsewhereUrl.begin(), elsewhereUrl.end()) + "\r\n", ""));
+    const crash::TUploadResult result = crash::UploadReport(server.Url(), "report body", "MDMP");
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.answer.substr(0, 4), std::wstring(status.begin(), status.begin() + 4));
+    EXPECT_NE(server.Received().find("report body"), std::string::npos);
+    EXPECT_EQ(elsewhere.Received(), "") << "the redirect was followed";
+  }
+}
+
+// A report and its minidump where the dialog finds them.
+struct SavedReport {
+  SavedReport() {
+    testsupport::WriteBytes(path, crash::ReportBytes(L"== 一般 ==\nreport body\n"));
+    testsupport::WriteBytes(folder / L"20261210-101010-100.dmp", kDump);
+  }
+  static inline const std::string kDump = std::string("MDMP-bytes\0\1", 12);
   testsupport::TempFolder folder;
-  const std::wstring reportPath = folder / L"20261210-101010-100.txt";
-  testsupport::WriteBytes(reportPath, crash::ReportBytes(L"== 一般 ==\nreport body\n"));
-  testsupport::WriteBytes(folder / L"20261210-101010-100.dmp", std::string("MDMP-bytes\0\1", 12));
+  const std::wstring path = folder / L"20261210-101010-100.txt";
+};
+
+TEST(CrashDialog, SendingNamesTheAddressAndAttachesTheMinidumpOnlyAfterAYes) {
+  const SavedReport saved;
+  struct Case {
+    int answer;
+    bool sent;      // the report went
+    bool withDump;  // and the minidump with it
+  };
+  const Case cases[] = {{ui::mrYes, true, true}, {ui::mrNo, true, false}, {ui::mrCancel, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    LocalServer server;
+    const crash::TCrashDialogRequest request{L"予期しないエラーです。", L"== 一般 ==\nreport body\n", saved.path,
+                                             server.Url()};
+    testsupport::BoxScript boxes;
+    boxes.Then(c.answer).Then(ui::mrOk);
+    crash::SendReport(nullptr, request);
+    const std::string& received = server.Received();
+    const auto shown = boxes.Take();
+    ASSERT_EQ(shown.size(), c.sent ? 2u : 1u);
+    // The question names where the report goes and what a minidump holds; Enter sends no minidump.
+    EXPECT_EQ(shown[0].kind, ui::BoxKind::Confirmation);
+    EXPECT_EQ(shown[0].buttons, ui::BoxButtons::YesNoCancel);
+    EXPECT_TRUE(shown[0].defaultNo);
+    EXPECT_NE(shown[0].text.find(std::wstring(crash::texts::kSendTo) + server.Url()), std::wstring::npos);
+    EXPECT_NE(shown[0].text.find(crash::texts::kSendQuestion), std::wstring::npos);
+    EXPECT_EQ(received.find(crash::ReportBytes(request.report)) != std::string::npos, c.sent);
+    EXPECT_EQ(received.find("name=\"minidump\"") != std::string::npos, c.withDump);
+    EXPECT_EQ(received.find(SavedReport::kDump) != std::string::npos, c.withDump);
+  }
+}
+
+TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
+  const SavedReport report;
   LocalServer server;
-  crash::TCrashDialogRequest request{L"予期しないエラーです。", L"== 一般 ==\nreport body\n", reportPath, server.Url()};
+  crash::TCrashDialogRequest request{L"予期しないエラーです。", L"== 一般 ==\nreport body\n", report.path, server.Url()};
 
   testsupport::BoxScript boxes;
-  boxes.Then(ui::mrOk).Then(ui::mrOk).Then(ui::mrOk);
+  // Copied, saved, the minidump too, sent.
+  boxes.Then(ui::mrOk).Then(ui::mrOk).Then(ui::mrYes).Then(ui::mrOk);
   testsupport::FileDialogScript dialogs;
-  const std::wstring saved = folder / L"saved.txt";
+  const std::wstring saved = report.folder / L"saved.txt";
   dialogs.Then(saved);
   std::vector<std::wstring> shell;
   auto recordShell = ui::UserShellSeam.Replace([&](const std::wstring& address) {
@@ -274,6 +344,8 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   for (const auto& b : view.buttons) captions.push_back(b.caption);
   EXPECT_EQ(captions, (std::vector<std::wstring>{L"コピー(&C)", L"保存(&S)...", L"メールで送る(&M)...", L"送信(&W)",
                                                  L"再起動(&R)", L"終了(&X)"}));
+  // Where 送信 posts is shown before it is pressed.
+  EXPECT_EQ(view.texts, (std::vector<std::wstring>{request.sentence, std::wstring(crash::texts::kSendTo) + server.Url()}));
   // Copy: the report on the clipboard.
   {
     ui::ClipboardScope clipboard(nullptr);
@@ -294,12 +366,13 @@ TEST(CrashDialog, ItsButtonsCopySaveMailAndSendTheReportThroughTheRealDialog) {
   EXPECT_NE(received.find("multipart/form-data; boundary="), std::string::npos);
   EXPECT_NE(received.find("name=\"report\""), std::string::npos);
   EXPECT_NE(received.find(crash::ReportBytes(request.report)), std::string::npos);
-  EXPECT_NE(received.find(std::string("MDMP-bytes\0\1", 12)), std::string::npos);
+  EXPECT_NE(received.find(SavedReport::kDump), std::string::npos);
   const auto shown = boxes.Take();
-  ASSERT_EQ(shown.size(), 3u);
+  ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[0].text, crash::texts::kCopied);
   EXPECT_EQ(shown[1].text, crash::texts::kSaved);
-  EXPECT_EQ(shown[2].text, std::wstring(crash::texts::kSent) + L"\n200 受け付けました");
+  EXPECT_EQ(shown[2].buttons, ui::BoxButtons::YesNoCancel);
+  EXPECT_EQ(shown[3].text, std::wstring(crash::texts::kSent) + L"\n200 受け付けました");
 }
 
 TEST(CrashDialog, MailWithoutAMailProgramSaysTheSubjectAndTheFileToAttach) {
@@ -351,8 +424,7 @@ TEST(CrashDialog, WithoutAnAddressThereIsNoSendButton) {
   EXPECT_EQ(crash::ShowRealCrashDialog(request), crash::TCrashAnswer::Restart);
   ASSERT_TRUE(user.Wait());
   for (const auto& b : view.buttons) EXPECT_NE(b.caption, L"送信(&W)");
-  ASSERT_FALSE(view.texts.empty());
-  EXPECT_EQ(view.texts.front(), L"予期しないエラーです。");
+  EXPECT_EQ(view.texts, std::vector<std::wstring>{L"予期しないエラーです。"}) << "no address line";
 }
 
 }  // namespace
