@@ -390,6 +390,8 @@ TRegKey ReadKey(int lineNumber, std::wstring_view line, size_t pos) {
   return key;
 }
 
+[[noreturn]] void FailWithoutHeader() { Fail(1, std::wstring(texts::kNotRegFile) + texts::kHeaderHint); }
+
 // The first line's header, blanks around it aside: how the file writes string-typed hex data.
 // Raises ERegFileError for any line other than the two headers the editor reads sections under.
 TStringBytes ReadHeader(std::wstring_view line) {
@@ -401,12 +403,12 @@ TStringBytes ReadHeader(std::wstring_view line) {
   if (header == kHeader) return TStringBytes::Utf16;
   if (header == kAnsiHeader) return TStringBytes::Ansi;
   if (header == kWin31Header) Fail(1, texts::kWin31File);
-  Fail(1, std::wstring(texts::kNotRegFile) + texts::kHeaderHint);
+  FailWithoutHeader();
 }
 
 TRegDocument ReadLines(LineReader& lines) {
   std::wstring_view line;
-  if (!lines.Next(line)) Fail(1, std::wstring(texts::kNotRegFile) + texts::kHeaderHint);
+  if (!lines.Next(line)) FailWithoutHeader();
   const TStringBytes strings = ReadHeader(line);
 
   TRegDocument document;

@@ -27,7 +27,7 @@ std::string Encoded(const std::vector<std::wstring>& lines, Encoding encoding);
 // are read in code page 932), escapes, a dword, string-typed hex (UTF-16 bytes, or under
 // "REGEDIT4" the ANSI code page's bytes, an expandable text without its NUL) unless
 // withStringHex is false, binary data continued on a second line, and removals of a value and
-// of a key. Every form of it reads to the same document.
+// of a key. Under either header, in UTF-16 or in the ANSI code page, it reads to one document.
 std::vector<std::wstring> SmallFile(std::wstring_view header, const std::wstring& base, bool withStringHex = true);
 
 // The lines as the editor reads their UTF-8 bytes: each line decoded in the ANSI code page.

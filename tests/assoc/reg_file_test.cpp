@@ -193,7 +193,7 @@ TEST(RegFileReader, NamesTheLineOfTheFirstFaultInEitherEncoding) {
   EXPECT_EQ(LineFault(12, kBadHex), L"12行目：16進数のデータに誤りがあります。");
 }
 
-TEST(RegFileReader, RefusesWhatIsNoTextTheEditorReadsAtItsFirstLine) {
+TEST(RegFileReader, RefusesBytesTheEditorDoesNotReadAsTextAtTheLineThatShowsIt) {
   using namespace assoc::texts;
   const std::wstring badHeader = std::wstring(kNotRegFile) + kHeaderHint;
   const std::vector<std::wstring> file = {L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\Software\\T]"};
