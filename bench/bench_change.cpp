@@ -1,11 +1,15 @@
 // Measures a restore through the change engine against the bare registry calls it stands on, for
 // 1,000, 10,000 and 50,000 keys (inside the tests' registry sandbox): planning and checking
 // against reading the keys, applying against writing them; a file over the size limit refused;
-// and the memory planning a large file takes. Prints the figures of this one run.
+// and the memory planning a large file takes; and reading a 64 MB file in UTF-16 and as 8-bit
+// text, its time and the heap it takes. Prints the figures of this one run.
 #include <windows.h>
 #include <psapi.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,28 @@
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
+
+// The heap new hands out, now and at its highest: every allocation of this program is counted,
+// so that a read's figure is what it holds beyond the file it is given.
+std::atomic<long long> g_heapNow{0};
+std::atomic<long long> g_heapPeak{0};
+
+void* operator new(size_t size) {
+  void* block = std::malloc(size ? size : 1);
+  if (!block) throw std::bad_alloc();
+  const long long now = g_heapNow += static_cast<long long>(_msize(block));
+  for (long long peak = g_heapPeak; now > peak && !g_heapPeak.compare_exchange_weak(peak, now);) {
+  }
+  return block;
+}
+
+void operator delete(void* block) noexcept {
+  if (!block) return;
+  g_heapNow -= static_cast<long long>(_msize(block));
+  std::free(block);
+}
+
+void operator delete(void* block, size_t) noexcept { operator delete(block); }
 
 namespace {
 
@@ -117,6 +143,38 @@ void MeasureMemory(const char* what, const std::wstring& path, size_t fileSize) 
               static_cast<double>(peak - start) / static_cast<double>(fileSize));
 }
 
+// The file as 8-bit text: the same lines in the ANSI code page (all of them ASCII here).
+std::string EightBit(const std::string& utf16) {
+  std::string text;
+  text.reserve(utf16.size() / 2);
+  for (size_t i = 2; i + 1 < utf16.size(); i += 2) text += utf16[i];
+  return text;
+}
+
+// Reads the file three times and prints the quickest read and the heap a read took above what
+// was in use before it: at its peak, and what the document keeps.
+void MeasureRead(const char* what, const std::string& bytes) {
+  std::vector<double> times;
+  long long peak = 0;
+  long long kept = 0;
+  size_t keys = 0;
+  for (int round = 0; round < 3; ++round) {
+    const long long before = g_heapNow;
+    g_heapPeak = before;
+    const double start = Now();
+    const assoc::TRegDocument document = assoc::ReadRegFile(bytes);
+    times.push_back(Now() - start);
+    peak = g_heapPeak - before;
+    kept = g_heapNow - before;
+    keys = document.Keys.size();
+  }
+  const double mb = 1048576.0;
+  std::printf("read, %s: a %.1f MB file, %zu keys, in %.3f s (quickest of 3); heap at its peak %.1f MB above the "
+              "file: the document's %.1f MB and %.1f MB besides (%.2fx the file)\n",
+              what, bytes.size() / mb, keys, Least(times), peak / mb, kept / mb, (peak - kept) / mb,
+              static_cast<double>(peak - kept) / static_cast<double>(bytes.size()));
+}
+
 }  // namespace
 
 int main() {
@@ -140,6 +198,22 @@ int main() {
     {
       const std::string bytes = FileOf(640000, L"m");
       MeasureMemory("one short value per key", testsupport::Written(files / L"memory.reg", bytes), bytes.size());
+    }
+
+    // Reading a file of the largest size read back, written by the tool and as 8-bit text (after the
+    // process-wide figures above, which its peak would cover; its own are counted on the heap).
+    {
+      std::string utf16 = TypicalFile(86000);
+      MeasureRead("UTF-16 with its mark", utf16);
+      const std::string eightBit = EightBit(TypicalFile(172000));
+      utf16.clear();
+      utf16.shrink_to_fit();
+      MeasureRead("8-bit text in the ANSI code page", eightBit);
+    }
+    {
+      // The longest line there can be: one value that fills the file, decoded as one line.
+      const std::string oneLine = "REGEDIT4\r\n[HKEY_CLASSES_ROOT\\.b]\r\n@=\"" + std::string(64 << 20, 'x') + "\"\r\n";
+      MeasureRead("8-bit text, one value of 64 MB", oneLine);
     }
 
     for (int count : {1000, 10000, 50000}) {

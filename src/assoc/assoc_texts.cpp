@@ -113,6 +113,9 @@ constexpr StepName kStepNames[] = {
     {TStepKind::DeleteValue, L"値{V}の削除"},
     {TStepKind::DeleteKey, L"削除"},
 };
+constexpr wchar_t kUnreadableEncoding[] =
+    L"{E} のファイルは読めません。BOM 付きの UTF-16 か ANSI で保存して下さい。";
+constexpr wchar_t kKeyTooDeep[] = L"キーの階層が {N} を超えています。";
 constexpr wchar_t kLineFault[] = L"{N}行目：{F}";
 constexpr wchar_t kBackupFailed[] = L"バックアップを保存できませんでした。変更は行いません。\n{R}";
 constexpr wchar_t kCannotCreateFolder[] = L"フォルダー「{P}」を作成できませんでした。";
@@ -333,6 +336,12 @@ std::wstring AboutApplications(const std::vector<std::wstring>& names) {
 std::wstring CutMark(size_t length) { return Fill(kCutMark, {{L"{N}", std::to_wstring(length)}}); }
 
 std::wstring Blanks(size_t count) { return Fill(kBlanks, {{L"{N}", std::to_wstring(count)}}); }
+
+std::wstring UnreadableEncoding(std::wstring_view encoding) {
+  return Fill(kUnreadableEncoding, {{L"{E}", encoding}});
+}
+
+std::wstring KeyTooDeep(size_t levels) { return Fill(kKeyTooDeep, {{L"{N}", std::to_wstring(levels)}}); }
 
 std::wstring LineFault(int line, std::wstring_view fault) {
   return Fill(kLineFault, {{L"{N}", std::to_wstring(line)}, {L"{F}", fault}});

@@ -37,6 +37,13 @@ inline constexpr wchar_t kBadHex[] = L"16進数のデータに誤りがありま
 inline constexpr wchar_t kValueOutsideKey[] = L"値の前にキーがありません。";
 inline constexpr wchar_t kValueInRemoval[] = L"削除するキーに値があります。";
 inline constexpr wchar_t kNulInText[] = L"NUL 文字があります。";
+inline constexpr wchar_t kWin31File[] = L"Windows 3.1 の形式のファイルは読めません。";
+// Follows kNotRegFile when the first line is neither header that is read.
+inline constexpr wchar_t kHeaderHint[] = L"1行目を「Windows Registry Editor Version 5.00」か「REGEDIT4」にして下さい。";
+// Encodings that a registry file is not read in, named for UnreadableEncoding.
+inline constexpr wchar_t kUtf8WithBom[] = L"BOM 付きの UTF-8";
+inline constexpr wchar_t kUtf16BigEndian[] = L"ビッグ エンディアンの UTF-16";
+inline constexpr wchar_t kUtf16WithoutBom[] = L"BOM のない UTF-16";
 
 // Backups and restores.
 inline constexpr wchar_t kCannotWriteName[] = L"改行や NUL 文字を含む名前は、レジストリ ファイルに書けません。";
@@ -157,6 +164,12 @@ std::wstring ChangeName(const THistoryEntry& change);
 
 // The status line while a long change applies: "変更を適用しています… 3,200 / 10,000".
 std::wstring Applying(size_t done, size_t total);
+
+// A registry file in an encoding it is not read in: the encoding, and the ones to save it in.
+std::wstring UnreadableEncoding(std::wstring_view encoding);
+
+// A key path of more key names below its root than the registry nests.
+std::wstring KeyTooDeep(size_t levels);
 
 // "N行目：" and the fault.
 std::wstring LineFault(int line, std::wstring_view fault);

@@ -1,6 +1,8 @@
 #include "assoc/reg_file.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -47,6 +49,10 @@ int HexDigit(wchar_t c) {
 }
 
 // ---- Writing ----
+
+std::string BytesOfText(std::wstring_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
 
 void AppendHexByte(std::wstring& out, unsigned char byte) {
   constexpr wchar_t kDigits[] = L"0123456789abcdef";
@@ -137,33 +143,84 @@ void AppendValue(std::wstring& out, const TRegValue& value) {
 
 // ---- Reading ----
 
-// The text of the file split into physical lines (CR LF, LF or CR end one), with the number of
-// the line at hand.
+// The header of the files whose string-typed hex data is 8-bit text.
+constexpr std::wstring_view kAnsiHeader = L"REGEDIT4";
+// The header of the editor's oldest format, whose lines are no sections.
+constexpr std::wstring_view kWin31Header = L"REGEDIT";
+// How deep the registry nests keys: key names below the root.
+constexpr size_t kMaxKeyDepth = 512;
+
+// Byte-order marks that the editor does not know: it reads such a file as 8-bit text, so its
+// first line is never a header.
+struct ForeignMark {
+  std::string_view bytes;
+  const wchar_t* encoding;
+};
+constexpr ForeignMark kForeignMarks[] = {
+    {"\xEF\xBB\xBF", texts::kUtf8WithBom},
+    {"\xFE\xFF", texts::kUtf16BigEndian},
+};
+
+// How a file writes the bytes of hex(1):, hex(2): and hex(7): data.
+enum class TStringBytes {
+  Utf16,  // as the registry holds them
+  Ansi,   // as 8-bit text in the ANSI code page ("REGEDIT4")
+};
+
+[[noreturn]] void Fail(int line, std::wstring_view fault) { throw ERegFileError(line, texts::LineFault(line, fault)); }
+
+// The line of text that starts at pos, without its end (CR LF, LF or CR); pos then follows the
+// end. False at the end of the text.
+template <class Char>
+bool TakeLine(std::basic_string_view<Char> text, size_t& pos, std::basic_string_view<Char>& line) {
+  if (pos >= text.size()) return false;
+  size_t end = pos;
+  while (end < text.size() && text[end] != Char('\r') && text[end] != Char('\n')) ++end;
+  line = text.substr(pos, end - pos);
+  pos = end;
+  if (pos < text.size() && text[pos] == Char('\r')) ++pos;
+  if (pos < text.size() && text[pos] == Char('\n')) ++pos;
+  return true;
+}
+
+// The lines of a file with the number of the line at hand: a UTF-16 file's read where its text
+// lies, an 8-bit file's split at its line ends and decoded one line at a time in the ANSI code
+// page, as the editor does (a lead byte before a line end stays on its line). A line stays valid
+// until the next one is taken.
 class LineReader {
  public:
   explicit LineReader(std::wstring_view text) : text_(text) {}
+  explicit LineReader(std::string_view bytes) : bytes_(bytes), ansi_(true) {}
 
-  // The next line without its end; false at the end of the text.
+  // The next line without its end; false at the end of the file.
   bool Next(std::wstring_view& line) {
-    if (pos_ >= text_.size()) return false;
-    size_t end = pos_;
-    while (end < text_.size() && !IsLineBreak(text_[end])) ++end;
-    line = text_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < text_.size() && text_[pos_] == L'\r') ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == L'\n') ++pos_;
+    if (!ansi_) {
+      if (!TakeLine(text_, pos_, line)) return false;
+      ++number_;
+      return true;
+    }
+    std::string_view bytes;
+    if (!TakeLine(bytes_, pos_, bytes)) return false;
     ++number_;
+    // No code page makes more UTF-16 characters of a text than it has bytes.
+    decoded_.resize(bytes.size());
+    const int length = bytes.size() > INT_MAX ? 0
+                                              : MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                                    decoded_.data(), static_cast<int>(bytes.size()));
+    if (length <= 0 && !bytes.empty()) Fail(number_, texts::kBadLine);
+    line = std::wstring_view(decoded_.data(), bytes.empty() ? 0 : static_cast<size_t>(length));
     return true;
   }
   int Number() const { return number_; }
 
  private:
   std::wstring_view text_;
+  std::string_view bytes_;
+  bool ansi_ = false;
+  std::wstring decoded_;
   size_t pos_ = 0;
   int number_ = 0;
 };
-
-[[noreturn]] void Fail(int line, std::wstring_view fault) { throw ERegFileError(line, texts::LineFault(line, fault)); }
 
 void SkipBlanks(std::wstring_view text, size_t& pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
@@ -181,11 +238,11 @@ bool TakeWord(std::wstring_view text, size_t& pos, std::wstring_view word) {
   return true;
 }
 
-// A quoted text from the quote at pos, with the escapes \\, \", \n, \r and \0; pos then
-// follows the closing quote. False when the text is not closed on the line or holds another
-// escape.
-bool TakeQuoted(std::wstring_view line, size_t& pos, std::wstring& text) {
-  text.clear();
+// A quoted text from the quote at pos, handed to take a character at a time, with the escapes
+// \\, \", \n, \r and \0; pos then follows the closing quote. False when the text is not closed
+// on the line or holds another escape.
+template <class Take>
+bool TakeQuoted(std::wstring_view line, size_t& pos, Take&& take) {
   for (size_t i = pos + 1; i < line.size(); ++i) {
     wchar_t c = line[i];
     if (c == L'"') {
@@ -199,10 +256,12 @@ bool TakeQuoted(std::wstring_view line, size_t& pos, std::wstring& text) {
       if (escape == std::end(kEscapes)) return false;
       c = escape->meant;
     }
-    text += c;
+    take(c);
   }
   return false;
 }
+
+void AppendChar(std::string& bytes, wchar_t c) { bytes.append(reinterpret_cast<const char*>(&c), sizeof c); }
 
 bool TakeHexNumber(std::wstring_view text, size_t& pos, unsigned long& number) {
   const size_t start = pos;
@@ -238,16 +297,30 @@ std::string TakeHexBytes(LineReader& lines, std::wstring_view line, size_t pos) 
   }
 }
 
-std::string BytesOfText(std::wstring_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// The bytes the registry holds for string-typed data written as 8-bit text: a NUL added when the
+// text does not end in one, then decoded in the ANSI code page, as the editor converts them.
+std::string Utf16OfAnsi(int lineNumber, std::string ansi) {
+  if (ansi.empty()) return ansi;
+  if (ansi.back() != '\0') ansi += '\0';
+  std::string wide(ansi.size() * sizeof(wchar_t), '\0');
+  const int length = ansi.size() > INT_MAX ? 0
+                                           : MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                                                 reinterpret_cast<wchar_t*>(wide.data()),
+                                                                 static_cast<int>(ansi.size()));
+  if (length <= 0) Fail(lineNumber, texts::kBadHex);
+  wide.resize(static_cast<size_t>(length) * sizeof(wchar_t));
+  return wide;
 }
 
-TRegValue ReadValue(LineReader& lines, std::wstring_view line, size_t pos) {
+TRegValue ReadValue(LineReader& lines, std::wstring_view line, size_t pos, TStringBytes strings) {
   TRegValue value;
   value.Line = lines.Number();
   if (line[pos] == L'@') {
     ++pos;
-  } else if (!TakeQuoted(line, pos, value.Name) || value.Name.find(L'\0') != std::wstring::npos) {
+  } else if (!TakeQuoted(line, pos, [&](wchar_t c) { value.Name += c; }) ||
+             value.Name.find(L'\0') != std::wstring::npos) {
     // No value name holds a NUL: the API would end it there and name another value.
     Fail(value.Line, texts::kBadLine);
   }
@@ -257,10 +330,12 @@ TRegValue ReadValue(LineReader& lines, std::wstring_view line, size_t pos) {
   if (pos < line.size() && line[pos] == L'-' && OnlyBlanksFrom(line, pos + 1)) {
     value.Remove = true;
   } else if (pos < line.size() && line[pos] == L'"') {
-    std::wstring text;
-    if (!TakeQuoted(line, pos, text) || !OnlyBlanksFrom(line, pos)) Fail(value.Line, texts::kBadString);
+    // The text goes straight into the value's bytes: a long one is not copied again.
+    value.Data.reserve((line.size() - pos) * sizeof(wchar_t));
+    if (!TakeQuoted(line, pos, [&](wchar_t c) { AppendChar(value.Data, c); }) || !OnlyBlanksFrom(line, pos))
+      Fail(value.Line, texts::kBadString);
+    AppendChar(value.Data, L'\0');
     value.Type = REG_SZ;
-    value.Data = BytesOfText(text) + std::string(sizeof(wchar_t), '\0');
   } else if (TakeWord(line, pos, L"dword:")) {
     if (!TakeHexNumber(line, pos, number) || !OnlyBlanksFrom(line, pos)) Fail(value.Line, texts::kBadDword);
     const DWORD dword = static_cast<DWORD>(number);
@@ -273,6 +348,8 @@ TRegValue ReadValue(LineReader& lines, std::wstring_view line, size_t pos) {
     if (!TakeHexNumber(line, pos, number) || !TakeWord(line, pos, L"):")) Fail(value.Line, texts::kBadHex);
     value.Type = static_cast<DWORD>(number);
     value.Data = TakeHexBytes(lines, line, pos);
+    if (strings == TStringBytes::Ansi && IsStringType(value.Type))
+      value.Data = Utf16OfAnsi(value.Line, std::move(value.Data));
   } else {
     Fail(value.Line, texts::kBadLine);
   }
@@ -297,9 +374,12 @@ bool IsKeyPath(std::wstring_view path) {
 TRegKey ReadKey(int lineNumber, std::wstring_view line, size_t pos) {
   const size_t close = line.rfind(L']');
   if (close == std::wstring_view::npos || !OnlyBlanksFrom(line, close + 1)) Fail(lineNumber, texts::kBadKeyName);
+  std::wstring_view path = line.substr(pos + 1, close - pos - 1);
+  // Counted before the path is looked at any further, so that nothing grows with its depth.
+  if (static_cast<size_t>(std::count(path.begin(), path.end(), L'\\')) > kMaxKeyDepth)
+    Fail(lineNumber, texts::KeyTooDeep(kMaxKeyDepth));
   TRegKey key;
   key.Line = lineNumber;
-  std::wstring_view path = line.substr(pos + 1, close - pos - 1);
   if (!path.empty() && path[0] == L'-') {
     key.Remove = true;
     path.remove_prefix(1);
@@ -308,6 +388,46 @@ TRegKey ReadKey(int lineNumber, std::wstring_view line, size_t pos) {
   if (!IsKeyPath(path)) Fail(lineNumber, texts::kBadKeyName);
   key.Path = path;
   return key;
+}
+
+[[noreturn]] void FailWithoutHeader() { Fail(1, std::wstring(texts::kNotRegFile) + texts::kHeaderHint); }
+
+// The first line's header, blanks around it aside: how the file writes string-typed hex data.
+// Raises ERegFileError for any line other than the two headers the editor reads sections under.
+TStringBytes ReadHeader(std::wstring_view line) {
+  size_t pos = 0;
+  SkipBlanks(line, pos);
+  size_t end = line.size();
+  while (end > pos && IsBlank(line[end - 1])) --end;
+  const std::wstring_view header = line.substr(pos, end - pos);
+  if (header == kHeader) return TStringBytes::Utf16;
+  if (header == kAnsiHeader) return TStringBytes::Ansi;
+  if (header == kWin31Header) Fail(1, texts::kWin31File);
+  FailWithoutHeader();
+}
+
+TRegDocument ReadLines(LineReader& lines) {
+  std::wstring_view line;
+  if (!lines.Next(line)) FailWithoutHeader();
+  const TStringBytes strings = ReadHeader(line);
+
+  TRegDocument document;
+  while (lines.Next(line)) {
+    if (line.find(L'\0') != std::wstring_view::npos) Fail(lines.Number(), texts::kNulInText);
+    size_t pos = 0;
+    SkipBlanks(line, pos);
+    if (pos == line.size() || line[pos] == L';') continue;
+    if (line[pos] == L'[') {
+      document.Keys.push_back(ReadKey(lines.Number(), line, pos));
+    } else if (line[pos] == L'@' || line[pos] == L'"') {
+      if (document.Keys.empty()) Fail(lines.Number(), texts::kValueOutsideKey);
+      if (document.Keys.back().Remove) Fail(lines.Number(), texts::kValueInRemoval);
+      document.Keys.back().Values.push_back(ReadValue(lines, line, pos, strings));
+    } else {
+      Fail(lines.Number(), texts::kBadLine);
+    }
+  }
+  return document;
 }
 
 }  // namespace
@@ -342,35 +462,32 @@ std::string WriteRegFile(const TRegDocument& document) {
 }
 
 TRegDocument ReadRegFile(std::string_view bytes) {
-  if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF || static_cast<unsigned char>(bytes[1]) != 0xFE)
-    Fail(1, texts::kNotRegFile);
-  std::wstring text((bytes.size() - 2) / sizeof(wchar_t), L'\0');
-  std::memcpy(text.data(), bytes.data() + 2, text.size() * sizeof(wchar_t));
-
-  LineReader lines(text);
-  std::wstring_view line;
-  if (!lines.Next(line) || line.substr(0, kHeader.size()) != kHeader || !OnlyBlanksFrom(line, kHeader.size()))
-    Fail(1, texts::kNotRegFile);
-
-  TRegDocument document;
-  while (lines.Next(line)) {
-    if (line.find(L'\0') != std::wstring_view::npos) Fail(lines.Number(), texts::kNulInText);
-    size_t pos = 0;
-    SkipBlanks(line, pos);
-    if (pos == line.size() || line[pos] == L';') continue;
-    if (line[pos] == L'[') {
-      document.Keys.push_back(ReadKey(lines.Number(), line, pos));
-    } else if (line[pos] == L'@' || line[pos] == L'"') {
-      if (document.Keys.empty()) Fail(lines.Number(), texts::kValueOutsideKey);
-      if (document.Keys.back().Remove) Fail(lines.Number(), texts::kValueInRemoval);
-      document.Keys.back().Values.push_back(ReadValue(lines, line, pos));
-    } else {
-      Fail(lines.Number(), texts::kBadLine);
+  const auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  if (startsWith("\xFF\xFE")) {
+    const std::string_view body = bytes.substr(2);
+    const size_t length = body.size() / sizeof(wchar_t);
+    std::wstring copy;
+    std::wstring_view text(reinterpret_cast<const wchar_t*>(body.data()), length);
+    // A file read whole starts aligned, so its text is read where it lies; only bytes that start
+    // elsewhere are copied first.
+    if (reinterpret_cast<uintptr_t>(body.data()) % alignof(wchar_t) != 0) {
+      copy.resize(length);
+      std::memcpy(copy.data(), body.data(), length * sizeof(wchar_t));
+      text = copy;
     }
+    LineReader lines(text);
+    TRegDocument document = ReadLines(lines);
+    // A byte left over halves a character: the file was cut short.
+    if (body.size() % sizeof(wchar_t) != 0) Fail(lines.Number(), texts::kFileEndsEarly);
+    return document;
   }
-  // A byte left over halves a character: the file was cut short.
-  if (bytes.size() % sizeof(wchar_t) != 0) Fail(lines.Number(), texts::kFileEndsEarly);
-  return document;
+  for (const ForeignMark& mark : kForeignMarks)
+    if (startsWith(mark.bytes)) Fail(1, texts::UnreadableEncoding(mark.encoding));
+  // Text with a NUL among its first two bytes is UTF-16 that lacks its mark.
+  if (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0'))
+    Fail(1, texts::UnreadableEncoding(texts::kUtf16WithoutBom));
+  LineReader lines(bytes);
+  return ReadLines(lines);
 }
 
 }  // namespace assoc

@@ -58,14 +58,24 @@ class ERegFileError : public Exception {
 // NUL or a line break, which no such file can hold.
 std::string WriteRegFile(const TRegDocument& document);
 
-// Reads a file of that format, also as the editor exports it (value names and strings may also
-// use the escapes \n, \r and \0; hex bytes may carry blanks; ";" starts a comment line). Roots
-// must be spelled out: HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or
-// HKEY_CURRENT_CONFIG, letter case aside. Raises ERegFileError at the first line it cannot
-// take: a missing byte-order mark or header, a section or value it cannot parse, an unknown
-// root, an empty or over-long key name (an empty one would let "\\" stand for "\"), a NUL, a
-// value before any section or in a removal. "." and ".." are key names like any other: the
-// registry climbs nowhere with them.
+// Reads a file as the system's registry editor reads it. Its encoding: UTF-16 LE after its
+// byte-order mark, read where it lies (copied only when the bytes do not start aligned for
+// wchar_t); any other file is 8-bit text, decoded one line at a time in the ANSI code page.
+// Its first line, blanks around it aside: "Windows Registry Editor Version 5.00", whose
+// hex(1):, hex(2): and hex(7): bytes are kept as they are, or "REGEDIT4", whose such bytes are
+// 8-bit text, which gets a NUL when it does not end in one and is decoded in the ANSI code page
+// (the editor of Windows decides by the header; Wine's by the encoding). The lines below follow
+// the format as the editor exports it (value names and strings may also use the escapes \n, \r
+// and \0; hex bytes may carry blanks; ";" starts a comment line). Roots must be spelled out:
+// HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG,
+// letter case aside. Raises ERegFileError at the first line it cannot take: a byte-order mark
+// of UTF-8 or of big-endian UTF-16, or UTF-16 without one (the editor reads none of them); a
+// missing or other header, Windows 3.1's among them; a section or value it cannot parse; a key
+// path of more than 512 key names below its root (found before anything else is done with it);
+// an unknown root, an empty or over-long key name (an empty one would let "\\" stand for "\");
+// a NUL; a value before any section or in a removal. "." and ".." are key names like any other:
+// the registry climbs nowhere with them. Linear in the file's size; each value's data is built
+// once, in place.
 TRegDocument ReadRegFile(std::string_view bytes);
 
 // The predefined root key that a path read from such a file starts with, or null for an

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/encoded_files.h"
 #include "assoc/reg_snapshot.h"
 #include "assoc/store_fixture.h"
 #include "assoc/value_rows.h"
 #include "support/registry_sandbox.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -119,53 +121,104 @@ TEST_F(RegFile, NamesThatNoFileCanHoldRaiseInsteadOfWritingAnotherKey) {
   EXPECT_EQ(assoctest::MessageOf([&] { assoc::WriteRegFile(document); }), assoc::texts::kCannotWriteName);
 }
 
-TEST(RegFileReader, NamesTheLineOfTheFirstFault) {
+TEST(RegFileReader, NamesTheLineOfTheFirstFaultInEitherEncoding) {
   using namespace assoc::texts;
   const std::wstring header = L"Windows Registry Editor Version 5.00";
   const std::wstring key = L"[HKEY_CURRENT_USER\\Software\\T]";
+  const std::wstring badHeader = std::wstring(kNotRegFile) + kHeaderHint;
+  std::wstring deep = L"HKEY_CURRENT_USER";
+  for (int level = 0; level < 600; ++level) deep += L"\\k";
+  struct Case {
+    const char* what;
+    std::vector<std::wstring> lines;
+    int line;
+    std::wstring fault;
+  };
+  const Case cases[] = {
+      {"no header", {key, L"@=\"x\""}, 1, badHeader},
+      {"a blank line before the header", {L"", header, key}, 1, badHeader},
+      {"another version", {L"Windows Registry Editor Version 4.00", key}, 1, badHeader},
+      {"the header in other letters", {L"WINDOWS REGISTRY EDITOR VERSION 5.00", key}, 1, badHeader},
+      {"REGEDIT with another ending", {L"REGEDIT5", key}, 1, badHeader},
+      {"REGEDIT4 in other letters", {L"regedit4", key}, 1, badHeader},
+      {"REGEDIT 4 with a blank", {L"REGEDIT 4", key}, 1, badHeader},
+      {"Windows 3.1's header", {L"REGEDIT", L"HKEY_CLASSES_ROOT\\.txt = txtfile"}, 1, kWin31File},
+      {"a value before any key", {header, L"", L"\"v\"=\"x\""}, 3, kValueOutsideKey},
+      {"a value in a removal", {header, L"[-HKEY_CURRENT_USER\\Software\\T]", L"\"v\"=\"x\""}, 3, kValueInRemoval},
+      {"an unclosed string", {header, L"", key, L"@=\"x\"", L"\"v\"=\"x"}, 5, kBadString},
+      {"text after a string", {header, key, L"\"v\"=\"x\" y"}, 3, kBadString},
+      {"an unknown escape", {header, key, L"\"v\"=\"a\\qb\""}, 3, kBadString},
+      {"a dword of nine digits", {header, key, L"\"v\"=dword:123456789"}, 3, kBadDword},
+      {"a dword without digits", {header, key, L"\"v\"=dword:"}, 3, kBadDword},
+      {"a dword that is not hex", {header, key, L"\"v\"=dword:0000000g"}, 3, kBadDword},
+      {"a byte that is not hex", {header, key, L"\"v\"=hex:00,0g"}, 3, kBadHex},
+      {"a byte of one digit", {header, key, L"\"v\"=hex:0,01"}, 3, kBadHex},
+      {"two commas", {header, key, L"\"v\"=hex:00,,01"}, 3, kBadHex},
+      {"bytes without comma", {header, key, L"\"v\"=hex:00 01"}, 3, kBadHex},
+      {"a fault on a continued line", {header, key, L"\"v\"=hex:00,\\", L"  01,\\", L"  0x"}, 5, kBadHex},
+      {"text after the continuation", {header, key, L"\"v\"=hex:00,\\ 01"}, 3, kBadHex},
+      {"a continuation at the end", {header, key, L"\"v\"=hex:00,\\"}, 3, kFileEndsEarly},
+      {"a type of nine digits", {header, key, L"\"v\"=hex(123456789):00"}, 3, kBadHex},
+      {"a type without its parenthesis", {header, key, L"\"v\"=hex(2:00"}, 3, kBadHex},
+      {"an unknown kind of data", {header, key, L"\"v\"=qword:1"}, 3, kBadLine},
+      {"a name without =", {header, key, L"\"v\" \"x\""}, 3, kBadLine},
+      {"a name without quotes", {header, key, L"v=\"x\""}, 3, kBadLine},
+      {"a NUL in a name", {header, key, L"\"a\\0b\"=\"x\""}, 3, kBadLine},
+      {"a stray line", {header, key, L"garbage"}, 3, kBadLine},
+      {"an unclosed key", {header, L"[HKEY_CURRENT_USER\\Software\\T"}, 2, kBadKeyName},
+      {"text after a key", {header, L"[HKEY_CURRENT_USER\\Software\\T] x"}, 2, kBadKeyName},
+      {"an abbreviated root", {header, L"[HKCU\\Software\\T]"}, 2, kUnknownRoot},
+      {"no root", {header, L"[Software\\T]"}, 2, kUnknownRoot},
+      {"an empty key name", {header, L"[HKEY_CURRENT_USER\\Software\\\\T]"}, 2, kBadKeyName},
+      {"a trailing backslash", {header, L"[HKEY_CURRENT_USER\\Software\\T\\]"}, 2, kBadKeyName},
+      {"a key name too long", {header, L"[HKEY_CURRENT_USER\\" + std::wstring(256, L'k') + L"]"}, 2, kBadKeyName},
+      {"600 levels", {header, key, L"@=\"x\"", L"[" + deep + L"]"}, 4, KeyTooDeep(512)},
+      {"600 levels to remove", {L"REGEDIT4", L"[-" + deep + L"]"}, 2, KeyTooDeep(512)},
+      // Found before the path's names or root are looked at: 6,000 empty names under no root.
+      {"6,000 levels", {header, key, L"[HKCU" + std::wstring(6000, L'\\') + L"]"}, 3, KeyTooDeep(512)},
+      {"a NUL in a line", {header, key, std::wstring(L"\"v\"=\"a\0b\"", 9)}, 3, kNulInText},
+  };
+  for (const Case& c : cases) {
+    for (const assoctest::Encoding encoding : {assoctest::Encoding::Utf16, assoctest::Encoding::Ansi}) {
+      SCOPED_TRACE(std::string(c.what) + (encoding == assoctest::Encoding::Ansi ? " (8-bit)" : " (UTF-16)"));
+      try {
+        assoc::ReadRegFile(assoctest::Encoded(c.lines, encoding));
+        ADD_FAILURE() << "read without fault";
+      } catch (const assoc::ERegFileError& e) {
+        EXPECT_EQ(e.Line(), c.line);
+        EXPECT_EQ(e.Message(), LineFault(c.line, c.fault));
+      }
+    }
+  }
+  EXPECT_EQ(LineFault(12, kBadHex), L"12行目：16進数のデータに誤りがあります。");
+}
+
+TEST(RegFileReader, RefusesBytesTheEditorDoesNotReadAsTextAtTheLineThatShowsIt) {
+  using namespace assoc::texts;
+  const std::wstring badHeader = std::wstring(kNotRegFile) + kHeaderHint;
+  const std::vector<std::wstring> file = {L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\Software\\T]"};
   struct Case {
     const char* what;
     std::string bytes;
     int line;
-    const wchar_t* fault;
+    std::wstring fault;
   };
   const Case cases[] = {
-      {"no byte-order mark", "Windows Registry Editor Version 5.00\r\n", 1, kNotRegFile},
-      {"an older header", FileOf({L"REGEDIT4", L"", key}), 1, kNotRegFile},
-      {"an empty file", "", 1, kNotRegFile},
-      {"a value before any key", FileOf({header, L"", L"\"v\"=\"x\""}), 3, kValueOutsideKey},
-      {"a value in a removal", FileOf({header, L"[-HKEY_CURRENT_USER\\Software\\T]", L"\"v\"=\"x\""}), 3,
-       kValueInRemoval},
-      {"an unclosed string", FileOf({header, L"", key, L"@=\"x\"", L"\"v\"=\"x"}), 5, kBadString},
-      {"text after a string", FileOf({header, key, L"\"v\"=\"x\" y"}), 3, kBadString},
-      {"an unknown escape", FileOf({header, key, L"\"v\"=\"a\\qb\""}), 3, kBadString},
-      {"a dword of nine digits", FileOf({header, key, L"\"v\"=dword:123456789"}), 3, kBadDword},
-      {"a dword without digits", FileOf({header, key, L"\"v\"=dword:"}), 3, kBadDword},
-      {"a dword that is not hex", FileOf({header, key, L"\"v\"=dword:0000000g"}), 3, kBadDword},
-      {"a byte that is not hex", FileOf({header, key, L"\"v\"=hex:00,0g"}), 3, kBadHex},
-      {"a byte of one digit", FileOf({header, key, L"\"v\"=hex:0,01"}), 3, kBadHex},
-      {"two commas", FileOf({header, key, L"\"v\"=hex:00,,01"}), 3, kBadHex},
-      {"bytes without comma", FileOf({header, key, L"\"v\"=hex:00 01"}), 3, kBadHex},
-      {"a fault on a continued line", FileOf({header, key, L"\"v\"=hex:00,\\", L"  01,\\", L"  0x"}), 5, kBadHex},
-      {"text after the continuation", FileOf({header, key, L"\"v\"=hex:00,\\ 01"}), 3, kBadHex},
-      {"a continuation at the end", FileOf({header, key, L"\"v\"=hex:00,\\"}), 3, kFileEndsEarly},
-      {"a type of nine digits", FileOf({header, key, L"\"v\"=hex(123456789):00"}), 3, kBadHex},
-      {"a type without its parenthesis", FileOf({header, key, L"\"v\"=hex(2:00"}), 3, kBadHex},
-      {"an unknown kind of data", FileOf({header, key, L"\"v\"=qword:1"}), 3, kBadLine},
-      {"a name without =", FileOf({header, key, L"\"v\" \"x\""}), 3, kBadLine},
-      {"a name without quotes", FileOf({header, key, L"v=\"x\""}), 3, kBadLine},
-      {"a NUL in a name", FileOf({header, key, L"\"a\\0b\"=\"x\""}), 3, kBadLine},
-      {"a stray line", FileOf({header, key, L"garbage"}), 3, kBadLine},
-      {"an unclosed key", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\T"}), 2, kBadKeyName},
-      {"text after a key", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\T] x"}), 2, kBadKeyName},
-      {"an abbreviated root", FileOf({header, L"[HKCU\\Software\\T]"}), 2, kUnknownRoot},
-      {"no root", FileOf({header, L"[Software\\T]"}), 2, kUnknownRoot},
-      {"an empty key name", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\\\T]"}), 2, kBadKeyName},
-      {"a trailing backslash", FileOf({header, L"[HKEY_CURRENT_USER\\Software\\T\\]"}), 2, kBadKeyName},
-      {"a key name too long", FileOf({header, L"[HKEY_CURRENT_USER\\" + std::wstring(256, L'k') + L"]"}), 2,
-       kBadKeyName},
-      {"a NUL in a line", FileOf({header, key, std::wstring(L"\"v\"=\"a\0b\"", 9)}), 3, kNulInText},
-      {"half a character at the end", FileOf({header, key}) + "x", 2, kFileEndsEarly},
+      {"an empty file", "", 1, badHeader},
+      {"only the byte-order mark", "\xFF\xFE", 1, badHeader},
+      {"UTF-8 with its mark", assoctest::Encoded(file, assoctest::Encoding::Utf8WithMark), 1,
+       UnreadableEncoding(kUtf8WithBom)},
+      {"big-endian UTF-16", assoctest::Encoded(file, assoctest::Encoding::Utf16BigEndian), 1,
+       UnreadableEncoding(kUtf16BigEndian)},
+      {"UTF-16 without its mark", assoctest::Encoded(file, assoctest::Encoding::Utf16WithoutMark), 1,
+       UnreadableEncoding(kUtf16WithoutBom)},
+      {"big-endian UTF-16 without its mark", assoctest::Encoded(file, assoctest::Encoding::Utf16BigEndianNoMark), 1,
+       UnreadableEncoding(kUtf16WithoutBom)},
+      {"binary bytes", std::string("MZ\x90\0\3\0\0\0", 8), 1, badHeader},
+      {"half a character at the end", FileOf({file[0], file[1]}) + "x", 2, kFileEndsEarly},
+      // The ANSI code page takes the closing quote for the second byte of a character.
+      {"UTF-8 whose last character swallows the quote",
+       testsupport::Utf8(file[0] + L"\r\n" + file[1] + L"\r\n@=\"日本語\"\r\n"), 3, kBadString},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -177,7 +230,127 @@ TEST(RegFileReader, NamesTheLineOfTheFirstFault) {
       EXPECT_EQ(e.Message(), LineFault(c.line, c.fault));
     }
   }
-  EXPECT_EQ(LineFault(12, kBadHex), L"12行目：16進数のデータに誤りがあります。");
+  EXPECT_EQ(UnreadableEncoding(kUtf8WithBom),
+            L"BOM 付きの UTF-8 のファイルは読めません。BOM 付きの UTF-16 か ANSI で保存して下さい。");
+}
+
+// A readable listing of a document: each key and value with its line, type and bytes.
+std::wstring Listing(const assoc::TRegDocument& document) {
+  std::wstring out;
+  for (const assoc::TRegKey& key : document.Keys) {
+    out += std::to_wstring(key.Line) + (key.Remove ? L" [-" : L" [") + key.Path + L"]\n";
+    for (const assoc::TRegValue& value : key.Values) {
+      out += L"  " + std::to_wstring(value.Line) + L" \"" + value.Name + L"\"";
+      if (value.Remove) {
+        out += L" removed\n";
+        continue;
+      }
+      out += L" type " + std::to_wstring(value.Type) + L":";
+      for (unsigned char byte : value.Data) {
+        wchar_t pair[4];
+        swprintf(pair, 4, L" %02x", byte);
+        out += pair;
+      }
+      out += L"\n";
+    }
+  }
+  return out;
+}
+
+std::wstring ListingOrFault(const std::string& bytes) {
+  try {
+    return Listing(assoc::ReadRegFile(bytes));
+  } catch (const assoc::ERegFileError& e) {
+    return e.Message();
+  }
+}
+
+TEST(RegFileReader, ReadsTheSameFileInEveryEncodingAndHeaderTheEditorReads) {
+  ASSERT_EQ(GetACP(), 932u) << "the tests run under LC_ALL=ja_JP.UTF-8";
+  using assoctest::Encoding;
+  const std::wstring v5 = L"Windows Registry Editor Version 5.00";
+  const std::wstring v4 = L"REGEDIT4";
+  const std::vector<std::wstring> reference = assoctest::SmallFile(v5, kFullBase);
+  const std::wstring expected = Listing(assoc::ReadRegFile(assoctest::Encoded(reference, Encoding::Utf16)));
+  ASSERT_NE(expected.find(L"type 2: 25 00 53 00"), std::wstring::npos) << expected;
+  ASSERT_NE(expected.find(L"[-HKEY_CURRENT_USER\\Software\\Fmt\\日本の値]"), std::wstring::npos) << expected;
+  // UTF-8 without a mark is 8-bit text to the editor: its Japanese comes out as the ANSI code
+  // page reads the bytes, and so it does here.
+  const std::wstring misread =
+      Listing(assoc::ReadRegFile(assoctest::Encoded(assoctest::MisreadAsAnsi(reference), Encoding::Utf16)));
+  ASSERT_NE(misread, expected);
+  struct Case {
+    const char* what;
+    std::wstring header;
+    Encoding encoding;
+    std::wstring document;
+  };
+  const Case cases[] = {
+      {"8-bit in the ANSI code page", v5, Encoding::Ansi, expected},
+      {"8-bit with leading blanks before its header", L" \t" + v5, Encoding::Ansi, expected},
+      {"UTF-8 without a mark", v5, Encoding::Utf8, misread},
+      {"REGEDIT4 in the ANSI code page, string-typed hex in it too", v4, Encoding::Ansi, expected},
+      {"REGEDIT4 in UTF-16, string-typed hex still 8-bit", v4, Encoding::Utf16, expected},
+      {"UTF-8 with its mark", v5, Encoding::Utf8WithMark,
+       assoc::texts::LineFault(1, assoc::texts::UnreadableEncoding(assoc::texts::kUtf8WithBom))},
+      {"UTF-16 without its mark", v5, Encoding::Utf16WithoutMark,
+       assoc::texts::LineFault(1, assoc::texts::UnreadableEncoding(assoc::texts::kUtf16WithoutBom))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ListingOrFault(assoctest::Encoded(assoctest::SmallFile(c.header, kFullBase), c.encoding)), c.document);
+  }
+
+  // Bytes that do not start where a wchar_t may are read all the same.
+  std::string bytes(1, ' ');
+  bytes += assoctest::Encoded(reference, Encoding::Utf16);
+  EXPECT_EQ(Listing(assoc::ReadRegFile(std::string_view(bytes).substr(1))), expected);
+}
+
+TEST(RegFileReader, TakesStringTypedHexOfRegedit4AsTheAnsiCodePagesText) {
+  ASSERT_EQ(GetACP(), 932u) << "the tests run under LC_ALL=ja_JP.UTF-8";
+  struct Case {
+    const char* what;
+    std::wstring line;
+    DWORD type;
+    std::string regedit4;  // what a "REGEDIT4" file means
+    std::string version5;  // what the same line means under "Windows Registry Editor Version 5.00"
+  };
+  const std::string memo = testsupport::Ansi(L"メモ帳");
+  const std::wstring memoHex = L"83,81,83,82,92,a0";
+  ASSERT_EQ(memo, assoctest::Hex("83 81 83 82 92 a0"));
+  const Case cases[] = {
+      {"expandable text", L"hex(2):25,41,25,00", REG_EXPAND_SZ, Utf16(std::wstring(L"%A%\0", 4)),
+       assoctest::Hex("25 41 25 00")},
+      {"expandable text without its NUL", L"hex(2):25,41,25", REG_EXPAND_SZ, Utf16(std::wstring(L"%A%\0", 4)),
+       assoctest::Hex("25 41 25")},
+      {"Japanese text", L"hex(1):" + memoHex + L",00", REG_SZ, Utf16(std::wstring(L"メモ帳\0", 4)), memo + '\0'},
+      {"a multi-string", L"hex(7):61,00,62,00,00", REG_MULTI_SZ, Utf16(std::wstring(L"a\0b\0\0", 5)),
+       assoctest::Hex("61 00 62 00 00")},
+      {"no bytes", L"hex(2):", REG_EXPAND_SZ, "", ""},
+      {"binary", L"hex:41,42", REG_BINARY, "AB", "AB"},
+      {"another type", L"hex(0):41,42", REG_NONE, "AB", "AB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const wchar_t* header : {L"REGEDIT4", L"Windows Registry Editor Version 5.00"}) {
+      const assoc::TRegDocument document = assoc::ReadRegFile(assoctest::Encoded(
+          {header, L"[HKEY_CURRENT_USER\\Software\\T]", L"\"v\"=" + c.line}, assoctest::Encoding::Ansi));
+      ASSERT_EQ(document.Keys.size(), 1u);
+      ASSERT_EQ(document.Keys[0].Values.size(), 1u);
+      EXPECT_EQ(document.Keys[0].Values[0].Type, c.type);
+      EXPECT_EQ(document.Keys[0].Values[0].Data, header == std::wstring(L"REGEDIT4") ? c.regedit4 : c.version5);
+    }
+  }
+}
+
+TEST(RegFileReader, TakesAKeyAsDeepAsTheRegistryNests) {
+  std::wstring path = L"HKEY_CURRENT_USER";
+  for (int level = 0; level < 512; ++level) path += L"\\k";
+  const assoc::TRegDocument document =
+      assoc::ReadRegFile(FileOf({L"Windows Registry Editor Version 5.00", L"[" + path + L"]"}));
+  ASSERT_EQ(document.Keys.size(), 1u);
+  EXPECT_EQ(document.Keys[0].Path, path);
 }
 
 TEST(RegFileReader, TakesWhatTheEditorAndPeopleWriteBesidesOurOwnForm) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "assoc/encoded_files.h"
 #include "assoc/reg_file.h"
 #include "assoc/reg_snapshot.h"
 #include "assoc/store_fixture.h"
@@ -103,6 +104,72 @@ TEST_F(RegistryEditor, ImportsOurFileToTheIdenticalTreeRemovingWhatWasAddedSince
 
   EXPECT_EQ(testsupport::RunRegistryEditor(L"/S \"" + file + L"\""), 0u);
   EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, base_)), L"");
+}
+
+// Every encoding and header a file comes in, imported by the editor and by our reader into a
+// tree without the keys. The editor takes a file in any other encoding or under any other header
+// as no registry file and imports nothing, and our reader refuses it. Left out: string-typed hex
+// in 8-bit files under "Windows Registry Editor Version 5.00" and in UTF-16 files under
+// "REGEDIT4", whose bytes Wine's editor takes by the file's encoding (8-bit text, UTF-16), where
+// the editor of Windows takes them by the header (UTF-16, 8-bit text) and our reader does too.
+TEST_F(RegistryEditor, ImportsEachEncodingAndHeaderToTheTreeOurReaderMakes) {
+  ASSERT_EQ(GetACP(), 932u) << "the tests run under LC_ALL=ja_JP.UTF-8";
+  using assoctest::Encoding;
+  const std::wstring v5 = L"Windows Registry Editor Version 5.00";
+  const std::wstring v4 = L"REGEDIT4";
+  struct Case {
+    const char* what;
+    std::wstring header;
+    Encoding encoding;
+    bool withStringHex;
+    bool read;  // whether the editor imports it and our reader reads it
+  };
+  const Case cases[] = {
+      {"UTF-16 with its mark", v5, Encoding::Utf16, true, true},
+      {"8-bit in the ANSI code page", v5, Encoding::Ansi, false, true},
+      {"UTF-8 without its mark, read in the ANSI code page", v5, Encoding::Utf8, false, true},
+      {"REGEDIT4 in the ANSI code page", v4, Encoding::Ansi, true, true},
+      {"REGEDIT4 in UTF-16", v4, Encoding::Utf16, false, true},
+      {"REGEDIT4 after blanks", L"\t " + v4, Encoding::Ansi, true, true},
+      {"UTF-8 with its mark", v5, Encoding::Utf8WithMark, true, false},
+      {"UTF-16 without its mark", v5, Encoding::Utf16WithoutMark, true, false},
+      {"big-endian UTF-16", v5, Encoding::Utf16BigEndian, true, false},
+      {"another header", L"REGEDIT5", Encoding::Ansi, false, false},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring key = base_ + L"\\" + std::to_wstring(++index);
+    const std::string bytes =
+        assoctest::Encoded(assoctest::SmallFile(c.header, L"HKEY_CURRENT_USER\\" + key, c.withStringHex), c.encoding);
+    const std::wstring file = files_ / (std::to_wstring(index) + L".reg");
+    testsupport::WriteBytes(file, bytes);
+    EXPECT_EQ(testsupport::RunRegistryEditor(L"/S \"" + file + L"\""), 0u);
+    const std::wstring theirs = TreeDump(HKEY_CURRENT_USER, key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    try {
+      assoctest::ApplyDocument(assoc::ReadRegFile(bytes));
+      EXPECT_TRUE(c.read) << "read, where the editor imports nothing";
+    } catch (const assoc::ERegFileError& e) {
+      EXPECT_FALSE(c.read) << "refused: " << testing::PrintToString(e.Message());
+    }
+    EXPECT_EQ(assoctest::TreeDifference(theirs, TreeDump(HKEY_CURRENT_USER, key)), L"");
+    EXPECT_EQ(theirs.find(L"<absent>") == std::wstring::npos, c.read) << testing::PrintToString(theirs);
+  }
+
+  // The editor splits an 8-bit file at its line ends before it decodes a line: a lead byte at
+  // the end of a comment does not take the next line with it.
+  const std::wstring key = base_ + L"\\lead";
+  const std::string bytes =
+      "REGEDIT4\n; \x83\n[" + testsupport::Ansi(L"HKEY_CURRENT_USER\\" + key) + "]\n\"v\"=\"x\"\n";
+  const std::wstring file = files_ / L"lead.reg";
+  testsupport::WriteBytes(file, bytes);
+  EXPECT_EQ(testsupport::RunRegistryEditor(L"/S \"" + file + L"\""), 0u);
+  const std::wstring theirs = TreeDump(HKEY_CURRENT_USER, key);
+  EXPECT_NE(theirs.find(L"\"v\""), std::wstring::npos) << testing::PrintToString(theirs);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  assoctest::ApplyDocument(assoc::ReadRegFile(bytes));
+  EXPECT_EQ(assoctest::TreeDifference(theirs, TreeDump(HKEY_CURRENT_USER, key)), L"");
 }
 
 }  // namespace
