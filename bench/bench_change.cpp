@@ -255,6 +255,76 @@ int main() {
     } catch (const Exception&) {
     }
     std::printf("a 100 MB file refused in %.3f ms\n", (Now() - start) * 1000);
+
+    // A typical export of the largest size read, planned and checked against a tree without its
+    // keys, against the bare calls that look each key up.
+    {
+      const std::string bytes = TypicalFile(86000);
+      const std::wstring path = testsupport::Written(files / L"large.reg", bytes);
+      const assoc::TRegDocument document = assoc::ReadRegFile(bytes);
+      const double readStart = Now();
+      for (const assoc::TRegKey& key : document.Keys) {
+        common::UniqueHKey opened;
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, key.Path.substr(18).c_str(), 0, KEY_QUERY_VALUE, opened.put());
+      }
+      const double read = Now() - readStart;
+      const double planStart = Now();
+      const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import);
+      const double planned = Now() - planStart;
+      std::printf("a %.1f MB file of %zu keys planned and checked in %.3f s; its keys looked up in %.3f s (%.2fx)\n",
+                  bytes.size() / 1048576.0, document.Keys.size(), planned, read, planned / read);
+    }
+
+    // 16,000 values in one key, the key there with other data: the plan against reading them.
+    {
+      constexpr int kValues = 16000;
+      common::UniqueHKey key;
+      RegCreateKeyExW(HKEY_CLASSES_ROOT, L".many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+      std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\.many]\r\n";
+      for (int i = 0; i < kValues; ++i) {
+        const std::wstring name = L"v" + std::to_wstring(i), old = L"old", data = L"new" + std::to_wstring(i);
+        RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(old.c_str()), 8);
+        text += L"\"" + name + L"\"=\"" + data + L"\"\r\n";
+      }
+      const std::wstring path = testsupport::Written(
+          files / L"many.reg", std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+      const double readStart = Now();
+      for (int i = 0; i < kValues; ++i) {
+        BYTE data[64];
+        DWORD size = sizeof data;
+        RegQueryValueExW(key.get(), (L"v" + std::to_wstring(i)).c_str(), nullptr, nullptr, data, &size);
+      }
+      const double read = Now() - readStart;
+      const double planStart = Now();
+      const assoc::TChangePlan plan = assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import);
+      const double planned = Now() - planStart;
+      std::printf("%d values of one key planned and checked in %.3f s (%zu steps); read in %.3f s (%.2fx)\n", kValues,
+                  planned, plan.Steps.size(), read, planned / read);
+      key.reset();
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, L".many");
+    }
+
+    // Files the policy or the reader refuse whole, timed to their refusal.
+    struct Refused {
+      const char* what;
+      std::wstring section;
+    };
+    std::wstring deep = L"[HKEY_CLASSES_ROOT\\.deep";
+    for (int level = 0; level < 6000; ++level) deep += L"\\a";
+    const Refused refusals[] = {{"6,000 levels", deep + L"]"},
+                                {"the machine's classes removed", L"[-HKEY_LOCAL_MACHINE\\Software\\Classes]"}};
+    for (const Refused& r : refusals) {
+      const std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n" + r.section + L"\r\n";
+      const std::wstring path = testsupport::Written(
+          files / L"refused.reg", std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+      const double refusedStart = Now();
+      try {
+        assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import);
+        std::printf("%s: not refused\n", r.what);
+      } catch (const Exception&) {
+        std::printf("%s: refused in %.3f ms\n", r.what, (Now() - refusedStart) * 1000);
+      }
+    }
   } catch (const Exception& e) {
     std::fprintf(stderr, "bench_change: failed: %ls\n", e.Message().c_str());
     return 1;
