@@ -79,7 +79,7 @@ class ChangeEngine : public testing::Test {
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
   assoctest::NoticeCounter notices_;
   testsupport::TempFolder appData_, files_;
-  common::Seam<std::wstring()>::Scope folder_ = assoc::LocalAppDataFolder.Replace([this] { return appData_.Path(); });
+  common::Seam<std::wstring()>::Scope folder_ = assoc::MachineDataFolder.Replace([this] { return appData_.Path(); });
   common::Seam<SYSTEMTIME()>::Scope clock_ = assoc::BackupClock.Replace(&FixedTime);
 };
 
@@ -292,18 +292,18 @@ TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
   assoc::ApplyHistoryMove(*redo);
   EXPECT_EQ(Registry(), registered);
 
-  // Files that someone other than an administrator wrote are not used. Wine keeps no owners of
-  // files, so the seam answers for them.
+  // Files that someone other than the tool wrote (the same bytes, without the tool's owner and
+  // access list) are not used.
   const std::wstring history = assoc::BackupFolder() + L"\\history.txt";
   const std::wstring undoFile = assoc::ReadHistory().Entries.at(0).UndoFile;
-  std::wstring untrusted;
-  auto owners = assoc::FileOwnerSid.Replace([&](const std::wstring& path) -> std::optional<std::wstring> {
-    if (common::EqualNoCase(path, untrusted)) return L"S-1-5-21-1-2-3-1001";
-    return assoc::FileOwnerSid.Real(path);
-  });
-  untrusted = assoc::BackupFolder() + L"\\" + undoFile;
+  auto plant = [](const std::wstring& path) {
+    const std::string bytes = testsupport::ReadBytes(path);
+    ASSERT_TRUE(DeleteFileW(path.c_str()));
+    testsupport::WriteBytes(path, bytes);
+  };
+  plant(assoc::BackupFolder() + L"\\" + undoFile);
   EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupNotTrusted(undoFile));
-  untrusted = history;
+  plant(history);
   std::wstring note;
   EXPECT_FALSE(assoc::PlanUndo(&note));
   EXPECT_EQ(note, texts::HistoryNotTrusted(history));

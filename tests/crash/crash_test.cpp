@@ -142,26 +142,30 @@ TEST(CrashReport, AnErrorTheToolNamesKeepsTheApplicationsErrorBox) {
 
 TEST(CrashReport, KeepsTheNewestTwentyAndAnnouncesANewOneOnce) {
   testsupport::TempFolder folder;
-  const std::wstring reports = folder / L"Reports";
-  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "no folder yet";
-  auto smallDumps = crash::WriteMinidump.Replace([](const std::wstring& path, DWORD, EXCEPTION_POINTERS*) {
-    testsupport::WriteBytes(path, "MDMP");
-    return true;
+  EXPECT_EQ(crash::ReportToAnnounce(common::SecureFolder()), L"") << "no folder yet";
+  common::SecureFolderError error;
+  const common::SecureFolder held =
+      common::SecureFolder::Create({folder.Path(), {L"Reports"}, common::ProcessUserSid()}, error);
+  ASSERT_TRUE(held);
+  const std::wstring reports = held.Path();
+  auto smallDumps = crash::WriteMinidump.Replace([](HANDLE file, DWORD, EXCEPTION_POINTERS*) {
+    DWORD written = 0;
+    return WriteFile(file, "MDMP", 4, &written, nullptr) && written == 4;
   });
   std::wstring last;
   for (int i = 0; i < 22; ++i) {
-    last = crash::WriteReport(reports, L"report " + std::to_wstring(i), GetCurrentThreadId(), nullptr);
+    last = crash::WriteReport(held, L"report " + std::to_wstring(i), GetCurrentThreadId(), nullptr);
     ASSERT_FALSE(last.empty());
     Sleep(2);  // the names tell the reports apart by the millisecond
   }
   EXPECT_EQ(FilesEnding(reports, L".txt").size(), crash::kReportsKept);
   EXPECT_EQ(FilesEnding(reports, L".dmp").size(), crash::kReportsKept);
   EXPECT_EQ(testsupport::ReadBytes(last), "report 21");
-  EXPECT_EQ(crash::ReportToAnnounce(reports), last);
-  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "said once";
+  EXPECT_EQ(crash::ReportToAnnounce(held), last);
+  EXPECT_EQ(crash::ReportToAnnounce(held), L"") << "said once";
   Sleep(2);
-  const std::wstring newer = crash::WriteReport(reports, L"newer", GetCurrentThreadId(), nullptr);
-  EXPECT_EQ(crash::ReportToAnnounce(reports), newer);
+  const std::wstring newer = crash::WriteReport(held, L"newer", GetCurrentThreadId(), nullptr);
+  EXPECT_EQ(crash::ReportToAnnounce(held), newer);
 }
 
 TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {
