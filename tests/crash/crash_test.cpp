@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/secure_folder.h"
 #include "common/text.h"
 #include "crash/crash_dialog.h"
 #include "crash/crash_report.h"
@@ -166,6 +167,22 @@ TEST(CrashReport, KeepsTheNewestTwentyAndAnnouncesANewOneOnce) {
   Sleep(2);
   const std::wstring newer = crash::WriteReport(held, L"newer", GetCurrentThreadId(), nullptr);
   EXPECT_EQ(crash::ReportToAnnounce(held), newer);
+}
+
+TEST(CrashReport, AMarkerThatTheToolDidNotWriteSilencesNoReport) {
+  testsupport::TempFolder folder;
+  const std::wstring account = common::ProcessUserSid();
+  common::SecureFolderError error;
+  const common::SecureFolder held =
+      common::SecureFolder::Create({folder.Path(), {L"Tavrelo", L"Reports", account}, account}, error);
+  ASSERT_TRUE(held);
+  auto smallDumps = crash::WriteMinidump.Replace([](HANDLE, DWORD, EXCEPTION_POINTERS*) { return true; });
+  const std::wstring report = crash::WriteReport(held, L"report", GetCurrentThreadId(), nullptr);
+  ASSERT_FALSE(report.empty());
+  // Written by someone else, it claims that every report to come was announced already.
+  testsupport::WriteBytes(held.Path() + L"\\announced.txt", "99991231-235959-999.txt");
+  EXPECT_EQ(crash::ReportToAnnounce(held), report);
+  EXPECT_EQ(crash::ReportToAnnounce(held), L"") << "said once";
 }
 
 TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {
