@@ -87,7 +87,7 @@ int main() {
   }
   try {
     testsupport::TempFolder appData;
-    const auto folder = assoc::LocalAppDataFolder.Replace([&] { return appData.Path(); });
+    const auto folder = assoc::MachineDataFolder.Replace([&] { return appData.Path(); });
     const auto quiet = assoc::NotifyAssocChanged.Replace([] {});
     constexpr int kRounds = 5;
     std::printf("bench_assoc_delete: registry roots redirected into a sandbox, change notice not sent, %d rounds\n",

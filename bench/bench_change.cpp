@@ -185,7 +185,7 @@ int main() {
   }
   try {
     testsupport::TempFolder appData, files;
-    const auto folder = assoc::LocalAppDataFolder.Replace([&] { return appData.Path(); });
+    const auto folder = assoc::MachineDataFolder.Replace([&] { return appData.Path(); });
     const auto quiet = assoc::NotifyAssocChanged.Replace([] {});
     std::printf("bench_change: registry roots redirected into a sandbox, change notice not sent\n");
 

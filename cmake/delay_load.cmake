@@ -6,7 +6,7 @@
 # src/common/libraries.cpp). tests/app/import_table_test.cpp keeps tavrelo.exe's import table to
 # the known DLLs. comdlg32, a known DLL, is delay-loaded for what it costs: only the file dialogs
 # need it, and loading it brings the print spooler's libraries into every start (6 MiB).
-set(TAVRELO_DELAY_LOADED version winhttp dbghelp comdlg32)
+set(TAVRELO_DELAY_LOADED version winhttp dbghelp comdlg32 userenv)
 
 foreach(name IN LISTS TAVRELO_DELAY_LOADED)
   add_library(${name} INTERFACE IMPORTED GLOBAL)

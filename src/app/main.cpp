@@ -18,7 +18,7 @@ namespace {
 // The faults no command catches go to the reporter; the errors the tool names keep its box.
 void InstallReporter() {
   crash::TCrashSettings settings;
-  settings.folder = assoc::LocalAppDataFolder() + L"\\Tavrelo\\Reports";
+  settings.folder = assoc::StorePlace(assoc::kReportStore);
   try {
     const TkAppInfo info;
     settings.product = info.GetInfo(TkAppInfo::aiProductName);

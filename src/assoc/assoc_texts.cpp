@@ -83,8 +83,7 @@ constexpr wchar_t kHistoryUnreadable[] = L"変更の履歴「{P}」を読み取�
 constexpr wchar_t kBackupMissing[] = L"バックアップ「{F}」が見つかりません。\n何も変更していません。";
 constexpr wchar_t kBackupNotTrusted[] =
     L"バックアップ「{F}」は管理者以外が書き込んだため、使いません。\n何も変更していません。";
-constexpr wchar_t kNotRecorded[] =
-    L"変更は行いましたが、変更の履歴に記録できませんでした。\n{R}\n変更の前の状態はバックアップ「{B}」に保存してあります。";
+constexpr wchar_t kHistoryNotWritten[] = L"変更の履歴に記録できませんでした。変更は行いません。\n{R}";
 constexpr wchar_t kPreviewSummary[] = L"追加 {A} 件、変更 {C} 件、削除 {D} 件";
 constexpr wchar_t kNoticeShared[] = L"注意：ファイルタイプ「{T}」を変更します。{R}";
 constexpr wchar_t kNoticeChoice[] = L"注意：「{O}」の利用者の選択を削除します。Windows でしか設定し直せません。";
@@ -288,9 +287,7 @@ std::wstring BackupMissing(std::wstring_view fileName) { return Fill(kBackupMiss
 
 std::wstring BackupNotTrusted(std::wstring_view fileName) { return Fill(kBackupNotTrusted, {{L"{F}", fileName}}); }
 
-std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileName) {
-  return Fill(kNotRecorded, {{L"{R}", reason}, {L"{B}", backupFileName}});
-}
+std::wstring HistoryNotWritten(std::wstring_view reason) { return Fill(kHistoryNotWritten, {{L"{R}", reason}}); }
 
 std::wstring PreviewSummary(size_t added, size_t changed, size_t removed) {
   return Fill(kPreviewSummary,

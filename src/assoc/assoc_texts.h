@@ -47,7 +47,8 @@ inline constexpr wchar_t kUtf16WithoutBom[] = L"BOM のない UTF-16";
 
 // Backups and restores.
 inline constexpr wchar_t kCannotWriteName[] = L"改行や NUL 文字を含む名前は、レジストリ ファイルに書けません。";
-inline constexpr wchar_t kNoLocalAppData[] = L"ローカル アプリケーション データのフォルダーが見つかりません。";
+inline constexpr wchar_t kNoProgramData[] =
+    L"コンピューター共通のアプリケーション データのフォルダー（ProgramData）が見つかりません。";
 inline constexpr wchar_t kRestored[] = L"復元しました。";
 inline constexpr wchar_t kNothingToUndo[] = L"元に戻せる変更はありません。";
 inline constexpr wchar_t kNothingToRedo[] = L"やり直せる変更はありません。";
@@ -136,8 +137,8 @@ std::wstring HistoryUnreadable(std::wstring_view path);
 // A backup the history names that is gone, or that someone other than an administrator wrote.
 std::wstring BackupMissing(std::wstring_view fileName);
 std::wstring BackupNotTrusted(std::wstring_view fileName);
-// A change that was applied but could not be recorded, with its backup.
-std::wstring NotRecorded(std::wstring_view reason, std::wstring_view backupFileName);
+// A change, undo or redo that was not applied because the history could not record it first.
+std::wstring HistoryNotWritten(std::wstring_view reason);
 
 // "追加 N 件、変更 N 件、削除 N 件".
 std::wstring PreviewSummary(size_t added, size_t changed, size_t removed);

@@ -1,8 +1,7 @@
 #include "assoc/backup_store.h"
 
-#include <aclapi.h>
-#include <sddl.h>
 #include <shlobj.h>
+#include <userenv.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -16,21 +15,30 @@ namespace assoc {
 
 namespace {
 
-// Owner Administrators; Administrators and SYSTEM may do anything, everyone else may read. The
-// list does not inherit from the user's folder above it.
-constexpr wchar_t kFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;AU)";
-constexpr wchar_t kFileSecurity[] = L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FRFX;;;AU)";
-constexpr wchar_t kAdministrators[] = L"S-1-5-32-544";
-constexpr wchar_t kSystem[] = L"S-1-5-18";
+constexpr wchar_t kProduct[] = L"Tavrelo";
 
 constexpr std::wstring_view kUnsafeInFileNames = L"\\/:*?\"<>|%";
 constexpr size_t kMaxNamePart = 64;
 constexpr wchar_t kCut = L'\x2026';
 
-std::wstring ShellLocalAppData() {
-  wchar_t path[MAX_PATH] = L"";
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
+std::wstring ShellProgramData() {
+  PWSTR path = nullptr;
+  const HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path);
+  std::wstring folder = SUCCEEDED(result) && path ? path : L"";
+  CoTaskMemFree(path);
+  return folder;
+}
+
+// The default place below the profile, which the machine's profile list names; the user's shell
+// folders may say anything.
+std::wstring ProfileLocalAppData() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+  const common::UniqueKernelHandle token(raw);
+  wchar_t profile[MAX_PATH];
+  DWORD size = MAX_PATH;
+  if (!GetUserProfileDirectoryW(token.get(), profile, &size)) return {};
+  return std::wstring(profile) + L"\\AppData\\Local";
 }
 
 SYSTEMTIME LocalNow() {
@@ -39,104 +47,45 @@ SYSTEMTIME LocalNow() {
   return now;
 }
 
-std::optional<std::wstring> RealFileOwner(const std::wstring& path) {
-  PSID owner = nullptr;
-  common::UniqueHLocal descriptor;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS)
-    return std::nullopt;
-  LPWSTR text = nullptr;
-  if (!owner || !ConvertSidToStringSidW(owner, &text)) return std::nullopt;
-  const common::UniqueHLocal kept(text);
-  return std::wstring(text);
-}
-
 [[noreturn]] void BackupFailed(std::wstring_view reason) { throw Exception(texts::BackupFailed(reason)); }
-
-// A security descriptor built from its text, freed on every way out.
-class Descriptor {
- public:
-  explicit Descriptor(const wchar_t* text) {
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1,
-                                                         reinterpret_cast<PSECURITY_DESCRIPTOR*>(memory_.put()), nullptr);
-  }
-  PSECURITY_DESCRIPTOR get() const { return memory_.get(); }
-
- private:
-  common::UniqueHLocal memory_;
-};
-
-bool IsLink(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// The owner the secured folder reads back as: Administrators on Windows.
-std::wstring& FolderOwner() {
-  static std::wstring owner;
-  return owner;
-}
-
-std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
-
-// True when folder is owned by Administrators and its access list inherits nothing from above.
-bool IsSecured(const std::wstring& folder) {
-  PSID owner = nullptr;
-  common::UniqueHLocal descriptor;
-  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                            &owner, nullptr, nullptr, nullptr,
-                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS)
-    return false;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  return owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid) &&
-         GetSecurityDescriptorControl(descriptor.get(), &control, &revision) && (control & SE_DACL_PROTECTED);
-}
 
 }  // namespace
 
-common::Seam<std::wstring()> LocalAppDataFolder(&ShellLocalAppData);
+common::Seam<std::wstring()> MachineDataFolder(&ShellProgramData);
+common::Seam<std::wstring()> LocalAppDataFolder(&ProfileLocalAppData);
+common::Seam<std::wstring()> StoreAccountSid(&common::ProcessUserSid);
 common::Seam<SYSTEMTIME()> BackupClock(&LocalNow);
-common::Seam<std::optional<std::wstring>(const std::wstring&)> FileOwnerSid(&RealFileOwner);
 
-std::wstring BackupFolder() { return LocalAppDataFolder() + L"\\Tavrelo\\Backups"; }
-
-void PrepareBackupFolder() {
-  if (LocalAppDataFolder().empty()) BackupFailed(texts::kNoLocalAppData);
-  const std::wstring folder = BackupFolder();
-  Descriptor security(kFolderSecurity);
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
-  for (const std::wstring& level : {ParentOf(folder), folder}) {
-    if (IsLink(level)) BackupFailed(texts::FolderIsLink(level));
-    if (!CreateDirectoryW(level.c_str(), level == folder ? &attributes : nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS)
-      BackupFailed(texts::CannotCreateFolder(level));
-    if (IsLink(level)) BackupFailed(texts::FolderIsLink(level));
-  }
-  // A folder that was there already (an older version's, or planted) gets the same list; one that
-  // has it already is left alone, since setting a list again passes it down to every file.
-  if (IsSecured(folder)) {
-    FolderOwner() = kAdministrators;
-    return;
-  }
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  BOOL present = FALSE, defaulted = FALSE;
-  GetSecurityDescriptorOwner(security.get(), &owner, &defaulted);
-  GetSecurityDescriptorDacl(security.get(), &present, &dacl, &defaulted);
-  if (SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                PROTECTED_DACL_SECURITY_INFORMATION,
-                            owner, nullptr, dacl, nullptr) != ERROR_SUCCESS)
-    BackupFailed(texts::CannotSecureFolder(folder));
-  FolderOwner() = RealFileOwner(folder).value_or(kAdministrators);
+common::SecureFolderPlace StorePlace(const std::wstring& kind) {
+  const std::wstring account = StoreAccountSid();
+  return {MachineDataFolder(), {kProduct, kind, account}, account};
 }
 
-bool IsTrustedFile(const std::wstring& path) {
-  const std::optional<std::wstring> owner = FileOwnerSid(path);
-  if (!owner) return false;
-  if (*owner == kAdministrators || *owner == kSystem) return true;
-  return !FolderOwner().empty() && *owner == FolderOwner();
+common::SecureFolderPlace OlderBackupPlace() { return {LocalAppDataFolder(), {kProduct, kBackupStore}, {}}; }
+
+std::wstring BackupFolder() { return StorePlace(kBackupStore).Path(); }
+
+std::wstring FolderFaultText(const common::SecureFolderError& error) {
+  switch (error.fault) {
+    case common::SecureFolderFault::NoRoot:
+      return texts::kNoProgramData;
+    case common::SecureFolderFault::Link:
+      return texts::FolderIsLink(error.path);
+    case common::SecureFolderFault::CannotSecure:
+      return texts::CannotSecureFolder(error.path);
+    case common::SecureFolderFault::None:
+    case common::SecureFolderFault::Missing:
+    case common::SecureFolderFault::CannotCreate:
+      break;
+  }
+  return texts::CannotCreateFolder(error.path);
+}
+
+common::SecureFolder CreateBackupFolder() {
+  common::SecureFolderError error;
+  common::SecureFolder store = common::SecureFolder::Create(StorePlace(kBackupStore), error);
+  if (!store) BackupFailed(FolderFaultText(error));
+  return store;
 }
 
 std::wstring TimeStamp(const SYSTEMTIME& t) {
@@ -189,56 +138,39 @@ std::wstring FileNamePart(std::wstring_view text) {
   return out + kCut;
 }
 
-namespace {
-
-// Writes bytes into a new file at path. False (with the file removed again) when any byte did not
-// reach it; exists tells when a file of that name was there already.
-bool WriteNewFile(const std::wstring& path, const std::string& bytes, bool& exists) {
-  exists = false;
-  Descriptor security(kFileSecurity);
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
-  common::UniqueFileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    exists = GetLastError() == ERROR_FILE_EXISTS;
-    return false;
-  }
-  size_t total = 0;
-  bool complete = true;
-  while (complete && total < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - total, 1 << 24));
-    DWORD written = 0;
-    complete = WriteFile(file.get(), bytes.data() + total, chunk, &written, nullptr) && written == chunk;
-    total += written;
-  }
-  complete = complete && FlushFileBuffers(file.get());
-  file.reset();
-  if (!complete) DeleteFileW(path.c_str());
-  return complete;
-}
-
-}  // namespace
-
-std::wstring WriteBackupFile(const std::wstring& stem, const std::string& bytes) {
-  const std::wstring folder = BackupFolder();
+std::wstring WriteBackupFile(const common::SecureFolder& store, const std::wstring& stem, const std::string& bytes) {
   for (int attempt = 1; attempt <= 100; ++attempt) {
     const std::wstring name = stem + (attempt == 1 ? L"" : L" (" + std::to_wstring(attempt) + L")") + L".reg";
-    bool exists = false;
-    if (WriteNewFile(folder + L"\\" + name, bytes, exists)) return name;
-    if (!exists) BackupFailed(texts::CannotWriteFile(folder + L"\\" + name));
+    switch (store.CreateNew(name, bytes)) {
+      case common::FileWrite::Written:
+        return name;
+      case common::FileWrite::Exists:
+        continue;
+      case common::FileWrite::Failed:
+        BackupFailed(texts::CannotWriteFile(store.Path() + L"\\" + name));
+    }
   }
-  BackupFailed(texts::CannotWriteFile(folder));
+  BackupFailed(texts::CannotWriteFile(store.Path()));
 }
 
-void ReplaceFolderFile(const std::wstring& name, const std::string& bytes) {
-  const std::wstring path = BackupFolder() + L"\\" + name;
-  const std::wstring fresh = path + L".new";
-  DeleteFileW(fresh.c_str());
-  bool exists = false;
-  if (!WriteNewFile(fresh, bytes, exists) ||
-      !MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(fresh.c_str());
-    BackupFailed(texts::CannotWriteFile(path));
+TRegDocument ReadBackupFile(const common::SecureFolder& store, const std::wstring& name) {
+  std::string bytes;
+  switch (store.Read(name, kLargestRegistryFile, bytes)) {
+    case common::FileRead::Read:
+      break;
+    case common::FileRead::Missing:
+      throw Exception(texts::BackupMissing(name));
+    case common::FileRead::NotTrusted:
+      throw Exception(texts::BackupNotTrusted(name));
+    case common::FileRead::TooLarge:
+      throw Exception(texts::FileTooLarge(name, kLargestRegistryFile));
+    case common::FileRead::Failed:
+      throw Exception(texts::CannotReadFile(name));
+  }
+  try {
+    return ReadRegFile(bytes);
+  } catch (const ERegFileError& e) {
+    throw Exception(texts::CannotRestore(name, e.Message()));
   }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// The folder that keeps the change history and its backups: %LOCALAPPDATA%\Tavrelo\Backups,
-// which only Administrators and SYSTEM may write. The tool runs elevated, so a program the user
-// runs unelevated can neither plant nor change a file that the tool will later write into the
-// registry; a file there that such a program made anyway is passed over.
+// The store that keeps the change history and its backups:
+// %ProgramData%\Tavrelo\Backups\<the account's SID>, a folder that only Administrators and SYSTEM
+// can change and only the account may read (common::SecureFolder), held open while a change works
+// in it. The tool runs elevated, so a program the user runs unelevated can neither plant nor
+// change a file that the tool will later write into the registry, nor move the folder away; a
+// file there that the tool did not write is passed over.
 
 #include <windows.h>
 
@@ -12,37 +14,51 @@
 #include <string_view>
 
 #include "assoc/reg_file.h"
+#include "common/secure_folder.h"
 #include "common/seam.h"
 
 namespace assoc {
 
-// The folder of the local application data (%LOCALAPPDATA%), from the shell. Tests answer with
-// a folder of their own so that no test writes into the real one.
+// The machine's application data folder (%ProgramData%), from the shell's known folder, never
+// from the environment, which the user sets. Tests answer with a folder of their own.
+extern common::Seam<std::wstring()> MachineDataFolder;
+
+// The local application data folder (%LOCALAPPDATA%) of this account, at its default place (not
+// where the user's shell folders say), where older versions kept their history and backups.
+// Tests answer with a folder of their own.
 extern common::Seam<std::wstring()> LocalAppDataFolder;
+
+// The account whose associations the tool changes, as a SID string: the user this process runs
+// as (common::ProcessUserSid); empty when it cannot be read.
+extern common::Seam<std::wstring()> StoreAccountSid;
 
 // The local time changes are recorded at. Tests answer with a fixed time.
 extern common::Seam<SYSTEMTIME()> BackupClock;
 
-// The security identifier of a file's owner ("S-1-5-32-544"); nothing when it cannot be read.
-// Wine keeps no owners of its own for files, so tests answer for the files they plant.
-extern common::Seam<std::optional<std::wstring>(const std::wstring& path)> FileOwnerSid;
+// The kinds of store: the history and its backups, and the error reports.
+inline constexpr wchar_t kBackupStore[] = L"Backups";
+inline constexpr wchar_t kReportStore[] = L"Reports";
 
-// LocalAppDataFolder() + "\Tavrelo\Backups", without a trailing "\". Not created here.
+// Where the account's store of kind lies:
+// MachineDataFolder()\Tavrelo\<kind>\<StoreAccountSid()>, readable by that account.
+common::SecureFolderPlace StorePlace(const std::wstring& kind);
+
+// Where older versions kept history and backups: LocalAppDataFolder()\Tavrelo\Backups.
+common::SecureFolderPlace OlderBackupPlace();
+
+// The path of StorePlace(kBackupStore), without a trailing "\". Not opened or created here.
 std::wstring BackupFolder();
 
 // The largest registry file a restore or an import reads.
 inline constexpr uint64_t kLargestRegistryFile = 64ull << 20;
 
-// Creates the folder when missing, and gives it (new or found) the access list that lets only
-// Administrators and SYSTEM write, owned by Administrators. Raises Exception (BackupFailed and
-// the reason) when there is no local application data folder, the folder or the one above it is
-// a link to elsewhere, or it cannot be created or secured.
-void PrepareBackupFolder();
+// Opens StorePlace(kBackupStore), creating it when missing and giving it the tool's access list
+// (common::SecureFolder::Create). Raises Exception (BackupFailed and the reason) when there is no
+// machine data folder or a level is a link, not the tool's, or cannot be created or secured.
+common::SecureFolder CreateBackupFolder();
 
-// True when the file at path is owned by Administrators or SYSTEM, or by whoever owns what this
-// process itself creates in the secured folder (a platform without file owners answers the same
-// for every file).
-bool IsTrustedFile(const std::wstring& path);
+// Says why a secured folder could not be opened: the reason BackupFailed gives.
+std::wstring FolderFaultText(const common::SecureFolderError& error);
 
 // "yyyymmdd-hhmmss-fff" of time.
 std::wstring TimeStamp(const SYSTEMTIME& time);
@@ -54,16 +70,16 @@ std::optional<SYSTEMTIME> ParseTimeStamp(std::wstring_view stamp);
 // "%" written as "%" and two upper-case hex digits, cut to 64 characters (ending in "…").
 std::wstring FileNamePart(std::wstring_view text);
 
-// Writes bytes into a new file in the prepared folder named "<stem>.reg", or "<stem> (2).reg" and
-// so on when that is taken, owned by Administrators, flushed; answers the file's name (without
-// the folder). Raises Exception (BackupFailed and the reason) when any byte does not arrive; a
-// file written in part is removed again.
-std::wstring WriteBackupFile(const std::wstring& stem, const std::string& bytes);
+// Writes bytes into a new file of store named "<stem>.reg", or "<stem> (2).reg" and so on when
+// that is taken, owned by Administrators, flushed; answers the file's name (without the folder).
+// Raises Exception (BackupFailed and the reason) when any byte does not arrive; a file written
+// in part is removed again.
+std::wstring WriteBackupFile(const common::SecureFolder& store, const std::wstring& stem, const std::string& bytes);
 
-// Replaces the file name in the prepared folder with bytes, through a new file that takes its
-// place only once complete. Raises Exception (BackupFailed and the reason) on failure; the old
-// file then stays as it was.
-void ReplaceFolderFile(const std::wstring& name, const std::string& bytes);
+// The registry file name of store, read only when the tool wrote it (common::SecureFolder::Read)
+// and it is at most kLargestRegistryFile. Raises Exception naming the file when it is missing,
+// not trusted, larger, cannot be read, or a line does not parse (with the line).
+TRegDocument ReadBackupFile(const common::SecureFolder& store, const std::wstring& name);
 
 // The bytes of the file at path, read only when it is no larger than limit. Raises Exception
 // naming the file (CannotReadFile, or FileTooLarge with the limit) before reading more.

@@ -62,6 +62,19 @@ void ApplyFollowed(const TChangePlan& plan, const std::wstring& name, const std:
   EndChange(texts::TChangeState::Applied);
 }
 
+// Writes back the history as it was before a change that failed and was rolled back; false when
+// it could not. The record of the change then stays: its undo, planned later against the
+// registry as it is then, finds nothing of the change and changes nothing harmful.
+bool TakeBack(const common::SecureFolder& store, const THistory& before) {
+  try {
+    WriteHistory(store, before);
+    return true;
+  } catch (const Exception&) {
+    // The failure of the change is the one the user is told of.
+    return false;
+  }
+}
+
 [[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal) {
   const std::wstring fault = texts::KeyRefused(refusal.Key, refusal.Reason);
   throw Exception(texts::CannotRestore(file, refusal.Line > 0 ? texts::LineFault(refusal.Line, fault) : fault));
@@ -72,37 +85,38 @@ void Check(const TChangePlan& plan) {
     throw Exception(texts::ChangeRefused(refusal->Key, refusal->Reason));
 }
 
-// The plan of the registry file at path: every section judged by the policy before any key below
-// it is read, then planned against the registry as it is now, then every step checked again.
+// The plan of a registry file: every section judged by the policy before any key below it is
+// read, then planned against the registry as it is now, then every step checked again.
 // sharedTypesAllowed for a change the user agreed to when it was first made (an undo or redo).
-TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject,
-                       const TTick& tick, bool sharedTypesAllowed = false) {
-  const TRegDocument document = ReadRegistryFile(path);
+TChangePlan PlanOfDocument(const TRegDocument& document, const std::wstring& fileName, TChangeOperation operation,
+                           const std::wstring& subject, const TTick& tick, bool sharedTypesAllowed = false) {
   TChangePlan plan;
   plan.Operation = operation;
   plan.Subject = subject;
   plan.SharedTypesAllowed = sharedTypesAllowed;
-  const std::wstring file = common::ExtractFileName(path);
   TPolicyCheck policy(plan);
-  if (const std::optional<TPolicyRefusal> refusal = policy.Survey(document, plan)) Refused(file, *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Survey(document, plan)) Refused(fileName, *refusal);
   TPlanBuilder builder(plan, tick);
   PlanDocument(document, builder);
-  if (const std::optional<TPolicyRefusal> refusal = policy.Steps(plan)) Refused(file, *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Steps(plan)) Refused(fileName, *refusal);
   return plan;
 }
 
+TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject,
+                       const TTick& tick) {
+  return PlanOfDocument(ReadRegistryFile(path), common::ExtractFileName(path), operation, subject, tick);
+}
+
 std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note, const TTick& tick) {
-  const THistory history = ReadHistory(note);
+  const common::SecureFolder store = OpenBackupStore();
+  const THistory history = ReadHistory(store, note);
   if (redo ? history.Position >= history.Entries.size() : history.Position == 0) return std::nullopt;
   THistoryMove move;
   move.Redo = redo;
   move.Index = redo ? history.Position : history.Position - 1;
   move.Entry = history.Entries[move.Index];
   const std::wstring& file = redo ? move.Entry.RedoFile : move.Entry.UndoFile;
-  const std::wstring path = BackupFolder() + L"\\" + file;
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) throw Exception(texts::BackupMissing(file));
-  if (!IsTrustedFile(path)) throw Exception(texts::BackupNotTrusted(file));
-  move.Plan = PlanOfFile(path, move.Entry.Operation, move.Entry.Subject, tick, true);
+  move.Plan = PlanOfDocument(ReadBackupFile(store, file), file, move.Entry.Operation, move.Entry.Subject, tick, true);
   move.Question = redo ? texts::RedoQuestion(move.Entry) : texts::UndoQuestion(move.Entry);
   return move;
 }
@@ -162,8 +176,9 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
   if (plan.Steps.empty()) return;
   Check(plan);
 
-  PrepareBackupFolder();
-  THistory history = ReadHistory();
+  // Held until the change has applied: no level of the store can be moved away meanwhile.
+  const common::SecureFolder store = OpenBackupStore();
+  const THistory before = ReadHistory(store);
   THistoryEntry entry;
   entry.Time = BackupClock();
   entry.Account = CurrentAccountName();
@@ -178,21 +193,33 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
   }
   const std::wstring stem = TimeStamp(entry.Time) + L" " + FileNamePart(plan.Subject) + L" " +
                             std::wstring(ChangeOperationName(plan.Operation));
-  entry.UndoFile = WriteBackupFile(stem, undo);
-  entry.RedoFile = WriteBackupFile(stem + kRedoSuffix, redo);
+  entry.UndoFile = WriteBackupFile(store, stem, undo);
+  entry.RedoFile = WriteBackupFile(store, stem + kRedoSuffix, redo);
+  const std::wstring name = texts::ChangeName(entry);
 
-  ApplyFollowed(plan, texts::ChangeName(entry), entry.UndoFile, progress);
-  if (plan.Notify) NotifyAssocChanged();
-
-  // A new change drops the changes that were undone.
-  history.Entries.resize(history.Position);
-  history.Entries.push_back(std::move(entry));
-  history.Position = history.Entries.size();
+  // Recorded before it applies, so that no change is ever applied without its record. A new
+  // change drops the changes that were undone.
+  THistory recorded = before;
+  recorded.Entries.resize(recorded.Position);
+  recorded.Entries.push_back(entry);
+  recorded.Position = recorded.Entries.size();
+  auto forget = [&] {
+    store.Remove(entry.UndoFile);
+    store.Remove(entry.RedoFile);
+  };
   try {
-    WriteHistory(history);
-  } catch (const Exception& e) {
-    throw Exception(texts::NotRecorded(e.Message(), history.Entries.back().UndoFile));
+    WriteHistory(store, recorded);
+  } catch (const Exception&) {
+    forget();
+    throw;
   }
+  try {
+    ApplyFollowed(plan, name, entry.UndoFile, progress);
+  } catch (const EChangeFailed& e) {
+    if (e.RolledBack() && TakeBack(store, before)) forget();
+    throw;
+  }
+  if (plan.Notify) NotifyAssocChanged();
 }
 
 std::optional<THistoryMove> PlanUndo(std::wstring* note, const TTick& tick) { return PlanMove(false, note, tick); }
@@ -202,21 +229,23 @@ std::optional<THistoryMove> PlanRedo(std::wstring* note, const TTick& tick) { re
 void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress) {
   // The policy as it stands now, like any other change.
   Check(move.Plan);
-  PrepareBackupFolder();
-  THistory history = ReadHistory();
+  const common::SecureFolder store = OpenBackupStore();
+  const THistory before = ReadHistory(store);
   const size_t expected = move.Redo ? move.Index : move.Index + 1;
-  if (history.Position != expected || move.Index >= history.Entries.size() ||
-      history.Entries[move.Index].UndoFile != move.Entry.UndoFile)
+  if (before.Position != expected || move.Index >= before.Entries.size() ||
+      before.Entries[move.Index].UndoFile != move.Entry.UndoFile)
     throw Exception(texts::kHistoryMoved);
-  ApplyFollowed(move.Plan, texts::ChangeName(move.Entry), move.Redo ? move.Entry.UndoFile : move.Entry.RedoFile,
-                progress);
-  NotifyAssocChanged();
-  history.Position = move.Redo ? move.Index + 1 : move.Index;
+  THistory moved = before;
+  moved.Position = move.Redo ? move.Index + 1 : move.Index;
+  WriteHistory(store, moved);
   try {
-    WriteHistory(history);
-  } catch (const Exception& e) {
-    throw Exception(texts::NotRecorded(e.Message(), move.Redo ? move.Entry.RedoFile : move.Entry.UndoFile));
+    ApplyFollowed(move.Plan, texts::ChangeName(move.Entry), move.Redo ? move.Entry.UndoFile : move.Entry.RedoFile,
+                  progress);
+  } catch (const EChangeFailed& e) {
+    if (e.RolledBack()) TakeBack(store, before);
+    throw;
   }
+  NotifyAssocChanged();
 }
 
 std::wstring LastChangeState() {

@@ -1,8 +1,8 @@
 #pragma once
 // The one way the tool changes the registry. An operation plans its steps (reading only); the
 // policy checks them; a preview shows them where the user did not type them; the inverse is
-// backed up; the steps apply all or nothing; the history records the change, so that 元に戻す
-// and やり直し step back and forth through it one change at a time.
+// backed up; the history records the change; the steps apply all or nothing, so that 元に戻す
+// and やり直し step back and forth through the history one change at a time.
 
 #include <functional>
 #include <optional>
@@ -45,11 +45,12 @@ TChangePlan PlanAddOpenWith(const std::wstring& extension, const std::wstring& f
 // (named, with the reason).
 TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation, const TTick& tick = {});
 
-// Checks plan with the policy, backs up its inverse and the file that makes it again, applies
-// it, records it in the history and sends the change notice (plan.Notify). An empty plan does
-// nothing. Raises, with the registry as it was: Exception for a key the policy refuses or a
-// backup or history that cannot be written (BackupFailed); EChangeFailed when a step fails
-// (rolled back, or saying what is left).
+// Checks plan with the policy, backs up its inverse and the file that makes it again, records it
+// in the history, applies it and sends the change notice (plan.Notify). An empty plan does
+// nothing. Raises, with the registry as it was: Exception for a key the policy refuses, a backup
+// that cannot be written (BackupFailed) or a history that cannot record it (HistoryNotWritten);
+// EChangeFailed when a step fails (rolled back, and then the record taken out again; or saying
+// what is left, and then recorded).
 void ExecuteChange(const TChangePlan& plan, const TProgress& progress = {});
 
 // A step through the history, planned and ready to be shown.
@@ -64,12 +65,14 @@ struct THistoryMove {
 // The undo of the last applied change, or the redo of the first undone one; nothing when there
 // is none. note receives why a history was not used. Raises Exception naming the file when the
 // history names a file that is missing, not trusted, larger than the limit, does not parse or
-// reaches keys the policy refuses.
+// reaches keys the policy refuses; BackupFailed when the store cannot be opened.
 std::optional<THistoryMove> PlanUndo(std::wstring* note = nullptr, const TTick& tick = {});
 std::optional<THistoryMove> PlanRedo(std::wstring* note = nullptr, const TTick& tick = {});
 
-// Applies move and moves the history's position; never records a change of its own. Raises
-// Exception when the history moved on since move was planned, EChangeFailed as ExecuteChange.
+// Moves the history's position, then applies move; never records a change of its own. Raises
+// Exception when the history moved on since move was planned or cannot record the move
+// (HistoryNotWritten; nothing applied), EChangeFailed as ExecuteChange (the position put back
+// when rolled back).
 void ApplyHistoryMove(const THistoryMove& move, const TProgress& progress = {});
 
 // What became of the last change this process started, for a report of a fault: none yet, being

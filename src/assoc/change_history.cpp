@@ -123,31 +123,73 @@ bool ParseHistory(std::string_view bytes, THistory& history) {
   return true;
 }
 
-THistory ReadHistory(std::wstring* note) {
+namespace {
+
+// See OpenBackupStore. Never raises: what cannot be moved stays behind.
+void MoveOlderHistory(const common::SecureFolder& store) {
+  std::string bytes;
+  // A limit of nothing reads no byte: it asks only whether there is a history.
+  if (store.Read(kHistoryFile, 0, bytes) != common::FileRead::Missing) return;
+  common::SecureFolderError error;
+  const common::SecureFolder older = common::SecureFolder::OpenToRead(OlderBackupPlace(), error);
   THistory history;
-  const std::wstring path = BackupFolder() + L"\\" + kHistoryFile;
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return history;
-  if (!IsTrustedFile(path)) {
-    if (note) *note = texts::HistoryNotTrusted(path);
-    return history;
+  if (!older || older.Read(kHistoryFile, kLargestHistory, bytes) != common::FileRead::Read ||
+      !ParseHistory(bytes, history))
+    return;
+  for (const THistoryEntry& entry : history.Entries) {
+    for (const std::wstring* name : {&entry.UndoFile, &entry.RedoFile}) {
+      if (older.Read(*name, kLargestRegistryFile, bytes) == common::FileRead::Read) store.CreateNew(*name, bytes);
+    }
   }
-  try {
-    if (ParseHistory(ReadLimitedFile(path, kLargestHistory), history)) return history;
-  } catch (const Exception&) {
-    // Reported below like a file that does not parse.
+  store.Replace(kHistoryFile, FormatHistory(history));
+}
+
+}  // namespace
+
+common::SecureFolder OpenBackupStore() {
+  common::SecureFolder store = CreateBackupFolder();
+  MoveOlderHistory(store);
+  return store;
+}
+
+THistory ReadHistory(const common::SecureFolder& store, std::wstring* note) {
+  THistory history;
+  const std::wstring path = store.Path() + L"\\" + kHistoryFile;
+  std::string bytes;
+  switch (store.Read(kHistoryFile, kLargestHistory, bytes)) {
+    case common::FileRead::Missing:
+      return history;
+    case common::FileRead::NotTrusted:
+      if (note) *note = texts::HistoryNotTrusted(path);
+      return history;
+    case common::FileRead::Read:
+      if (ParseHistory(bytes, history)) return history;
+      break;
+    case common::FileRead::TooLarge:
+    case common::FileRead::Failed:
+      break;
   }
   if (note) *note = texts::HistoryUnreadable(path);
   return {};
 }
 
-void WriteHistory(const THistory& history) {
+THistory ReadHistory(std::wstring* note) {
+  common::SecureFolderError error;
+  const common::SecureFolder store = common::SecureFolder::OpenToRead(StorePlace(kBackupStore), error);
+  if (store) return ReadHistory(store, note);
+  if (note && error.fault == common::SecureFolderFault::Link) *note = FolderFaultText(error);
+  return {};
+}
+
+void WriteHistory(const common::SecureFolder& store, const THistory& history) {
   THistory kept = history;
   if (kept.Entries.size() > kHistoryLength) {
     const size_t drop = kept.Entries.size() - kHistoryLength;
     kept.Entries.erase(kept.Entries.begin(), kept.Entries.begin() + drop);
     kept.Position = kept.Position > drop ? kept.Position - drop : 0;
   }
-  ReplaceFolderFile(kHistoryFile, FormatHistory(kept));
+  if (!store.Replace(kHistoryFile, FormatHistory(kept)))
+    throw Exception(texts::HistoryNotWritten(texts::CannotWriteFile(store.Path() + L"\\" + kHistoryFile)));
 }
 
 }  // namespace assoc

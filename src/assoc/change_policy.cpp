@@ -475,8 +475,29 @@ std::optional<TPolicyRefusal> TPolicyCheck::Survey(const TRegDocument& document,
       continue;
     AddOnce(plan.FileTypes, fileTypes, place->Head);
   }
-  // Every section judged by what it does, before any key below it is read.
-  for (const TRegKey& section : document.Keys) {
+  // Every section judged by what it does, before any key below it is read. A section that a later
+  // removal of its key or of a key above it takes back does nothing, and the removal of a key that
+  // is not there removes nothing (both are what an undo of a change that never came about holds):
+  // should the key come meanwhile, the plan's steps are judged again.
+  std::unordered_map<std::wstring, size_t> lastRemoval;
+  for (size_t i = 0; i < document.Keys.size(); ++i)
+    if (document.Keys[i].Remove) lastRemoval[FoldName(document.Keys[i].Path)] = i;
+  const auto takenBack = [&](size_t index) {
+    if (lastRemoval.empty()) return false;
+    std::wstring prefix;
+    for (std::wstring_view name : KeyNames(document.Keys[index].Path)) {
+      prefix += (prefix.empty() ? L"" : L"\\") + FoldName(name);
+      if (const auto found = lastRemoval.find(prefix); found != lastRemoval.end() && found->second > index) return true;
+    }
+    return false;
+  };
+  for (size_t index = 0; index < document.Keys.size(); ++index) {
+    const TRegKey& section = document.Keys[index];
+    if (!section.Remove && takenBack(index)) continue;
+    if (section.Remove && !IsRoot(section.Path)) {
+      common::UniqueHKey key;
+      if (OpenRegKey(section.Path, KEY_QUERY_VALUE, key) == ERROR_FILE_NOT_FOUND) continue;
+    }
     for (const Action& action : ActionsOf(section)) {
       // An empty section makes nothing: only its values and removals act.
       if (action.act == Act::CreateKey && IsRoot(section.Path)) continue;

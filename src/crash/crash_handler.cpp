@@ -29,6 +29,8 @@ constexpr UINT kExitCode = 0xE0545643;
 // Everything the reporter thread needs, set up by Install before any fault can come.
 struct State {
   TCrashSettings settings;
+  // The reports folder, held open while the process lives; holds nothing when it cannot be made.
+  common::SecureFolder reports;
   FILETIME started{};
   ULONG_PTR imageStart = 0, imageEnd = 0;
   common::UniqueKernelHandle start, done;
@@ -49,13 +51,9 @@ bool IsFatal(DWORD code) {
 // The last resort, when reporting failed: a box and a line in the reports folder.
 [[noreturn]] void FailMinimally(DWORD code) {
   if (g_state) {
-    const std::wstring path = g_state->settings.folder + L"\\reporter-failed.txt";
-    common::UniqueFileHandle file(
-        CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     char line[64];
     const int length = wsprintfA(line, "fault 0x%08lX while reporting\r\n", code);
-    DWORD written = 0;
-    if (file) WriteFile(file.get(), line, static_cast<DWORD>(length), &written, nullptr);
+    g_state->reports.Append(L"reporter-failed.txt", std::string(line, static_cast<size_t>(length)));
   }
   MessageBoxW(nullptr, texts::kReporterFailed, texts::kDialogTitle, MB_ICONHAND | MB_OK | MB_TOPMOST);
   TerminateProcess(GetCurrentProcess(), kExitCode);
@@ -102,7 +100,7 @@ DWORD WINAPI ReporterMain(LPVOID) {
     }
   }
   const std::wstring report = BuildReport(s.fault, info, others);
-  const std::wstring path = WriteReport(s.settings.folder, report, s.fault.threadId, s.pointers);
+  const std::wstring path = WriteReport(s.reports, report, s.fault.threadId, s.pointers);
 
   TCrashDialogRequest request;
   request.sentence = std::wstring(texts::kUnexpected) + L"\n" + info.lastChange;
@@ -177,6 +175,8 @@ void Install(TCrashSettings settings) {
   if (g_state) return;
   auto* state = new State;
   state->settings = std::move(settings);
+  common::SecureFolderError error;
+  state->reports = common::SecureFolder::Create(state->settings.folder, error);
   FILETIME exit{}, kernel{}, user{};
   GetProcessTimes(GetCurrentProcess(), &state->started, &exit, &kernel, &user);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleW(nullptr));
@@ -207,10 +207,10 @@ void ReportFailure(const std::wstring& description) {
 
 void AnnounceEarlierReport(HWND owner) {
   if (!g_state) return;
-  const std::wstring report = ReportToAnnounce(g_state->settings.folder);
+  const std::wstring report = ReportToAnnounce(g_state->reports);
   if (report.empty()) return;
   ui::ShowMessageBox(owner, ui::BoxKind::Information,
-                     std::wstring(texts::kEarlierReport) + L"\n" + g_state->settings.folder);
+                     std::wstring(texts::kEarlierReport) + L"\n" + g_state->reports.Path());
 }
 
 }  // namespace crash

@@ -8,11 +8,13 @@
 #include <functional>
 #include <string>
 
+#include "common/secure_folder.h"
+
 namespace crash {
 
 // What the reporter needs of the tool, given once.
 struct TCrashSettings {
-  std::wstring folder;   // where reports go (%LOCALAPPDATA%\Tavrelo\Reports)
+  common::SecureFolderPlace folder;  // where reports go; opened (created) and held from Install on
   std::wstring product;  // the tool's name and version, from its version block
   std::wstring version;
   // What became of the last change of the registry; asked when a fault is reported.

@@ -54,7 +54,7 @@ class MainWindowTest : public testing::Test {
   testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
   // Backups go to a folder of the test's own.
   testsupport::TempFolder appData;
-  common::Seam<std::wstring()>::Scope appDataScope = assoc::LocalAppDataFolder.Replace([this] { return appData.Path(); });
+  common::Seam<std::wstring()>::Scope appDataScope = assoc::MachineDataFolder.Replace([this] { return appData.Path(); });
   testsupport::BoxScript boxes;
   std::unique_ptr<TFormMain> form;
 };

@@ -6,6 +6,7 @@
 
 #include "app_fixture.h"
 #include "assoc/assoc_texts.h"
+#include "assoc/backup_store.h"
 #include "assoc/change_history.h"
 #include "assoc/user_override.h"
 #include "assoc/shell_assoc.h"
@@ -22,7 +23,7 @@ constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 
 class BackupCommandsTest : public MainWindowTest {
  protected:
-  std::wstring Folder() const { return appData.Path() + L"\\Tavrelo\\Backups"; }
+  std::wstring Folder() const { return assoc::BackupFolder(); }
   std::vector<std::wstring> Backups() const { return testsupport::FolderEntries(Folder()); }
   // The association records: the classes root, and the user's classes and Explorer records.
   std::vector<std::wstring> Associations() const {

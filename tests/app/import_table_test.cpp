@@ -71,10 +71,11 @@ std::optional<std::vector<std::string>> StaticImports(const std::string& image) 
 
 TEST(ImportTable, TheToolImportsOnlyKnownSystemLibrariesWhenItLoads) {
   // Known DLLs on every Windows from 7 on, taken from the system folder before anything else is
-  // searched; and common controls 6, which the tool's manifest redirects to the side-by-side store.
-  const char* const allowed[] = {"KERNEL32.dll", "USER32.dll", "GDI32.dll", "ADVAPI32.dll", "SHELL32.dll",
+  // searched; common controls 6, which the tool's manifest redirects to the side-by-side store; and
+  // ntdll, which the system maps into every process before any library is looked for.
+  const char* const allowed[] = {"KERNEL32.dll", "USER32.dll", "GDI32.dll",  "ADVAPI32.dll", "SHELL32.dll",
                                  "SHLWAPI.dll",  "ole32.dll",  "OLEAUT32.dll", "comdlg32.dll", "msvcrt.dll",
-                                 "COMCTL32.dll"};
+                                 "COMCTL32.dll", "ntdll.dll"};
   const std::string image = testsupport::ReadBytes(ToolPath());
   ASSERT_FALSE(image.empty()) << testing::PrintToString(ToolPath());
   const auto imports = StaticImports(image);

@@ -4,6 +4,8 @@
 #include "assoc/change_engine.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
+#include <shlobj.h>
 
 #include <functional>
 #include <string>
@@ -17,6 +19,7 @@
 #include "assoc/change_policy.h"
 #include "assoc/reg_snapshot.h"
 #include "assoc/store_fixture.h"
+#include "common/secure_folder.h"
 #include "common/text.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_files.h"
@@ -46,6 +49,32 @@ SYSTEMTIME FixedTime() {
   t.wHour = 9;
   t.wMinute = 30;
   return t;
+}
+
+// A change of the history, at the fixed time.
+assoc::THistoryEntry EntryOf(const std::wstring& subject, const std::wstring& undoFile, const std::wstring& redoFile) {
+  assoc::THistoryEntry entry;
+  entry.Time = FixedTime();
+  entry.Account = L"user";
+  entry.Subject = subject;
+  entry.UndoFile = undoFile;
+  entry.RedoFile = redoFile;
+  return entry;
+}
+
+// Writes bytes at path as older versions wrote into their folder: owned by Administrators,
+// readable by signed-in accounts.
+void WriteAsOlderVersion(const std::wstring& path, std::string_view bytes) {
+  common::UniqueHLocal security;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FRFX;;;AU)", SDDL_REVISION_1,
+      reinterpret_cast<PSECURITY_DESCRIPTOR*>(security.put()), nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
+  const common::UniqueFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
 }
 
 // A sandboxed registry (HKEY_CLASSES_ROOT standing for the machine's classes, as under Wine),
@@ -80,7 +109,7 @@ class ChangeEngine : public testing::Test {
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
   assoctest::NoticeCounter notices_;
   testsupport::TempFolder appData_, files_;
-  common::Seam<std::wstring()>::Scope folder_ = assoc::LocalAppDataFolder.Replace([this] { return appData_.Path(); });
+  common::Seam<std::wstring()>::Scope folder_ = assoc::MachineDataFolder.Replace([this] { return appData_.Path(); });
   common::Seam<SYSTEMTIME()>::Scope clock_ = assoc::BackupClock.Replace(&FixedTime);
 };
 
@@ -382,18 +411,18 @@ TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
   assoc::ApplyHistoryMove(*redo);
   EXPECT_EQ(Registry(), registered);
 
-  // Files that someone other than an administrator wrote are not used. Wine keeps no owners of
-  // files, so the seam answers for them.
+  // Files that someone other than the tool wrote (the same bytes, without the tool's owner and
+  // access list) are not used.
   const std::wstring history = assoc::BackupFolder() + L"\\history.txt";
   const std::wstring undoFile = assoc::ReadHistory().Entries.at(0).UndoFile;
-  std::wstring untrusted;
-  auto owners = assoc::FileOwnerSid.Replace([&](const std::wstring& path) -> std::optional<std::wstring> {
-    if (common::EqualNoCase(path, untrusted)) return L"S-1-5-21-1-2-3-1001";
-    return assoc::FileOwnerSid.Real(path);
-  });
-  untrusted = assoc::BackupFolder() + L"\\" + undoFile;
+  auto plant = [](const std::wstring& path) {
+    const std::string bytes = testsupport::ReadBytes(path);
+    ASSERT_TRUE(DeleteFileW(path.c_str()));
+    testsupport::WriteBytes(path, bytes);
+  };
+  plant(assoc::BackupFolder() + L"\\" + undoFile);
   EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupNotTrusted(undoFile));
-  untrusted = history;
+  plant(history);
   std::wstring note;
   EXPECT_FALSE(assoc::PlanUndo(&note));
   EXPECT_EQ(note, texts::HistoryNotTrusted(history));
@@ -429,6 +458,173 @@ TEST_F(ChangeEngine, AFileOfTheWholeTreeAsItIsPlansNothingAndAChangeOnlyItsDiffe
   EXPECT_EQ(preview.Summary, L"追加 0 件、変更 1 件、削除 2 件");
   EXPECT_EQ(assoc::StepLine(plan.Steps.at(1)), L"変更　HKEY_CLASSES_ROOT\\tvrFile\\shell\\open\\command の値（既定）："
                                  L"「changed.exe %1」 → 「t.exe %1」");
+}
+
+TEST_F(ChangeEngine, UndoAfterARestartReadsEachOwnerAnewAndWindowsRuleTrustsNothingWineWrote) {
+  const auto before = Registry();
+  assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
+  const auto registered = Registry();
+  // No state of the change's process is left to reset: every call below opens the store anew and
+  // reads each file's owner through the handle that reads the file, with no seam answering.
+  std::wstring note;
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo(&note);
+  EXPECT_EQ(note, L"");
+  ASSERT_TRUE(undo);
+  assoc::ApplyHistoryMove(*undo);
+  EXPECT_EQ(Registry(), before);
+
+  // Held to the rule of Windows (owner Administrators or SYSTEM), the files Wine wrote are all
+  // refused: the rule of a platform without owners is not "trust every file".
+  if (!common::FileOwnersKept.Real()) {
+    auto windows = common::FileOwnersKept.Replace([] { return true; });
+    EXPECT_EQ(MessageOf([] { assoc::PlanRedo(); }),
+              texts::BackupFailed(texts::CannotSecureFolder(appData_ / L"Tavrelo")));
+    EXPECT_TRUE(assoc::ReadHistory(&note).Entries.empty());
+    EXPECT_EQ(note, texts::HistoryNotTrusted(assoc::BackupFolder() + L"\\history.txt"));
+  }
+  std::optional<assoc::THistoryMove> redo = assoc::PlanRedo();
+  ASSERT_TRUE(redo);
+  assoc::ApplyHistoryMove(*redo);
+  EXPECT_EQ(Registry(), registered);
+}
+
+TEST_F(ChangeEngine, AHistoryThatCannotRecordAChangeLetsNothingApply) {
+  const std::wstring folder = assoc::BackupFolder();
+  const std::wstring history = folder + L"\\history.txt";
+  // A folder where the new history would be written first.
+  const std::wstring blocker = history + L".new";
+  const std::wstring unrecorded = texts::HistoryNotWritten(texts::CannotWriteFile(history));
+  static_cast<void>(assoc::OpenBackupStore());
+  ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+  const auto before = Registry();
+  const std::wstring message = MessageOf([&] { assoc::ExecuteChange(Link(L".tvr", L"t.exe %1")); });
+  EXPECT_EQ(message, unrecorded);
+  EXPECT_EQ(message.find(L"変更は行いましたが"), std::wstring::npos);
+  EXPECT_EQ(Registry(), before);
+  EXPECT_EQ(notices_.Count(), 0);
+  EXPECT_EQ(testsupport::FolderEntries(folder), std::vector<std::wstring>{L"history.txt.new"}) << "no stray backup";
+
+  // An undo the history cannot record is not applied either.
+  ASSERT_TRUE(RemoveDirectoryW(blocker.c_str()));
+  assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
+  const auto registered = Registry();
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+  EXPECT_EQ(MessageOf([&] { assoc::ApplyHistoryMove(*undo); }), unrecorded);
+  EXPECT_EQ(Registry(), registered);
+  EXPECT_EQ(assoc::ReadHistory().Position, 1u);
+  ASSERT_TRUE(RemoveDirectoryW(blocker.c_str()));
+
+  // An undo that fails and is rolled back puts the position back.
+  {
+    auto fail = assoc::WriteStep.Replace([](const assoc::TChangeStep&) { return static_cast<LONG>(ERROR_WRITE_FAULT); });
+    EXPECT_THROW(assoc::ApplyHistoryMove(*undo), assoc::EChangeFailed);
+  }
+  EXPECT_EQ(Registry(), registered);
+  EXPECT_EQ(assoc::ReadHistory().Position, 1u);
+
+  // When the record of a rolled-back change cannot be taken out, it stays; its undo, planned
+  // against the registry as it is, changes nothing.
+  {
+    auto fail = assoc::WriteStep.Replace([&](const assoc::TChangeStep&) {
+      CreateDirectoryW(blocker.c_str(), nullptr);
+      return static_cast<LONG>(ERROR_WRITE_FAULT);
+    });
+    EXPECT_THROW(assoc::ExecuteChange(Link(L".abc", L"a.exe %1")), assoc::EChangeFailed);
+  }
+  ASSERT_TRUE(RemoveDirectoryW(blocker.c_str()));
+  EXPECT_EQ(Registry(), registered);
+  const assoc::THistory kept = assoc::ReadHistory();
+  ASSERT_EQ(kept.Entries.size(), 2u);
+  EXPECT_EQ(kept.Entries[1].Subject, L".abc");
+  undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  EXPECT_TRUE(undo->Plan.Steps.empty());
+}
+
+TEST_F(ChangeEngine, AnOlderHistoryMovesOnceWithOnlyTheFilesTheToolWrote) {
+  testsupport::TempFolder local;
+  auto older = assoc::LocalAppDataFolder.Replace([&] { return local.Path(); });
+  const std::wstring old = local / L"Tavrelo\\Backups";
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, old.c_str(), nullptr), ERROR_SUCCESS);
+  WriteValue(HKEY_CLASSES_ROOT, L".one", L"", REG_SZ, L"oneFile");
+  WriteValue(HKEY_CLASSES_ROOT, L".two", L"", REG_SZ, L"twoFile");
+  assoc::THistory history;
+  history.Entries = {EntryOf(L".one", L"one.reg", L"one redo.reg"), EntryOf(L".two", L"two.reg", L"two redo.reg")};
+  history.Position = 2;
+  const std::string text = assoc::FormatHistory(history);
+  WriteAsOlderVersion(old + L"\\two.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\.two]"}));
+  WriteAsOlderVersion(old + L"\\two redo.reg", RegFileOf({L"[HKEY_CLASSES_ROOT\\.two]", L"@=\"twoFile\""}));
+  // Written by someone else: it would take away the text files' type.
+  testsupport::WriteBytes(old + L"\\one.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+
+  // A history someone else wrote moves nothing.
+  testsupport::WriteBytes(old + L"\\history.txt", text);
+  std::wstring note;
+  EXPECT_FALSE(assoc::PlanUndo(&note));
+  EXPECT_EQ(note, L"");
+  EXPECT_EQ(testsupport::FolderEntries(assoc::BackupFolder()), std::vector<std::wstring>{});
+
+  ASSERT_TRUE(DeleteFileW((old + L"\\history.txt").c_str()));
+  WriteAsOlderVersion(old + L"\\history.txt", text);
+  const std::vector<std::wstring> oldFiles = testsupport::FolderEntries(old);
+  std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
+  ASSERT_TRUE(undo);
+  EXPECT_EQ(undo->Entry.Subject, L".two");
+  assoc::ApplyHistoryMove(*undo);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".two"));
+  EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupMissing(L"one.reg"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"txtfile\\shell\\open\\command"));
+  EXPECT_EQ(testsupport::FolderEntries(assoc::BackupFolder()),
+            (std::vector<std::wstring>{L"history.txt", L"two redo.reg", L"two.reg"}));
+  EXPECT_EQ(testsupport::FolderEntries(old), oldFiles) << "the old folder is left as it is";
+  EXPECT_EQ(testsupport::ReadBytes(old + L"\\history.txt"), text);
+
+  // Once the store has a history, the old one is never taken again.
+  static_cast<void>(assoc::OpenBackupStore());
+  EXPECT_EQ(assoc::ReadHistory().Position, 1u);
+}
+
+TEST_F(ChangeEngine, ABackupsFolderSwappedBetweenChangesIsNeitherReadNorLeftUnheldDuringOne) {
+  const std::wstring backups = appData_ / L"Tavrelo\\Backups";
+  const std::wstring away = appData_ / L"Tavrelo\\Away";
+  assoc::ExecuteChange(Link(L".tvr", L"t.exe %1"));
+  // While a change applies, no level of its store can be moved away.
+  size_t calls = 0;
+  {
+    auto watch = assoc::WriteStep.Replace([&](const assoc::TChangeStep& step) {
+      if (calls++ == 0) {
+        EXPECT_FALSE(MoveFileW(backups.c_str(), away.c_str()));
+        EXPECT_FALSE(MoveFileW(assoc::BackupFolder().c_str(), (backups + L"\\away").c_str()));
+      }
+      return assoc::WriteStep.Real(step);
+    });
+    assoc::ExecuteChange(Link(L".abc", L"a.exe %1"));
+  }
+  ASSERT_GT(calls, 0u);
+  const auto changed = Registry();
+
+  // Between changes a program moves it away and plants another, whose history names a backup
+  // that would take away the text files' type.
+  ASSERT_TRUE(MoveFileW(backups.c_str(), away.c_str()));
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, assoc::BackupFolder().c_str(), nullptr), ERROR_SUCCESS);
+  assoc::THistory planted;
+  planted.Entries = {EntryOf(L".txt", L"evil.reg", L"evil redo.reg")};
+  planted.Position = 1;
+  const std::wstring history = assoc::BackupFolder() + L"\\history.txt";
+  testsupport::WriteBytes(history, assoc::FormatHistory(planted));
+  testsupport::WriteBytes(assoc::BackupFolder() + L"\\evil.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+  if (common::FileOwnersKept()) {
+    // Owned by the user who made it: refused whole.
+    EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupFailed(texts::CannotSecureFolder(backups)));
+  } else {
+    // Wine cannot tell who made the folder; its files are still not the tool's.
+    std::wstring note;
+    EXPECT_FALSE(assoc::PlanUndo(&note));
+    EXPECT_EQ(note, texts::HistoryNotTrusted(history));
+  }
+  EXPECT_EQ(Registry(), changed);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ class RegExportRoundTrip : public testing::Test {
   ~RegExportRoundTrip() override { RemoveKeys(); }
 
   testsupport::TempFolder files_, appData_;
-  common::Seam<std::wstring()>::Scope folder_ = assoc::LocalAppDataFolder.Replace([this] { return appData_.Path(); });
+  common::Seam<std::wstring()>::Scope folder_ = assoc::MachineDataFolder.Replace([this] { return appData_.Path(); });
   common::Seam<void()>::Scope quiet_ = assoc::NotifyAssocChanged.Replace([] {});
 };
 

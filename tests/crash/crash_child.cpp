@@ -56,7 +56,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   const std::wstring folder = argv[1], kind = argv[2];
   crash::TCrashSettings settings;
-  settings.folder = folder;
+  const size_t cut = folder.rfind(L'\\');
+  settings.folder = {folder.substr(0, cut), {folder.substr(cut + 1)}, common::ProcessUserSid()};
   settings.product = L"Tavrelo";
   settings.version = L"0.0.0.0";
   settings.lastChange = [] { return std::wstring(L"最後の変更はありません。"); };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/secure_folder.h"
 #include "common/text.h"
 #include "crash/crash_dialog.h"
 #include "crash/crash_report.h"
@@ -146,26 +147,46 @@ TEST(CrashReport, AnErrorTheToolNamesKeepsTheApplicationsErrorBox) {
 
 TEST(CrashReport, KeepsTheNewestTwentyAndAnnouncesANewOneOnce) {
   testsupport::TempFolder folder;
-  const std::wstring reports = folder / L"Reports";
-  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "no folder yet";
-  auto smallDumps = crash::WriteMinidump.Replace([](const std::wstring& path, DWORD, EXCEPTION_POINTERS*) {
-    testsupport::WriteBytes(path, "MDMP");
-    return true;
+  EXPECT_EQ(crash::ReportToAnnounce(common::SecureFolder()), L"") << "no folder yet";
+  common::SecureFolderError error;
+  const common::SecureFolder held =
+      common::SecureFolder::Create({folder.Path(), {L"Reports"}, common::ProcessUserSid()}, error);
+  ASSERT_TRUE(held);
+  const std::wstring reports = held.Path();
+  auto smallDumps = crash::WriteMinidump.Replace([](HANDLE file, DWORD, EXCEPTION_POINTERS*) {
+    DWORD written = 0;
+    return WriteFile(file, "MDMP", 4, &written, nullptr) && written == 4;
   });
   std::wstring last;
   for (int i = 0; i < 22; ++i) {
-    last = crash::WriteReport(reports, L"report " + std::to_wstring(i), GetCurrentThreadId(), nullptr);
+    last = crash::WriteReport(held, L"report " + std::to_wstring(i), GetCurrentThreadId(), nullptr);
     ASSERT_FALSE(last.empty());
     Sleep(2);  // the names tell the reports apart by the millisecond
   }
   EXPECT_EQ(FilesEnding(reports, L".txt").size(), crash::kReportsKept);
   EXPECT_EQ(FilesEnding(reports, L".dmp").size(), crash::kReportsKept);
   EXPECT_EQ(testsupport::ReadBytes(last), "report 21");
-  EXPECT_EQ(crash::ReportToAnnounce(reports), last);
-  EXPECT_EQ(crash::ReportToAnnounce(reports), L"") << "said once";
+  EXPECT_EQ(crash::ReportToAnnounce(held), last);
+  EXPECT_EQ(crash::ReportToAnnounce(held), L"") << "said once";
   Sleep(2);
-  const std::wstring newer = crash::WriteReport(reports, L"newer", GetCurrentThreadId(), nullptr);
-  EXPECT_EQ(crash::ReportToAnnounce(reports), newer);
+  const std::wstring newer = crash::WriteReport(held, L"newer", GetCurrentThreadId(), nullptr);
+  EXPECT_EQ(crash::ReportToAnnounce(held), newer);
+}
+
+TEST(CrashReport, AMarkerThatTheToolDidNotWriteSilencesNoReport) {
+  testsupport::TempFolder folder;
+  const std::wstring account = common::ProcessUserSid();
+  common::SecureFolderError error;
+  const common::SecureFolder held =
+      common::SecureFolder::Create({folder.Path(), {L"Tavrelo", L"Reports", account}, account}, error);
+  ASSERT_TRUE(held);
+  auto smallDumps = crash::WriteMinidump.Replace([](HANDLE, DWORD, EXCEPTION_POINTERS*) { return true; });
+  const std::wstring report = crash::WriteReport(held, L"report", GetCurrentThreadId(), nullptr);
+  ASSERT_FALSE(report.empty());
+  // Written by someone else, it claims that every report to come was announced already.
+  testsupport::WriteBytes(held.Path() + L"\\announced.txt", "99991231-235959-999.txt");
+  EXPECT_EQ(crash::ReportToAnnounce(held), report);
+  EXPECT_EQ(crash::ReportToAnnounce(held), L"") << "said once";
 }
 
 TEST(CrashReport, SendsOnlyOverTlsOrToThisComputer) {

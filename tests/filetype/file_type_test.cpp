@@ -180,7 +180,7 @@ TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotSho
   const assoc::TChangePlan plan = filetype::PlanFileTypeEdit(before, edited);
   EXPECT_FALSE(assoc::CheckPlan(plan));
   testsupport::TempFolder backups;
-  auto folder = assoc::LocalAppDataFolder.Replace([&] { return backups.Path(); });
+  auto folder = assoc::MachineDataFolder.Replace([&] { return backups.Path(); });
   assoctest::NoticeCounter notices;
   assoc::ExecuteChange(plan);
 
@@ -244,7 +244,7 @@ TEST_F(FileTypeTest, AProtocolsVerbsChangeUnderItsOwnPolicy) {
   EXPECT_TRUE(assoc::CheckPlan(unnamed));
 
   testsupport::TempFolder backups;
-  auto folder = assoc::LocalAppDataFolder.Replace([&] { return backups.Path(); });
+  auto folder = assoc::MachineDataFolder.Replace([&] { return backups.Path(); });
   assoctest::NoticeCounter notices;
   assoc::ExecuteChange(plan);
   EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tvr\\shell\\open\\command").text, L"t2.exe \"%1\"");

@@ -88,7 +88,7 @@ class FileTypeWindowTest : public testing::Test {
   testsupport::RegistrySandbox sandbox_;
   assoctest::NoticeCounter notices_;
   testsupport::TempFolder appData_;
-  common::Seam<std::wstring()>::Scope folder_ = assoc::LocalAppDataFolder.Replace([this] { return appData_.Path(); });
+  common::Seam<std::wstring()>::Scope folder_ = assoc::MachineDataFolder.Replace([this] { return appData_.Path(); });
   testsupport::BoxScript boxes_;
   VerbScript verbs_;
   std::unique_ptr<TFormFileType> form_;
