@@ -9,7 +9,6 @@
 #include <map>
 #include <set>
 
-#include "assoc/assoc_resolver.h"
 #include "assoc/command_program.h"
 #include "assoc/default_apps_texts.h"
 #include "assoc/default_apps_xml.h"
@@ -17,7 +16,6 @@
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
-#include "common/files.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -27,10 +25,12 @@ namespace {
 
 constexpr size_t kLongestKeyName = 255;
 constexpr std::wstring_view kApplications = L"Applications\\";
+// The longest application name taken; a longer one is passed over for the next source.
+constexpr size_t kLongestName = 1024;
 // VS_VERSIONINFO counts its length in a WORD.
 constexpr DWORD kLargestVersionBlock = 0xFFFF;
 
-// The choice keys of a protocol in the order they win, as for an extension.
+// The keys of the user's choice in the order they win.
 constexpr const wchar_t* kChoiceKeys[] = {L"UserChoiceLatest", L"UserChoice"};
 
 // Ordinal order with letter case ignored, as the registry compares names.
@@ -108,10 +108,32 @@ bool IsLocalFullPath(std::wstring_view path) {
   return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_RAMDISK;
 }
 
-// name when it can stand for a program in the file: not empty, not an indirect string ("@...",
-// which only loading a module would turn into a name), and a text the file can hold.
+enum class LocalFile { Plain, Missing, Other };
+
+// What is at a local path: a plain file, nothing, or something else that is not examined (a
+// folder, a link, a device, or what cannot be opened). The path's last name is never followed.
+LocalFile Examine(const std::wstring& path) {
+  const common::UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                                  nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LocalFile::Missing : LocalFile::Other;
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return LocalFile::Other;
+  return LocalFile::Plain;
+}
+
+// name when it can stand for a program in the file: not empty, not longer than kLongestName,
+// not an indirect string ("@...", which only loading a module would turn into a name), and a
+// text the file can hold.
 std::wstring Readable(std::wstring name) {
-  return name.empty() || name.front() == L'@' || !IsXmlText(name) ? std::wstring() : name;
+  return name.empty() || name.size() > kLongestName || name.front() == L'@' || !IsXmlText(name) ? std::wstring()
+                                                                                               : name;
 }
 
 std::wstring Readable(std::optional<std::wstring> name) { return Readable(name.value_or(std::wstring())); }
@@ -162,20 +184,14 @@ class Machine {
     // Windows itself makes the user's classes key a link to the user's classes hive; it is
     // followed as the system made it, and nothing below it is.
     for (auto [root, classes] : {std::pair{HKEY_CURRENT_USER, &userClasses_}, std::pair{HKEY_LOCAL_MACHINE, &machineClasses_}})
-      if (RegOpenKeyExW(root, paths::kClassesKey, 0, KEY_QUERY_VALUE, classes->put()) != ERROR_SUCCESS) classes->reset();
+      if (RegOpenKeyExW(root, paths::kClassesKey, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, classes->put()) !=
+          ERROR_SUCCESS)
+        classes->reset();
   }
 
   std::optional<DefaultApp> DefaultAppOf(std::wstring_view identifier) {
     if (!IsValidIdentifier(identifier)) return std::nullopt;
-    std::wstring progId;
-    if (identifier.front() == L'.') {
-      const EffectiveAssociation found = ResolveAssociation(identifier);
-      if (found.source != AssocSource::WindowsDefault) progId = found.fileType;
-    } else {
-      progId = ProtocolChoice(identifier);
-      if (progId.empty() && (IsProtocol(userClasses_.get(), identifier) || IsProtocol(machineClasses_.get(), identifier)))
-        progId = identifier;
-    }
+    const std::wstring progId = identifier.front() == L'.' ? ExtensionProgId(identifier) : ProtocolProgId(identifier);
     if (progId.empty()) return std::nullopt;
     const ProgramFacts& facts = FactsOf(progId);
     if (facts.name.empty() || facts.programMissing) return std::nullopt;
@@ -203,15 +219,16 @@ class Machine {
     const bool packaged = KeyExists(progId + L"\\Application");
     if (!program && !application && !packaged) return facts;
 
-    const bool local = program && !program->bare && IsLocalFullPath(program->path);
+    const LocalFile file = program && !program->bare && IsLocalFullPath(program->path) ? Examine(program->path)
+                                                                                       : LocalFile::Other;
     if (program) facts.program = program->path;
-    facts.programMissing = local && !common::FileExists(program->path);
+    facts.programMissing = file == LocalFile::Missing;
     const std::wstring applicationKey =
         application ? progId : program ? std::wstring(kApplications) + common::ExtractFileName(program->path) : L"";
     std::wstring name = Readable(Text(open, L"FriendlyAppName"));
     if (name.empty() && IsUsableProgId(applicationKey)) name = Readable(Text(applicationKey, L"FriendlyAppName"));
     if (name.empty() && packaged) name = Readable(Text(progId + L"\\Application", L"ApplicationName"));
-    if (name.empty() && local && !facts.programMissing) name = VersionName(program->path);
+    if (name.empty() && file == LocalFile::Plain) name = VersionName(program->path);
     if (name.empty() && program) name = Readable(common::ExtractFileName(program->path));
     if (name.empty() && application) name = Readable(progId.substr(kApplications.size()));
     facts.name = name.empty() ? progId : name;
@@ -221,9 +238,11 @@ class Machine {
   // Every identifier the machine has a record of, each once (letter case aside), sorted.
   std::set<std::wstring, NoCaseLess> Identifiers() const {
     std::set<std::wstring, NoCaseLess> identifiers;
-    ForEachSubKey(HKEY_CLASSES_ROOT, [&](std::wstring name) {
-      if (name.front() == L'.' || IsProtocol(HKEY_CLASSES_ROOT, name)) identifiers.insert(std::move(name));
-    });
+    // The two trees that HKEY_CLASSES_ROOT merges on Windows (under Wine it shows the machine's).
+    for (HKEY classes : {userClasses_.get(), machineClasses_.get()})
+      ForEachSubKey(classes, [&](std::wstring name) {
+        if (name.front() == L'.' || IsProtocol(classes, name)) identifiers.insert(std::move(name));
+      });
     ForEachSubKey(fileExts_.get(), [&](std::wstring name) {
       if (name.front() == L'.') identifiers.insert(std::move(name));
     });
@@ -236,14 +255,37 @@ class Machine {
     return HasRegValue(OpenBelow(classes, scheme).get(), L"URL Protocol");
   }
 
-  // The user's choice of scheme's handler: UserChoiceLatest's ProgId value, else its ProgId
-  // sub-key's, else UserChoice's ProgId value; empty when none names one.
-  std::wstring ProtocolChoice(std::wstring_view scheme) const {
+  // The file type Explorer takes for extension, in assoc::ResolveAssociation's order: the
+  // user's choice; for an enforced extension without one nothing (Windows' own default app);
+  // else the per-user class record, else the machine's. Read here rather than through the
+  // resolver, which follows registry links.
+  std::wstring ExtensionProgId(std::wstring_view extension) const {
+    std::wstring progId = ChoiceOf(fileExts_.get(), extension);
+    if (!progId.empty() || IsEnforcedHere(extension)) return progId;
+    for (HKEY classes : {userClasses_.get(), machineClasses_.get()}) {
+      progId = ReadRegText(OpenBelow(classes, extension).get(), L"").value_or(L"");
+      if (!progId.empty()) break;
+    }
+    return progId;
+  }
+
+  // The handler of scheme: the user's choice, else the protocol's own key.
+  std::wstring ProtocolProgId(std::wstring_view scheme) const {
+    std::wstring progId = ChoiceOf(urlAssociations_.get(), scheme);
+    if (progId.empty() && (IsProtocol(userClasses_.get(), scheme) || IsProtocol(machineClasses_.get(), scheme)))
+      progId = scheme;
+    return progId;
+  }
+
+  // The user's choice below records (FileExts or UrlAssociations) for name: UserChoiceLatest's
+  // ProgId value, else its ProgId sub-key's, else UserChoice's ProgId value; empty when none
+  // names one.
+  static std::wstring ChoiceOf(HKEY records, std::wstring_view name) {
     for (const wchar_t* choice : kChoiceKeys) {
-      const std::wstring path = std::wstring(scheme) + L"\\" + choice;
-      std::wstring progId = ReadRegText(OpenBelow(urlAssociations_.get(), path).get(), L"ProgId").value_or(L"");
+      const std::wstring path = std::wstring(name) + L"\\" + choice;
+      std::wstring progId = ReadRegText(OpenBelow(records, path).get(), L"ProgId").value_or(L"");
       if (progId.empty() && choice == kChoiceKeys[0])
-        progId = ReadRegText(OpenBelow(urlAssociations_.get(), path + L"\\ProgId").get(), L"ProgId").value_or(L"");
+        progId = ReadRegText(OpenBelow(records, path + L"\\ProgId").get(), L"ProgId").value_or(L"");
       if (!progId.empty()) return progId;
     }
     return {};

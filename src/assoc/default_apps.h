@@ -57,16 +57,18 @@ class DefaultAppsError : public Exception {
 
 // What this machine's user opens identifier with now, as the file would name it: for an
 // extension the file type Explorer takes (the user's choice, else the per-user class record, else
-// the classic record), for a protocol the user's choice, else the protocol's own key. Nothing
-// when no program is known: no record, Windows' own default app of an enforced type, a file type
-// that does not exist or starts nothing, a program on a local drive that is not there, or a name
-// that the file cannot hold. Reads only; never raises but for memory.
+// the machine's), for a protocol the user's choice, else the protocol's own key. Nothing when no
+// program is known: no record, Windows' own default app of an enforced type, a file type that
+// does not exist or starts nothing, a program on a local drive that is not there, or a name that
+// the file cannot hold. Every key below the user's and the machine's classes and the user's
+// records is opened one name at a time and never through a registry link (a record reached
+// through one counts as missing). Reads only; never raises but for memory.
 std::optional<DefaultApp> CurrentDefaultApp(std::wstring_view identifier);
 
-// The associations of this machine's user: every extension key of HKEY_CLASSES_ROOT and every
-// extension with a per-user record, every protocol (a classes key with a "URL Protocol" value)
-// and every protocol with a per-user choice, as CurrentDefaultApp answers, without those it
-// answers nothing for. Sorted by identifier, ordinally with letter case ignored (as the registry
+// The associations of this machine's user: every extension key of the user's and the machine's
+// classes (what HKEY_CLASSES_ROOT merges) and every extension with a per-user record, every
+// protocol (a classes key with a "URL Protocol" value) and every protocol with a per-user choice,
+// as CurrentDefaultApp answers, without those it answers nothing for. Sorted by identifier, ordinally with letter case ignored (as the registry
 // compares names): extensions come before protocols, as in DISM's export, and the order is the
 // same on every machine and in every language, so two exports compare line by line. Reads only.
 std::vector<DefaultApp> CollectDefaultApps(ExportScope scope);

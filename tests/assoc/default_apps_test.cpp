@@ -35,10 +35,12 @@ struct Write {
   std::wstring data;
 };
 
+constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
 void Apply(const std::vector<Write>& writes) {
   for (const Write& w : writes) {
     const HKEY root = w.where == Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    const wchar_t* base = w.where == Choice ? L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
+    const wchar_t* base = w.where == Choice ? kFileExts
                           : w.where == Url  ? L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\"
                                             : L"Software\\Classes\\";
     testsupport::WriteValue(root, base + w.path, w.name, REG_SZ, w.data);
@@ -143,8 +145,9 @@ class DefaultAppsFixture {
         // A packaged app's file type starts no file.
         {Choice, L".pkg\\UserChoice", L"ProgId", L"AppXpkg1"},
         {User, L"AppXpkg1\\Application", L"ApplicationName", L"写真"},
-        // An Open with program chosen.
+        // An Open with program chosen; a name too long to take is passed over.
         {Choice, L".app\\UserChoice", L"ProgId", L"Applications\\tool.exe"},
+        {Machine, L"Applications\\tool.exe", L"FriendlyAppName", std::wstring(1025, L'x')},
         {Machine, L"Applications\\tool.exe\\shell\\open\\command", L"", Opens(dir, L"tool.exe")},
         // Protocols: a classic one, and choices of the user (one of a guarded type).
         {Machine, L"tavrelo-x", L"URL Protocol", L""},
@@ -170,6 +173,9 @@ class DefaultAppsFixture {
         {Machine, L".pdf", L"", L"abcFile"},
     });
     links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
+    // The user's records of an extension made links to records of others.
+    links_.Add(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER, std::wstring(kFileExts) + L".DEF");
+    links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE, L"Software\\Classes\\.abc");
   }
 
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
