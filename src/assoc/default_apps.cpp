@@ -1,5 +1,9 @@
 #include "assoc/default_apps.h"
 
+#include <windows.h>
+// After windows.h, which it needs.
+#include <xmllite.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -45,6 +49,7 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && SameKeyName(text.substr(0, prefix.size()), prefix);
 }
 
+// True when key, opened with REG_OPTION_OPEN_LINK, is a registry link.
 bool IsLinkKey(HKEY key) noexcept {
   DWORD type = REG_NONE;
   return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
@@ -113,10 +118,9 @@ enum class LocalFile { Plain, Missing, Other };
 // What is at a local path: a plain file, nothing, or something else that is not examined (a
 // folder, a link, a device, or what cannot be opened). The path's last name is never followed.
 LocalFile Examine(const std::wstring& path) {
-  const common::UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                                  nullptr));
+  const common::UniqueFileHandle file(
+      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LocalFile::Missing : LocalFile::Other;
@@ -132,8 +136,7 @@ LocalFile Examine(const std::wstring& path) {
 // not an indirect string ("@...", which only loading a module would turn into a name), and a
 // text the file can hold.
 std::wstring Readable(std::wstring name) {
-  return name.empty() || name.size() > kLongestName || name.front() == L'@' || !IsXmlText(name) ? std::wstring()
-                                                                                               : name;
+  return name.empty() || name.size() > kLongestName || name.front() == L'@' || !IsXmlText(name) ? std::wstring() : name;
 }
 
 std::wstring Readable(std::optional<std::wstring> name) { return Readable(name.value_or(std::wstring())); }
@@ -153,8 +156,8 @@ std::wstring VersionName(const std::wstring& path) {
     std::memcpy(&translation, value, sizeof translation);
   for (const wchar_t* key : {L"FileDescription", L"ProductName"}) {
     wchar_t query[64];
-    std::swprintf(query, std::size(query), L"\\StringFileInfo\\%04X%04X\\%ls", static_cast<unsigned>(LOWORD(translation)),
-                  static_cast<unsigned>(HIWORD(translation)), key);
+    std::swprintf(query, std::size(query), L"\\StringFileInfo\\%04X%04X\\%ls",
+                  static_cast<unsigned>(LOWORD(translation)), static_cast<unsigned>(HIWORD(translation)), key);
     if (!VerQueryValueW(block.data(), query, &value, &length) || !value) continue;
     // The text runs to its first NUL, whatever length the query reports, but never past the block.
     const auto* text = static_cast<const wchar_t*>(value);
@@ -183,7 +186,8 @@ class Machine {
         urlAssociations_(OpenBelow(HKEY_CURRENT_USER, paths::kUrlAssociationsKey, KEY_ENUMERATE_SUB_KEYS)) {
     // Windows itself makes the user's classes key a link to the user's classes hive; it is
     // followed as the system made it, and nothing below it is.
-    for (auto [root, classes] : {std::pair{HKEY_CURRENT_USER, &userClasses_}, std::pair{HKEY_LOCAL_MACHINE, &machineClasses_}})
+    for (auto [root, classes] :
+         {std::pair{HKEY_CURRENT_USER, &userClasses_}, std::pair{HKEY_LOCAL_MACHINE, &machineClasses_}})
       if (RegOpenKeyExW(root, paths::kClassesKey, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, classes->put()) !=
           ERROR_SUCCESS)
         classes->reset();
@@ -213,18 +217,20 @@ class Machine {
     facts.exists = true;
     const std::wstring open = progId + L"\\shell\\open";
     std::optional<CommandProgram> program;
-    if (const std::optional<std::wstring> command = Text(open + L"\\command", L"")) program = ParseCommandProgram(*command);
+    if (const std::optional<std::wstring> command = Text(open + L"\\command", L""))
+      program = ParseCommandProgram(*command);
     const bool application = StartsWithNoCase(progId, kApplications);
     // A packaged app's file type starts no file; its Application key says whose it is.
     const bool packaged = KeyExists(progId + L"\\Application");
     if (!program && !application && !packaged) return facts;
 
-    const LocalFile file = program && !program->bare && IsLocalFullPath(program->path) ? Examine(program->path)
-                                                                                       : LocalFile::Other;
+    const LocalFile file =
+        program && !program->bare && IsLocalFullPath(program->path) ? Examine(program->path) : LocalFile::Other;
     if (program) facts.program = program->path;
     facts.programMissing = file == LocalFile::Missing;
-    const std::wstring applicationKey =
-        application ? progId : program ? std::wstring(kApplications) + common::ExtractFileName(program->path) : L"";
+    const std::wstring applicationKey = application ? progId
+                                        : program ? std::wstring(kApplications) + common::ExtractFileName(program->path)
+                                                  : L"";
     std::wstring name = Readable(Text(open, L"FriendlyAppName"));
     if (name.empty() && IsUsableProgId(applicationKey)) name = Readable(Text(applicationKey, L"FriendlyAppName"));
     if (name.empty() && packaged) name = Readable(Text(progId + L"\\Application", L"ApplicationName"));
@@ -337,7 +343,8 @@ class Judge {
       }
       NewerWindowsOnly(root, attribute.name);
       const std::wstring_view value = attribute.value;
-      if (value.empty() || value.size() > 9 || !std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+      if (value.empty() || value.size() > 9 ||
+          !std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
         BadValue(root, attribute, L"");
     }
   }
@@ -402,8 +409,8 @@ class Judge {
   void JudgeProgId(const XmlNode& node, const CheckedApp& row) {
     const ProgramFacts& facts = machine_.FactsOf(row.asked.progId);
     if (facts.exists && !facts.programMissing) return;
-    Finding finding = At(facts.exists ? FindingKind::ProgramMissing : FindingKind::ProgIdMissing, node,
-                         row.asked.identifier);
+    Finding finding =
+        At(facts.exists ? FindingKind::ProgramMissing : FindingKind::ProgIdMissing, node, row.asked.identifier);
     finding.asked = row.asked.progId;
     finding.here = facts.exists ? facts.program : row.here ? row.here->progId : L"";
     Add(std::move(finding));
@@ -494,7 +501,8 @@ CheckResult CheckDefaultAppsFile(const std::wstring& path) {
   DWORD read = 0;
   size_t total = 0;
   while (total < bytes.size() &&
-         ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &read, nullptr) && read > 0)
+         ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &read, nullptr) &&
+         read > 0)
     total += read;
   if (total < bytes.size())
     return Refused(FileFinding(FindingKind::CannotRead, common::SystemMessageText(GetLastError())));
@@ -504,8 +512,12 @@ CheckResult CheckDefaultAppsFile(const std::wstring& path) {
 CheckResult CheckDefaultAppsBytes(std::string_view bytes) {
   XmlFile file = ReadXml(bytes);
   if (file.refusal) return Refused(std::move(*file.refusal));
-  // The reader refuses a file without a root element; a reader that let one pass is not trusted.
-  if (file.nodes.empty()) return Refused(FileFinding(FindingKind::NotDefaultAssociations));
+  // Windows' reader refuses a file without a root element as ending early; Wine's lets it pass.
+  if (file.nodes.empty()) {
+    Finding finding = FileFinding(FindingKind::Malformed);
+    finding.code = static_cast<HRESULT>(MX_E_INPUTEND);
+    return Refused(std::move(finding));
+  }
   const XmlNode& root = file.nodes.front();
   if (root.name != L"DefaultAssociations") {
     Finding finding = At(FindingKind::NotDefaultAssociations, root);

@@ -68,9 +68,10 @@ std::optional<DefaultApp> CurrentDefaultApp(std::wstring_view identifier);
 // The associations of this machine's user: every extension key of the user's and the machine's
 // classes (what HKEY_CLASSES_ROOT merges) and every extension with a per-user record, every
 // protocol (a classes key with a "URL Protocol" value) and every protocol with a per-user choice,
-// as CurrentDefaultApp answers, without those it answers nothing for. Sorted by identifier, ordinally with letter case ignored (as the registry
-// compares names): extensions come before protocols, as in DISM's export, and the order is the
-// same on every machine and in every language, so two exports compare line by line. Reads only.
+// as CurrentDefaultApp answers, without those it answers nothing for. Sorted by identifier,
+// ordinally with letter case ignored (as the registry compares names): extensions come before
+// protocols, as in DISM's export, and the order is the same on every machine and in every
+// language, so two exports compare line by line. Reads only.
 std::vector<DefaultApp> CollectDefaultApps(ExportScope scope);
 
 // The bytes of the file for apps, in the order given, as DISM writes it: UTF-8 without a
@@ -85,12 +86,12 @@ std::string DefaultAppsXml(const std::vector<DefaultApp>& apps);
 // What a check says about one thing of the file.
 enum class FindingKind : uint8_t {
   // The file as a whole: the only finding of a result, as the file was not taken.
-  CannotRead,           // here: the system's reason
-  NotPlainFile,         // a folder, a link or a device
-  TooLarge,             // here: the size in bytes
-  BadEncoding,          // bytes that are neither UTF-8 nor UTF-16 with its byte-order mark
-  EncodingMismatch,     // asked: the encoding the declaration names; here: the file's
-  Malformed,            // the XML reader's refusal: code, line, column
+  CannotRead,              // here: the system's reason
+  NotPlainFile,            // a folder, a link or a device
+  TooLarge,                // here: the size in bytes
+  BadEncoding,             // bytes that are neither UTF-8 nor UTF-16 with its byte-order mark
+  EncodingMismatch,        // asked: the encoding the declaration names; here: the file's
+  Malformed,               // the XML reader's refusal: code, line, column
   NotDefaultAssociations,  // asked: the root element's name
   // The elements and attributes.
   UnknownElement,    // asked: its name
@@ -105,7 +106,7 @@ enum class FindingKind : uint8_t {
   ProgramMissing,  // asked: the ProgId; here: the program its open command names
   Protected,       // Windows guards the user's choice of this type here
   // Windows 11 22H2 and later.
-  NewerWindowsOnly,    // asked: Version or Suggested (its first use in the file)
+  NewerWindowsOnly,      // asked: Version or Suggested (its first use in the file)
   AppliedAtEverySignIn,  // Suggested="false"
 };
 
@@ -124,8 +125,9 @@ struct Finding {
 
 // One Association of the file beside what this machine has for its identifier.
 struct CheckedApp {
-  DefaultApp asked;                 // as written (an attribute that is missing is empty)
-  std::optional<DefaultApp> here;   // CurrentDefaultApp of its identifier
+  DefaultApp asked;                // as written (an attribute that is missing is empty)
+  std::optional<DefaultApp> here;  // CurrentDefaultApp of its identifier; nothing for an
+                                   // identifier that is not valid or repeats an earlier one
   unsigned line = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "assoc/assoc_texts.h"
 
@@ -29,7 +30,8 @@ constexpr ReaderReason kReaderReasons[] = {
     {static_cast<HRESULT>(WC_E_ELEMENTMATCH), L"終了タグが開始タグと合いません。",
      L"An end tag does not match its start tag."},
     {static_cast<HRESULT>(MX_E_INPUTEND), texts::kFileEndsEarly, L"The file ends early."},
-    {static_cast<HRESULT>(WC_E_XMLCHARACTER), L"XML に使えない文字があります。", L"A character that XML does not allow."},
+    {static_cast<HRESULT>(WC_E_XMLCHARACTER), L"XML に使えない文字があります。",
+     L"A character that XML does not allow."},
     {static_cast<HRESULT>(WC_E_ENCNAME), L"文字コードの指定に誤りがあります。", L"The encoding is wrong."},
     {static_cast<HRESULT>(MX_E_ENCODING), L"文字コードの指定に誤りがあります。", L"The encoding is wrong."},
     {static_cast<HRESULT>(MX_E_ENCODINGSWITCH), L"文字コードの指定に誤りがあります。", L"The encoding is wrong."},
@@ -98,9 +100,12 @@ std::wstring FindingSentence(const Finding& finding, Language language) {
   if (!row) return {};
   const std::wstring_view sentence = Pick(language, row->japanese, row->english);
   const std::pair<std::wstring_view, std::wstring> marks[] = {
-      {L"{line}", std::to_wstring(finding.line)},   {L"{column}", std::to_wstring(finding.column)},
-      {L"{reason}", ReasonOf(finding.code, language)}, {L"{id}", Shown(finding.identifier)},
-      {L"{here}", Shown(finding.here)},               {L"{asked}", Shown(finding.asked)},
+      {L"{line}", std::to_wstring(finding.line)},
+      {L"{column}", std::to_wstring(finding.column)},
+      {L"{reason}", ReasonOf(finding.code, language)},
+      {L"{id}", Shown(finding.identifier)},
+      {L"{here}", Shown(finding.here)},
+      {L"{asked}", Shown(finding.asked)},
   };
   // One pass, so that what goes in is never taken for a mark.
   std::wstring result;
@@ -122,14 +127,15 @@ std::wstring FindingSentence(const Finding& finding, Language language) {
 }
 
 std::wstring CheckSummary(const CheckResult& result, Language language) {
-  const auto problems = static_cast<size_t>(std::count_if(result.findings.begin(), result.findings.end(), [](const Finding& f) {
-    return SeverityOf(f.kind) == Severity::Problem;
-  }));
+  const auto problems =
+      static_cast<size_t>(std::count_if(result.findings.begin(), result.findings.end(),
+                                        [](const Finding& f) { return SeverityOf(f.kind) == Severity::Problem; }));
   const size_t notes = result.findings.size() - problems;
   const bool japanese = language == Language::Japanese;
-  std::wstring summary = problems == 0 ? std::wstring(japanese ? L"問題は見つかりませんでした。" : L"No problems found.")
-                                       : japanese ? L"問題が " + std::to_wstring(problems) + L" 件見つかりました。"
-                                                  : std::to_wstring(problems) + (problems == 1 ? L" problem found." : L" problems found.");
+  std::wstring summary =
+      problems == 0 ? std::wstring(japanese ? L"問題は見つかりませんでした。" : L"No problems found.")
+      : japanese    ? L"問題が " + std::to_wstring(problems) + L" 件見つかりました。"
+                    : std::to_wstring(problems) + (problems == 1 ? L" problem found." : L" problems found.");
   if (notes > 0)
     summary += japanese ? L"注意が " + std::to_wstring(notes) + L" 件あります。"
                         : L" " + std::to_wstring(notes) + (notes == 1 ? L" note." : L" notes.");
@@ -137,8 +143,9 @@ std::wstring CheckSummary(const CheckResult& result, Language language) {
 }
 
 std::wstring ExportSummary(size_t count, Language language) {
-  return language == Language::Japanese ? L"既定の関連づけ " + std::to_wstring(count) + L" 件を保存しました。"
-                                        : L"Saved " + std::to_wstring(count) + (count == 1 ? L" default association." : L" default associations.");
+  return language == Language::Japanese
+             ? L"既定の関連づけ " + std::to_wstring(count) + L" 件を保存しました。"
+             : L"Saved " + std::to_wstring(count) + (count == 1 ? L" default association." : L" default associations.");
 }
 
 DefaultAppsError NoXmlLibrary() {

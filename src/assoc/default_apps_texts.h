@@ -32,7 +32,8 @@ inline constexpr FindingText kFindingTexts[] = {
      L"ファイルが大きすぎます（{here} バイト）。確認できるのは 16 MB までのファイルです。",
      L"The file is too large ({here} bytes); files of up to 16 MB can be checked."},
     {FindingKind::BadEncoding, Severity::Problem,
-     L"{line}行目 {column}文字目：UTF-8 として読めない文字があります。UTF-8（または BOM 付きの UTF-16）で保存して下さい。",
+     L"{line}行目 {column}文字目：UTF-8 として読めない文字があります。"
+     L"UTF-8（または BOM 付きの UTF-16）で保存して下さい。",
      L"Line {line}, column {column}: a character that is not UTF-8. Save the file as UTF-8 (or as UTF-16 with a "
      L"byte order mark)."},
     {FindingKind::EncodingMismatch, Severity::Problem,
@@ -54,17 +55,20 @@ inline constexpr FindingText kFindingTexts[] = {
     {FindingKind::MissingAttribute, Severity::Problem, L"{line}行目：Association に属性「{asked}」がないか、空です。",
      L"Line {line}: the Association lacks \"{asked}\" or leaves it empty."},
     {FindingKind::BadIdentifier, Severity::Problem,
-     L"{line}行目：「{id}」は、拡張子（「.」で始まるファイル名の終わり）でもプロトコル（英字で始まる名前）でもありません。",
+     L"{line}行目：「{id}」は、拡張子（「.」で始まるファイル名の終わり）でも"
+     L"プロトコル（英字で始まる名前）でもありません。",
      L"Line {line}: \"{id}\" is neither an extension (the end of a file name, starting with \".\") nor a protocol (a "
      L"name starting with a letter)."},
     {FindingKind::Duplicate, Severity::Problem,
-     L"{line}行目：「{id}」は {here}行目の「{asked}」と同じ種類です（大文字と小文字は区別しません）。一つの種類は一度だけ指定して下さい。",
+     L"{line}行目：「{id}」は {here}行目の「{asked}」と同じ種類です（大文字と小文字は区別しません）。"
+     L"一つの種類は一度だけ指定して下さい。",
      L"Line {line}: \"{id}\" repeats \"{asked}\" of line {here} (letter case does not count); name each type once."},
     {FindingKind::BadValue, Severity::Problem,
      L"{line}行目：属性「{asked}」に値「{here}」は使えません。Suggested は「true」か「false」、Version は数字です。",
      L"Line {line}: \"{here}\" is no value for \"{asked}\"; Suggested takes \"true\" or \"false\", Version a number."},
     {FindingKind::ProgIdMissing, Severity::Problem,
-     L"{line}行目：「{id}」のファイルタイプ「{asked}」が、このコンピューターにありません。Windows はこの指定を何も言わずに飛ばします。",
+     L"{line}行目：「{id}」のファイルタイプ「{asked}」が、このコンピューターにありません。"
+     L"Windows はこの指定を何も言わずに飛ばします。",
      L"Line {line}: the ProgId \"{asked}\" of \"{id}\" does not exist on this computer; Windows skips the line "
      L"without a word."},
     {FindingKind::ProgramMissing, Severity::Problem,
@@ -74,10 +78,12 @@ inline constexpr FindingText kFindingTexts[] = {
      L"{line}行目：「{id}」は、Windows が既定のアプリの選択を保護する種類です。この指定が使われないことがあります。",
      L"Line {line}: Windows guards the default app of \"{id}\"; it may not take this line."},
     {FindingKind::NewerWindowsOnly, Severity::Note,
-     L"{line}行目：属性「{asked}」を読むのは Windows 11 22H2 以降だけです。それより前の Windows はこの属性を使いません。",
+     L"{line}行目：属性「{asked}」を読むのは Windows 11 22H2 以降だけです。"
+     L"それより前の Windows はこの属性を使いません。",
      L"Line {line}: only Windows 11 22H2 and later read \"{asked}\"; earlier versions ignore it."},
     {FindingKind::AppliedAtEverySignIn, Severity::Note,
-     L"{line}行目：「{id}」は Suggested=\"false\" のため、サインインのたびに設定し直されます。利用者が選び直しても元に戻ります。",
+     L"{line}行目：「{id}」は Suggested=\"false\" のため、サインインのたびに設定し直されます。"
+     L"利用者が選び直しても元に戻ります。",
      L"Line {line}: \"{id}\" has Suggested=\"false\", so it is applied again at every sign-in, undoing the user's "
      L"own choice."},
 };

@@ -1,10 +1,14 @@
 #include "assoc/default_apps_xml.h"
 
 #include <windows.h>
+// After windows.h, which they need.
 #include <shlwapi.h>
 #include <xmllite.h>
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_set>
+#include <utility>
 
 #include "assoc/default_apps_texts.h"
 #include "common/handles.h"
@@ -42,7 +46,8 @@ class XmlLibrary {
   // A reader of bytes (copied) that refuses DTDs and nesting deeper than kMaxDepth.
   ComOwner<IXmlReader> Reader(std::string_view bytes) const {
     ComOwner<IXmlReader> reader;
-    ComOwner<IStream> input(SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
+    ComOwner<IStream> input(
+        SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
     if (!input || FAILED(createReader_(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
         FAILED(reader.get()->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
         FAILED(reader.get()->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxDepth)) ||
@@ -138,7 +143,8 @@ std::optional<Finding> CheckUtf8(std::string_view bytes) {
 std::optional<Finding> CheckUtf16(std::string_view bytes) {
   Place place;
   auto unit = [&](size_t i) {
-    return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                 (static_cast<unsigned char>(bytes[i + 1]) << 8));
   };
   size_t i = 0;
   for (; i + 1 < bytes.size(); i += 2) {
@@ -172,7 +178,9 @@ std::optional<Finding> CheckEncoding(std::string_view bytes, Encoding& encoding)
 
 // ---- reading
 
-std::wstring_view Text(const wchar_t* text, UINT length) { return text ? std::wstring_view(text, length) : std::wstring_view(); }
+std::wstring_view Text(const wchar_t* text, UINT length) {
+  return text ? std::wstring_view(text, length) : std::wstring_view();
+}
 
 void PlaceOf(IXmlReader* reader, unsigned& line, unsigned& column) {
   UINT l = 0, c = 0;
@@ -270,16 +278,17 @@ bool WriterEscapes(const XmlLibrary& library) {
 
 // value with the characters that end or break an attribute in double quotation marks escaped.
 std::wstring Escaped(std::wstring_view value) {
+  constexpr std::pair<wchar_t, std::wstring_view> kEscapes[] = {
+      {L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"}};
   std::wstring escaped;
   escaped.reserve(value.size());
   for (wchar_t c : value) {
-    switch (c) {
-      case L'&': escaped += L"&amp;"; break;
-      case L'<': escaped += L"&lt;"; break;
-      case L'>': escaped += L"&gt;"; break;
-      case L'"': escaped += L"&quot;"; break;
-      default: escaped += c;
-    }
+    const auto escape =
+        std::find_if(std::begin(kEscapes), std::end(kEscapes), [&](const auto& e) { return e.first == c; });
+    if (escape == std::end(kEscapes))
+      escaped += c;
+    else
+      escaped += escape->second;
   }
   return escaped;
 }
@@ -319,7 +328,8 @@ XmlFile ReadXml(std::string_view bytes) {
       PlaceOf(reader, node.line, node.column);
       const bool empty = reader->IsEmptyElement();
       if (!ReadAttributes(reader, node)) {
-        file.refusal = Refusal(FindingKind::Malformed, node.line, node.column, static_cast<HRESULT>(WC_E_UNIQUEATTRIBUTE));
+        file.refusal =
+            Refusal(FindingKind::Malformed, node.line, node.column, static_cast<HRESULT>(WC_E_UNIQUEATTRIBUTE));
         break;
       }
       file.nodes.push_back(std::move(node));

@@ -21,7 +21,7 @@ struct XmlAttribute {
 // An element, or a text between elements that is not blank, as the reader met it.
 struct XmlNode {
   bool text = false;
-  std::wstring name;  // the element's qualified name, or the text
+  std::wstring name;                     // the element's qualified name, or the text
   std::vector<XmlAttribute> attributes;  // in the file's order
   unsigned depth = 0;                    // 0 for the root element, 1 for its children
   // Where the reader places it: an element at its "<"; a text at its start on Windows, at its

@@ -174,7 +174,8 @@ class DefaultAppsFixture {
     });
     links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
     // The user's records of an extension made links to records of others.
-    links_.Add(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER, std::wstring(kFileExts) + L".DEF");
+    links_.Add(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER,
+               std::wstring(kFileExts) + L".DEF");
     links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE, L"Software\\Classes\\.abc");
   }
 
@@ -335,8 +336,6 @@ TEST_P(DefaultAppsCheckTest, ReportsWhatIsWrongWithTheFile) {
     ASSERT_EQ(result.findings.size(), 1u);
     EXPECT_EQ(result.findings[0].code, c.code);
   }
-  for (const Finding& f : result.findings)
-    EXPECT_FALSE(assoc::defaults::FindingSentence(f, Language::Japanese).empty());
   EXPECT_EQ(testsupport::Snapshot(sandbox_.Machine()), machineBefore);
   EXPECT_EQ(testsupport::Snapshot(sandbox_.User()), userBefore);
 }
@@ -347,36 +346,65 @@ const std::string kNested = "  <a><b><c><d><e><f><g><h /></g></f></e></d></c></b
 const CheckCase kCheckCases[] = {
     {"Clean", Doc(kGood), {}, true},
     {"Utf8WithByteOrderMark", "\xEF\xBB\xBF" + Doc(kGood), {}, true},
-    {"Utf16WithByteOrderMark", "\xFF\xFE" + Utf16(Doc(kGood, "", R"(<?xml version="1.0" encoding="UTF-16"?>)")), {}, true},
+    {"Utf16WithByteOrderMark",
+     "\xFF\xFE" + Utf16(Doc(kGood, "", R"(<?xml version="1.0" encoding="UTF-16"?>)")),
+     {},
+     true},
     // Encodings.
     {"Utf16WithoutByteOrderMark", Utf16(Doc(kGood, "", "")), {{FindingKind::BadEncoding, 1}}, false},
     {"Utf16BigEndian", "\xFE\xFF" + BigEndianUtf16(Doc(kGood)), {{FindingKind::BadEncoding, 1}}, false},
-    {"DeclarationSaysUtf16OfUtf8", Doc(kGood, "", R"(<?xml version="1.0" encoding="UTF-16"?>)"),
-     {{FindingKind::EncodingMismatch, 1, L"UTF-16"}}, false},
-    {"DeclarationSaysUtf8OfUtf16", "\xFF\xFE" + Utf16(Doc(kGood)), {{FindingKind::EncodingMismatch, 1, L"UTF-8"}}, false},
-    {"DeclarationNamesAnotherEncoding", Doc(kGood, "", R"(<?xml version="1.0" encoding="Shift_JIS"?>)"),
-     {{FindingKind::Malformed, 1}}, false},
+    {"DeclarationSaysUtf16OfUtf8",
+     Doc(kGood, "", R"(<?xml version="1.0" encoding="UTF-16"?>)"),
+     {{FindingKind::EncodingMismatch, 1, L"UTF-16"}},
+     false},
+    {"DeclarationSaysUtf8OfUtf16",
+     "\xFF\xFE" + Utf16(Doc(kGood)),
+     {{FindingKind::EncodingMismatch, 1, L"UTF-8"}},
+     false},
+    {"DeclarationNamesAnotherEncoding",
+     Doc(kGood, "", R"(<?xml version="1.0" encoding="Shift_JIS"?>)"),
+     {{FindingKind::Malformed, 1}},
+     false},
     {"BrokenUtf8", Doc(kGood + A(".def", "abcFile\xC3\x28")), {{FindingKind::BadEncoding, 4}}, false},
     {"OverlongUtf8", Doc(kGood + kGood + A(".def", "\xC0\xBC")), {{FindingKind::BadEncoding, 5}}, false},
     // What the reader refuses.
     {"DocumentTypeDefinition",
      "<?xml version=\"1.0\"?>\r\n<!DOCTYPE DefaultAssociations [<!ENTITY x \"abcFile\">]>\r\n"
-     "<DefaultAssociations>\r\n" + A(".abc", "&x;") + "</DefaultAssociations>\r\n",
-     {{FindingKind::Malformed, 2}}, false, static_cast<HRESULT>(WC_E_DTDPROHIBITED)},
-    {"UndefinedEntity", Doc(A(".abc", "&x;")), {{FindingKind::Malformed, 3}}, false,
+     "<DefaultAssociations>\r\n" +
+         A(".abc", "&x;") + "</DefaultAssociations>\r\n",
+     {{FindingKind::Malformed, 2}},
+     false,
+     static_cast<HRESULT>(WC_E_DTDPROHIBITED)},
+    {"UndefinedEntity",
+     Doc(A(".abc", "&x;")),
+     {{FindingKind::Malformed, 3}},
+     false,
      static_cast<HRESULT>(WC_E_UNDECLAREDENTITY)},
     {"NestedTooDeep", Doc(kNested), {{FindingKind::Malformed, 3}}, false, static_cast<HRESULT>(SC_E_MAXELEMENTDEPTH)},
-    {"EndTagMissing", Doc("  <Association Identifier=\".abc\" ProgId=\"abcFile\" ApplicationName=\"V\">\r\n"),
-     {{FindingKind::Malformed, 4}}, false, static_cast<HRESULT>(WC_E_ELEMENTMATCH)},
-    {"AttributeTwice", Doc(A(".abc", "abcFile", " Identifier=\".def\"")), {{FindingKind::Malformed, 3}}, false,
+    {"EndTagMissing",
+     Doc("  <Association Identifier=\".abc\" ProgId=\"abcFile\" ApplicationName=\"V\">\r\n"),
+     {{FindingKind::Malformed, 4}},
+     false,
+     static_cast<HRESULT>(WC_E_ELEMENTMATCH)},
+    {"AttributeTwice",
+     Doc(A(".abc", "abcFile", " Identifier=\".def\"")),
+     {{FindingKind::Malformed, 3}},
+     false,
      static_cast<HRESULT>(WC_E_UNIQUEATTRIBUTE)},
-    {"OnlyAComment", "<?xml version=\"1.0\"?>\r\n<!-- DefaultAssociations -->\r\n",
-     {{FindingKind::NotDefaultAssociations, 0}}, false},
-    {"AnotherRoot", "<?xml version=\"1.0\"?>\r\n<DefaultAssociation>\r\n" + kGood + "</DefaultAssociation>\r\n",
-     {{FindingKind::NotDefaultAssociations, 2, L"DefaultAssociation"}}, false},
+    {"OnlyAComment",
+     "<?xml version=\"1.0\"?>\r\n<!-- DefaultAssociations -->\r\n",
+     {{FindingKind::Malformed, 0}},
+     false,
+     static_cast<HRESULT>(MX_E_INPUTEND)},
+    {"AnotherRoot",
+     "<?xml version=\"1.0\"?>\r\n<DefaultAssociation>\r\n" + kGood + "</DefaultAssociation>\r\n",
+     {{FindingKind::NotDefaultAssociations, 2, L"DefaultAssociation"}},
+     false},
     // Elements and attributes.
-    {"DuplicateInOtherLetterCase", Doc(kGood + A(".def", "abcFile") + A(".ABC", "abcFile")),
-     {{FindingKind::Duplicate, 5, L".abc"}}, false},
+    {"DuplicateInOtherLetterCase",
+     Doc(kGood + A(".def", "abcFile") + A(".ABC", "abcFile")),
+     {{FindingKind::Duplicate, 5, L".abc"}},
+     false},
     {"UnknownElementsAttributesAndText",
      Doc("  <Assoc Identifier=\".abc\" ProgId=\"abcFile\" ApplicationName=\"V\" />\r\n"
          "  <Association Identifier=\".def\" ProgID=\"abcFile\" ApplicationName=\"V\" />\r\n"
@@ -393,10 +421,13 @@ const CheckCase kCheckCases[] = {
       {FindingKind::UnknownElement, 6, L"Note"},
       {FindingKind::UnexpectedText, 8, L"junk"}},
      false},
-    {"MissingAttributes", Doc("  <Association Identifier=\"\" ProgId=\"abcFile\" />\r\n"),
-     {{FindingKind::MissingAttribute, 3, L"Identifier"}, {FindingKind::MissingAttribute, 3, L"ApplicationName"}}, false},
-    {"BadIdentifiers", Doc(A("a b", "abcFile") + A(".a*b", "abcFile") + A("1http", "abcFile") + A(".", "abcFile") +
-                           A(".abc.", "abcFile") + A("http:", "abcFile")),
+    {"MissingAttributes",
+     Doc("  <Association Identifier=\"\" ProgId=\"abcFile\" />\r\n"),
+     {{FindingKind::MissingAttribute, 3, L"Identifier"}, {FindingKind::MissingAttribute, 3, L"ApplicationName"}},
+     false},
+    {"BadIdentifiers",
+     Doc(A("a b", "abcFile") + A(".a*b", "abcFile") + A("1http", "abcFile") + A(".", "abcFile") +
+         A(".abc.", "abcFile") + A("http:", "abcFile")),
      {{FindingKind::BadIdentifier, 3, L"a b"},
       {FindingKind::BadIdentifier, 4, L".a*b"},
       {FindingKind::BadIdentifier, 5, L"1http"},
@@ -405,23 +436,31 @@ const CheckCase kCheckCases[] = {
       {FindingKind::BadIdentifier, 8, L"http:"}},
      false},
     // This machine.
-    {"ProgIdsMissingHere", Doc(A(".abc", "Gone.Type") + A(".def", "abcFile\\shell") + A(".ghi", "Linked.Type")),
+    {"ProgIdsMissingHere",
+     Doc(A(".abc", "Gone.Type") + A(".def", "abcFile\\shell") + A(".ghi", "Linked.Type")),
      {{FindingKind::ProgIdMissing, 3, L"Gone.Type"},
       {FindingKind::ProgIdMissing, 4, L"abcFile\\shell"},
       {FindingKind::ProgIdMissing, 5, L"Linked.Type"}},
      false},
     {"ProgramMissingHere", Doc(A(".abc", "missingFile")), {{FindingKind::ProgramMissing, 3, L"missingFile"}}, false},
-    {"GuardedTypes", Doc(A(".pdf", "abcFile") + A("HTTPS", "abcFile") + A(".Png", "abcFile")),
-     {{FindingKind::Protected, 3, L".pdf"}, {FindingKind::Protected, 4, L"HTTPS"}, {FindingKind::Protected, 5, L".Png"}},
-     true, S_OK, true},
+    {"GuardedTypes",
+     Doc(A(".pdf", "abcFile") + A("HTTPS", "abcFile") + A(".Png", "abcFile")),
+     {{FindingKind::Protected, 3, L".pdf"},
+      {FindingKind::Protected, 4, L"HTTPS"},
+      {FindingKind::Protected, 5, L".Png"}},
+     true,
+     S_OK,
+     true},
     {"GuardedTypesBeforeWindows8", Doc(A(".pdf", "abcFile") + A("https", "abcFile")), {}, true},
     // Windows 11 22H2 and later.
-    {"NewerAttributes", Doc(A(".abc", "abcFile", " Suggested=\"true\"") + A(".def", "abcFile", " Suggested=\"false\""), " Version=\"2\""),
+    {"NewerAttributes",
+     Doc(A(".abc", "abcFile", " Suggested=\"true\"") + A(".def", "abcFile", " Suggested=\"false\""), " Version=\"2\""),
      {{FindingKind::NewerWindowsOnly, 2, L"Version"},
       {FindingKind::NewerWindowsOnly, 3, L"Suggested"},
       {FindingKind::AppliedAtEverySignIn, 4, L".def"}},
      true},
-    {"NewerAttributesWithBadValues", Doc(A(".abc", "abcFile", " Suggested=\"yes\""), " Version=\"1.5\""),
+    {"NewerAttributesWithBadValues",
+     Doc(A(".abc", "abcFile", " Suggested=\"yes\""), " Version=\"1.5\""),
      {{FindingKind::NewerWindowsOnly, 2, L"Version"},
       {FindingKind::BadValue, 2, L"Version"},
       {FindingKind::NewerWindowsOnly, 3, L"Suggested"},
@@ -431,6 +470,45 @@ const CheckCase kCheckCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, DefaultAppsCheckTest, testing::ValuesIn(kCheckCases),
                          [](const testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
+
+class DefaultAppsCheckHereTest : public DefaultAppsFixture, public testing::Test {};
+
+TEST_F(DefaultAppsCheckHereTest, SetsWhatThisMachineHasBesideWhatTheFileAsks) {
+  ASSERT_TRUE(sandbox_.Ok());
+  const auto windows = JudgeFor(6, 1);
+  const std::wstring missing = folder_ / L"missing.exe";
+  Apply({
+      {Machine, L".abc", L"", L"abcFile"},
+      {Machine, L"abcFile\\shell\\open\\command", L"", Opens(folder_.Path(), L"abc.exe")},
+      {Machine, L"missingFile\\shell\\open\\command", L"", L"\"" + missing + L"\" \"%1\""},
+  });
+
+  const CheckResult result = assoc::defaults::CheckDefaultAppsBytes(
+      Doc(A(".abc", "Gone.Type") + A(".def", "missingFile") + A(".ABC", "abcFile", " Suggested=\"maybe\"")));
+
+  const struct {
+    FindingKind kind;
+    std::wstring identifier, here, asked;
+  } expected[] = {
+      {FindingKind::ProgIdMissing, L".abc", L"abcFile", L"Gone.Type"},
+      {FindingKind::ProgramMissing, L".def", missing, L"missingFile"},
+      {FindingKind::NewerWindowsOnly, L"", L"", L"Suggested"},
+      {FindingKind::BadValue, L".ABC", L"maybe", L"Suggested"},
+      {FindingKind::Duplicate, L".ABC", L"3", L".abc"},
+  };
+  ASSERT_EQ(result.findings.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(result.findings[i].kind, expected[i].kind) << i;
+    EXPECT_EQ(result.findings[i].identifier, expected[i].identifier) << i;
+    EXPECT_EQ(result.findings[i].here, expected[i].here) << i;
+    EXPECT_EQ(result.findings[i].asked, expected[i].asked) << i;
+  }
+  ASSERT_EQ(result.associations.size(), 3u);
+  EXPECT_EQ(result.associations[0].asked, (DefaultApp{L".abc", L"Gone.Type", L"V"}));
+  EXPECT_EQ(result.associations[0].here, (DefaultApp{L".abc", L"abcFile", L"abc.exe"}));
+  EXPECT_EQ(result.associations[1].here, std::nullopt);
+  EXPECT_EQ(result.associations[2].here, std::nullopt) << "a repeated identifier is not looked up again";
+}
 
 // ---- files
 
@@ -497,7 +575,8 @@ TEST_F(DefaultAppsRoundTripTest, AFileExportedHereIsRightHere) {
   // Only the guarded protocols are noted.
   std::vector<Expected> notes;
   for (const Finding& f : result.findings) notes.push_back({f.kind, f.line, f.identifier});
-  EXPECT_EQ(notes, (std::vector<Expected>{{FindingKind::Protected, 13, L"http"}, {FindingKind::Protected, 14, L"https"}}));
+  EXPECT_EQ(notes,
+            (std::vector<Expected>{{FindingKind::Protected, 13, L"http"}, {FindingKind::Protected, 14, L"https"}}));
   ASSERT_EQ(result.associations.size(), apps.size());
   for (size_t i = 0; i < apps.size(); ++i) {
     EXPECT_EQ(result.associations[i].asked, apps[i]);
@@ -535,7 +614,8 @@ TEST(DefaultAppsTextsTest, SentencesShowTheFilesTextsOnOneLineAndCutThem) {
     std::wstring expected;
   } cases[] = {
       {Language::Japanese,
-       L"7行目：「.abc」のファイルタイプ「Evil\\u000D\\u000ALine 1：{here}\\u202E」が、このコンピューターにありません。Windows "
+       L"7行目：「.abc」のファイルタイプ「Evil\\u000D\\u000ALine "
+       L"1：{here}\\u202E」が、このコンピューターにありません。Windows "
        L"はこの指定を何も言わずに飛ばします。"},
       {Language::English,
        L"Line 7: the ProgId \"Evil\\u000D\\u000ALine 1：{here}\\u202E\" of \".abc\" does not exist on this computer; "
@@ -545,7 +625,8 @@ TEST(DefaultAppsTextsTest, SentencesShowTheFilesTextsOnOneLineAndCutThem) {
 
   finding.asked = std::wstring(assoc::defaults::kShownLimit, L'x') + L"tail";
   const std::wstring sentence = assoc::defaults::FindingSentence(finding, Language::English);
-  EXPECT_NE(sentence.find(std::wstring(assoc::defaults::kShownLimit, L'x') + L"…\""), std::wstring::npos) << Utf8(sentence);
+  EXPECT_NE(sentence.find(std::wstring(assoc::defaults::kShownLimit, L'x') + L"…\""), std::wstring::npos)
+      << Utf8(sentence);
   EXPECT_EQ(sentence.find(L"tail"), std::wstring::npos);
 }
 
@@ -566,7 +647,8 @@ TEST(DefaultAppsTextsTest, SummaryCountsProblemsAndNotesApart) {
   CheckResult result;
   EXPECT_EQ(assoc::defaults::CheckSummary(result, Language::Japanese), L"問題は見つかりませんでした。");
   result.findings = {Finding{FindingKind::Protected}, Finding{FindingKind::Duplicate}, Finding{FindingKind::BadValue}};
-  EXPECT_EQ(assoc::defaults::CheckSummary(result, Language::Japanese), L"問題が 2 件見つかりました。注意が 1 件あります。");
+  EXPECT_EQ(assoc::defaults::CheckSummary(result, Language::Japanese),
+            L"問題が 2 件見つかりました。注意が 1 件あります。");
   EXPECT_EQ(assoc::defaults::CheckSummary(result, Language::English), L"2 problems found. 1 note.");
 }
 
