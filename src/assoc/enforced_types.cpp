@@ -17,4 +17,10 @@ bool IsEnforcedHere(std::wstring_view extension) {
   return HasUserChoices(ExplorerWindowsVersion()) && IsEnforcedExtension(extension);
 }
 
+bool IsEnforcedProtocolHere(std::wstring_view scheme) {
+  return HasUserChoices(ExplorerWindowsVersion()) &&
+         std::any_of(std::begin(kEnforcedProtocols), std::end(kEnforcedProtocols),
+                     [&](std::wstring_view enforced) { return common::EqualNoCase(scheme, enforced); });
+}
+
 }  // namespace assoc

@@ -18,11 +18,19 @@ inline constexpr std::wstring_view kEnforcedExtensions[] = {
     L".wav",  L".wdp",  L".wm",   L".wma",  L".wmv",  L".wpl",  L".xvid", L".zpl",
 };
 
+// The protocols whose choice Windows guards the same way: it takes only a choice of the user's
+// with its Hash.
+inline constexpr std::wstring_view kEnforcedProtocols[] = {L"http", L"https"};
+
 // True when extension (with its leading ".") is one of kEnforcedExtensions, letter case aside.
 bool IsEnforcedExtension(std::wstring_view extension) noexcept;
 
 // True when Explorer, on the Windows it is judged for (ExplorerWindowsVersion), enforces the
 // association of extension.
 bool IsEnforcedHere(std::wstring_view extension);
+
+// True when Explorer, on the Windows it is judged for, guards the choice of scheme (one of
+// kEnforcedProtocols, letter case aside).
+bool IsEnforcedProtocolHere(std::wstring_view scheme);
 
 }  // namespace assoc
