@@ -122,6 +122,7 @@ constexpr wchar_t kCannotWriteFile[] = L"ファイル「{P}」に書き込めま
 constexpr wchar_t kCannotReadKey[] = L"キー「{K}」を読み取れませんでした。";
 constexpr wchar_t kCannotReadFile[] = L"ファイル「{F}」を読み込めませんでした。\n何も変更していません。";
 constexpr wchar_t kCannotRestore[] = L"ファイル「{F}」から復元できません。\n{R}\n何も変更していません。";
+constexpr wchar_t kCannotImport[] = L"ファイル「{F}」は読み込めません。\n{R}\n何も変更していません。";
 
 // text with each placeholder replaced by its part, in one pass, so that a part that holds a
 // placeholder's spelling (a key may be named "{E}") stays as it is.
@@ -356,6 +357,10 @@ std::wstring CannotReadFile(std::wstring_view fileName) { return Fill(kCannotRea
 
 std::wstring CannotRestore(std::wstring_view fileName, std::wstring_view fault) {
   return Fill(kCannotRestore, {{L"{F}", fileName}, {L"{R}", fault}});
+}
+
+std::wstring CannotImport(std::wstring_view fileName, std::wstring_view fault) {
+  return Fill(kCannotImport, {{L"{F}", fileName}, {L"{R}", fault}});
 }
 
 

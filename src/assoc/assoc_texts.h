@@ -189,5 +189,7 @@ std::wstring CannotReadFile(std::wstring_view fileName);
 // A file refused before anything was written: its name, the fault with its line, and that
 // nothing was changed.
 std::wstring CannotRestore(std::wstring_view fileName, std::wstring_view fault);
+// The same for a file being imported: 「ファイル「F」は読み込めません。」…
+std::wstring CannotImport(std::wstring_view fileName, std::wstring_view fault);
 
 }  // namespace assoc::texts

@@ -193,12 +193,13 @@ std::string ReadLimitedFile(const std::wstring& path, uint64_t limit) {
   return bytes;
 }
 
-TRegDocument ReadRegistryFile(const std::wstring& path) {
+TRegDocument ReadRegistryFile(const std::wstring& path, bool import) {
   const std::string bytes = ReadLimitedFile(path, kLargestRegistryFile);
   try {
     return ReadRegFile(bytes);
   } catch (const ERegFileError& e) {
-    throw Exception(texts::CannotRestore(common::ExtractFileName(path), e.Message()));
+    const std::wstring name = common::ExtractFileName(path);
+    throw Exception(import ? texts::CannotImport(name, e.Message()) : texts::CannotRestore(name, e.Message()));
   }
 }
 

@@ -87,6 +87,6 @@ std::string ReadLimitedFile(const std::wstring& path, uint64_t limit);
 
 // The registry file at path, at most kLargestRegistryFile. Raises Exception naming the file when
 // it is larger, cannot be read, or a line does not parse (with the line).
-TRegDocument ReadRegistryFile(const std::wstring& path);
+TRegDocument ReadRegistryFile(const std::wstring& path, bool import = false);
 
 }  // namespace assoc

@@ -75,9 +75,11 @@ bool TakeBack(const common::SecureFolder& store, const THistory& before) {
   }
 }
 
-[[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal) {
-  const std::wstring fault = texts::KeyRefused(refusal.Key, refusal.Reason);
-  throw Exception(texts::CannotRestore(file, refusal.Line > 0 ? texts::LineFault(refusal.Line, fault) : fault));
+[[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal, TChangeOperation operation) {
+  std::wstring fault = texts::KeyRefused(refusal.Key, refusal.Reason);
+  if (refusal.Line > 0) fault = texts::LineFault(refusal.Line, fault);
+  throw Exception(operation == TChangeOperation::Import ? texts::CannotImport(file, fault)
+                                                        : texts::CannotRestore(file, fault));
 }
 
 void Check(const TChangePlan& plan) {
@@ -95,16 +97,17 @@ TChangePlan PlanOfDocument(const TRegDocument& document, const std::wstring& fil
   plan.Subject = subject;
   plan.SharedTypesAllowed = sharedTypesAllowed;
   TPolicyCheck policy(plan);
-  if (const std::optional<TPolicyRefusal> refusal = policy.Survey(document, plan)) Refused(fileName, *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Survey(document, plan)) Refused(fileName, *refusal, operation);
   TPlanBuilder builder(plan, tick);
   PlanDocument(document, builder);
-  if (const std::optional<TPolicyRefusal> refusal = policy.Steps(plan)) Refused(fileName, *refusal);
+  if (const std::optional<TPolicyRefusal> refusal = policy.Steps(plan)) Refused(fileName, *refusal, operation);
   return plan;
 }
 
 TChangePlan PlanOfFile(const std::wstring& path, TChangeOperation operation, const std::wstring& subject,
                        const TTick& tick) {
-  return PlanOfDocument(ReadRegistryFile(path), common::ExtractFileName(path), operation, subject, tick);
+  return PlanOfDocument(ReadRegistryFile(path, operation == TChangeOperation::Import), common::ExtractFileName(path),
+                        operation, subject, tick);
 }
 
 std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note, const TTick& tick) {
@@ -172,27 +175,45 @@ TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operatio
   return PlanOfFile(path, operation, common::ExtractFileName(path), tick);
 }
 
-void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
+void ExecuteChange(const TChangePlan& plan, const TProgress& progress, TChangeGroup* group) {
   if (plan.Steps.empty()) return;
   Check(plan);
 
   // Held until the change has applied: no level of the store can be moved away meanwhile.
   const common::SecureFolder store = OpenBackupStore();
   const THistory before = ReadHistory(store);
+  // A change joins its group's entry while that is still the last applied change.
+  const bool joins = group && group->started_ && before.Position == group->index_ + 1 &&
+                     before.Entries[group->index_].UndoFile == group->entry_.UndoFile;
   THistoryEntry entry;
-  entry.Time = BackupClock();
-  entry.Account = CurrentAccountName();
-  entry.Operation = plan.Operation;
-  entry.Subject = plan.Subject;
+  if (joins) {
+    entry = group->entry_;
+  } else {
+    entry.Time = BackupClock();
+    entry.Account = CurrentAccountName();
+    entry.Operation = plan.Operation;
+    entry.Subject = plan.Subject;
+  }
+  bool choiceLost = false;
+  TRegDocument inverse, forward;
   std::string undo, redo;
   try {
-    undo = WriteRegFile(InverseDocument(plan, &entry.ChoiceLost));
-    redo = WriteRegFile(ForwardDocument(plan));
+    inverse = InverseDocument(plan, &choiceLost);
+    forward = ForwardDocument(plan);
+    if (joins) {
+      inverse.Keys.insert(inverse.Keys.end(), group->inverse_.Keys.begin(), group->inverse_.Keys.end());
+      forward.Keys.insert(forward.Keys.begin(), group->forward_.Keys.begin(), group->forward_.Keys.end());
+    }
+    undo = WriteRegFile(inverse);
+    redo = WriteRegFile(forward);
   } catch (const Exception& e) {
     throw Exception(texts::BackupFailed(e.Message()));
   }
-  const std::wstring stem = TimeStamp(entry.Time) + L" " + FileNamePart(plan.Subject) + L" " +
-                            std::wstring(ChangeOperationName(plan.Operation));
+  entry.ChoiceLost = entry.ChoiceLost || choiceLost;
+  const std::wstring stem = TimeStamp(entry.Time) + L" " + FileNamePart(entry.Subject) + L" " +
+                            std::wstring(ChangeOperationName(entry.Operation));
+  const std::wstring joined = joins ? group->entry_.UndoFile : std::wstring();
+  const std::wstring joinedRedo = joins ? group->entry_.RedoFile : std::wstring();
   entry.UndoFile = WriteBackupFile(store, stem, undo);
   entry.RedoFile = WriteBackupFile(store, stem + kRedoSuffix, redo);
   const std::wstring name = texts::ChangeName(entry);
@@ -200,9 +221,13 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
   // Recorded before it applies, so that no change is ever applied without its record. A new
   // change drops the changes that were undone.
   THistory recorded = before;
-  recorded.Entries.resize(recorded.Position);
-  recorded.Entries.push_back(entry);
-  recorded.Position = recorded.Entries.size();
+  if (joins) {
+    recorded.Entries[group->index_] = entry;
+  } else {
+    recorded.Entries.resize(recorded.Position);
+    recorded.Entries.push_back(entry);
+    recorded.Position = recorded.Entries.size();
+  }
   auto forget = [&] {
     store.Remove(entry.UndoFile);
     store.Remove(entry.RedoFile);
@@ -220,6 +245,18 @@ void ExecuteChange(const TChangePlan& plan, const TProgress& progress) {
     throw;
   }
   if (plan.Notify) NotifyAssocChanged();
+  if (group) {
+    // The group's earlier files are taken by the new ones.
+    if (joins) {
+      store.Remove(joined);
+      store.Remove(joinedRedo);
+    }
+    group->started_ = true;
+    group->entry_ = entry;
+    group->index_ = recorded.Position - 1;
+    group->inverse_ = std::move(inverse);
+    group->forward_ = std::move(forward);
+  }
 }
 
 std::optional<THistoryMove> PlanUndo(std::wstring* note, const TTick& tick) { return PlanMove(false, note, tick); }

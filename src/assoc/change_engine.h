@@ -45,13 +45,33 @@ TChangePlan PlanAddOpenWith(const std::wstring& extension, const std::wstring& f
 // (named, with the reason).
 TChangePlan PlanRegistryFile(const std::wstring& path, TChangeOperation operation, const TTick& tick = {});
 
+// Changes made as one: the first change made with the group records its entry in the history;
+// each later one joins that entry (its operation and subject stay the first's), so that the
+// history names them as one change and one 元に戻す takes them all back. A change that cannot join
+// (the history moved on meanwhile) gets an entry of its own. Used by one thread at a time.
+class TChangeGroup {
+ public:
+  TChangeGroup() = default;
+  TChangeGroup(const TChangeGroup&) = delete;
+  TChangeGroup& operator=(const TChangeGroup&) = delete;
+
+ private:
+  friend void ExecuteChange(const TChangePlan&, const TProgress&, TChangeGroup*);
+  bool started_ = false;
+  THistoryEntry entry_;       // as recorded
+  size_t index_ = 0;          // its place in the history
+  TRegDocument forward_;      // every change of the group, in order
+  TRegDocument inverse_;      // what undoes them, the latest first
+};
+
 // Checks plan with the policy, backs up its inverse and the file that makes it again, records it
-// in the history, applies it and sends the change notice (plan.Notify). An empty plan does
-// nothing. Raises, with the registry as it was: Exception for a key the policy refuses, a backup
-// that cannot be written (BackupFailed) or a history that cannot record it (HistoryNotWritten);
-// EChangeFailed when a step fails (rolled back, and then the record taken out again; or saying
-// what is left, and then recorded).
-void ExecuteChange(const TChangePlan& plan, const TProgress& progress = {});
+// in the history (joining group's entry, when given and started), applies it and sends the change
+// notice (plan.Notify). An empty plan does nothing. Raises, with the registry and the history as
+// they were: Exception for a key the policy refuses, a backup that cannot be written
+// (BackupFailed) or a history that cannot record it (HistoryNotWritten); EChangeFailed when a step
+// fails (rolled back, and then the record taken out again; or saying what is left, and then
+// recorded).
+void ExecuteChange(const TChangePlan& plan, const TProgress& progress = {}, TChangeGroup* group = nullptr);
 
 // A step through the history, planned and ready to be shown.
 struct THistoryMove {

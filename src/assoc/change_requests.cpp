@@ -63,14 +63,14 @@ TRequestRef Shared(TChangeRequest request) { return std::make_shared<const TChan
 // 「Windows で選ぶ」: question; then fileType is offered in Windows' list for extension (a change of
 // its own, when fileType is not empty) and Windows' chooser opens, or what to do by hand is said.
 TRequestRef RequestWindowsChoice(const std::wstring& extension, const std::wstring& question,
-                                 const std::wstring& fileType) {
+                                 const std::wstring& fileType, const std::shared_ptr<TChangeGroup>& group) {
   TChangeRequest request;
   request.Questions = {Question(question, TBoxKind::Information)};
   request.ProgressText = Progress;
   if (!fileType.empty()) {
-    request.Apply = [extension, fileType](const common::TProgressSink& progress) {
+    request.Apply = [extension, fileType, group](const common::TProgressSink& progress) {
       try {
-        ExecuteChange(PlanAddOpenWith(extension, fileType), progress);
+        ExecuteChange(PlanAddOpenWith(extension, fileType), progress, group.get());
       } catch (const Exception& e) {
         return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}};
       }
@@ -84,32 +84,34 @@ TRequestRef RequestWindowsChoice(const std::wstring& extension, const std::wstri
 }
 
 // After a register: Windows' chooser where Explorer takes only Windows' choice for extension.
-TRequestRef WindowsChoiceAfterLink(const std::wstring& extension, bool choiceProtected) {
+TRequestRef WindowsChoiceAfterLink(const std::wstring& extension, bool choiceProtected,
+                                   const std::shared_ptr<TChangeGroup>& group) {
   if (!NeedsWindowsChoice(ResolveAssociation(extension), choiceProtected)) return nullptr;
-  return RequestWindowsChoice(extension, WindowsChoiceQuestion(extension), FileTypeKeyOf(extension));
+  return RequestWindowsChoice(extension, WindowsChoiceQuestion(extension), FileTypeKeyOf(extension), group);
 }
 
 // After a register (registered) or delete of extension: when a per-user choice or per-user class
 // record overrides the classic records, the question whether to remove it for this account, and
 // its removal; after a register, Windows' chooser where it is still needed.
-TRequestRef RequestRemoveOverride(const std::wstring& extension, bool registered) {
+TRequestRef RequestRemoveOverride(const std::wstring& extension, bool registered,
+                                  const std::shared_ptr<TChangeGroup>& group) {
   const EffectiveAssociation found = ResolveAssociation(extension);
   const UserOverride what = OverrideOf(found);
-  if (!what.choice && !what.userClasses) return registered ? WindowsChoiceAfterLink(extension, false) : nullptr;
+  if (!what.choice && !what.userClasses) return registered ? WindowsChoiceAfterLink(extension, false, group) : nullptr;
   TChangeRequest request;
   request.Questions = {Question(OverrideQuestion(CurrentAccountName(), found, what, extension, registered))};
-  if (registered) request.Declined = WindowsChoiceAfterLink(extension, false);
+  if (registered) request.Declined = WindowsChoiceAfterLink(extension, false, group);
   request.ProgressText = Progress;
-  request.Apply = [extension, what, registered](const common::TProgressSink& progress) {
+  request.Apply = [extension, what, registered, group](const common::TProgressSink& progress) {
     try {
-      ExecuteChange(PlanRemoveUserOverride(extension, what), progress);
+      ExecuteChange(PlanRemoveUserOverride(extension, what), progress, group.get());
     } catch (const EChangeFailed& e) {
       if (e.Code() == ERROR_ACCESS_DENIED && e.RolledBack()) {
         // Windows protects this choice: after a register its own chooser is what is left; after a
         // delete, its settings.
         TOutcome outcome{TResult::Protected};
         if (registered) {
-          outcome.Next = WindowsChoiceAfterLink(extension, true);
+          outcome.Next = WindowsChoiceAfterLink(extension, true, group);
         } else {
           TChangeRequest settings;
           settings.Questions = {Question(OverrideProtected(what, extension), TBoxKind::Warning)};
@@ -124,7 +126,7 @@ TRequestRef RequestRemoveOverride(const std::wstring& extension, bool registered
       return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}};
     }
     TOutcome outcome = Done(OverrideRemoved(what, extension));
-    if (registered) outcome.Next = WindowsChoiceAfterLink(extension, false);
+    if (registered) outcome.Next = WindowsChoiceAfterLink(extension, false, group);
     return outcome;
   };
   return Shared(std::move(request));
@@ -201,7 +203,8 @@ TChangeRequest RequestHistoryMove(bool redo, const TTick& tick) {
         settings.ShellFallback = texts::kChooseInSettings;
         outcome.Next = Shared(std::move(settings));
       } else {
-        outcome.Next = RequestWindowsChoice(move->Entry.Subject, ChooseAgainQuestion(move->Entry.Subject), L"");
+        outcome.Next =
+            RequestWindowsChoice(move->Entry.Subject, ChooseAgainQuestion(move->Entry.Subject), L"", nullptr);
       }
     }
     return outcome;
@@ -280,15 +283,17 @@ TChangeRequest RequestRegister(const TRegisterFields& fields) {
   request.Questions.push_back(Question(texts::LinkQuestion(extension), TBoxKind::Confirmation, TBoxButtons::YesNoCancel));
   request.ProgressText = Progress;
   request.Apply = [fields, index, shared](const common::TProgressSink& progress) {
+    // The register and what follows it are one change of the history.
+    const auto group = std::make_shared<TChangeGroup>();
     try {
       TChangePlan plan = PlanLink(fields.Extension, fields.Command, fields.IconFile, index, fields.FileType);
       plan.SharedTypesAllowed = shared;
-      ExecuteChange(plan, progress);
+      ExecuteChange(plan, progress, group.get());
     } catch (const Exception& e) {
       return Failure(e);
     }
     TOutcome outcome = Done(texts::kLinked);
-    outcome.Next = RequestRemoveOverride(fields.Extension, true);
+    outcome.Next = RequestRemoveOverride(fields.Extension, true, group);
     return outcome;
   };
   return request;
@@ -303,14 +308,16 @@ TChangeRequest RequestDelete(const std::wstring& extension) {
   request.Questions = {Question(texts::UnlinkQuestion(extension), TBoxKind::Confirmation, TBoxButtons::YesNoCancel)};
   request.ProgressText = Progress;
   request.Apply = [extension](const common::TProgressSink& progress) {
+    // The delete and the removal of a per-user record after it are one change of the history.
+    const auto group = std::make_shared<TChangeGroup>();
     TLinkExtention::TUnlinkResult result;
     try {
-      ExecuteChange(PlanUnlink(extension, result), progress);
+      ExecuteChange(PlanUnlink(extension, result), progress, group.get());
     } catch (const Exception& e) {
       return Failure(e);
     }
     TOutcome outcome = Done(texts::UnlinkedMessage(result));
-    outcome.Next = RequestRemoveOverride(extension, false);
+    outcome.Next = RequestRemoveOverride(extension, false, group);
     return outcome;
   };
   return request;

@@ -95,4 +95,27 @@ struct TChangeRequest {
   std::wstring ShellFallback;  // what to say where Windows' place does not open
 };
 
+// What a front-end does for CarryOut: show a box, show a preview, run an Apply the way it shows
+// progress, open Windows' own place, and read the registry again after a change.
+class TFrontEnd {
+ public:
+  virtual ~TFrontEnd() = default;
+  // Shows box; true when a question was answered はい (a note's answer does not count).
+  virtual bool Show(const TBox& box) = 0;
+  // Shows the preview; true when it was answered はい.
+  virtual bool Preview(const TPreviewPart& preview) = 0;
+  // Runs request.Apply (set) with the progress shown as the front-end shows it; an Exception it
+  // raises becomes a Failed outcome with its message.
+  virtual TOutcome Apply(const TChangeRequest& request) = 0;
+  // Opens Windows' place (for extension); true when it opened.
+  virtual bool OpenShell(TShellPlace place, const std::wstring& extension) = 0;
+  // The registry changed: what the front-end shows of it is read again.
+  virtual void Changed() = 0;
+};
+
+// Carries out request and each request after it through frontEnd, in the order TChangeRequest
+// gives; answers the outcome of the last one (Declined when a question or the preview was not
+// answered はい and nothing follows).
+TOutcome CarryOut(const TChangeRequest& request, TFrontEnd& frontEnd);
+
 }  // namespace common

@@ -49,65 +49,62 @@ std::function<void()> ChangeRunner::Tick(const std::wstring& text) const {
   };
 }
 
-int ChangeRunner::Show(const common::TBox& box) const {
-  return ShowMessageBox(owner_, KindOf(box.Kind), box.Text, ButtonsOf(box.Buttons), box.DefaultNo);
-}
+namespace {
 
-common::TOutcome ChangeRunner::Run(const common::TChangeRequest& request) const {
-  const OwnedWindowsDisabled quiet(owner_);
-  const common::TChangeRequest* current = &request;
-  common::TRequestRef held;
-  for (;;) {
-    if (current->Refused) {
-      if (!current->Refused->Box.Text.empty()) Show(current->Refused->Box);
-      return *current->Refused;
-    }
-    for (const common::TBox& note : current->Notes) Show(note);
-    bool declined = false;
-    for (const common::TBox& question : current->Questions) {
-      if (Show(question) != mrYes) {
-        declined = true;
-        break;
-      }
-    }
-    if (!declined && current->Preview) {
-      const common::TPreviewPart& part = *current->Preview;
-      declined = PreviewSeam(PreviewRequest{owner_, part.Title, part.Question, part.Summary, part.About, part.Steps,
-                                            part.Step, part.Detail}) != IDYES;
-    }
-    if (declined) {
-      if (!current->Declined) return common::TOutcome{common::TResult::Declined};
-      held = current->Declined;
-      current = held.get();
-      continue;
-    }
+// The runner's front-end: the owner's boxes, preview and status line, Windows' own places.
+class WindowFrontEnd : public common::TFrontEnd {
+ public:
+  WindowFrontEnd(HWND owner, const std::function<void(const std::wstring&)>& status,
+                 const std::function<void()>& changed)
+      : owner_(owner), status_(status), changed_(changed) {}
+
+  bool Show(const common::TBox& box) override {
+    return ShowMessageBox(owner_, KindOf(box.Kind), box.Text, ButtonsOf(box.Buttons), box.DefaultNo) == mrYes;
+  }
+
+  bool Preview(const common::TPreviewPart& part) override {
+    return PreviewSeam(PreviewRequest{owner_, part.Title, part.Question, part.Summary, part.About, part.Steps,
+                                      part.Step, part.Detail}) == IDYES;
+  }
+
+  common::TOutcome Apply(const common::TChangeRequest& request) override {
     common::TOutcome outcome;
-    if (current->Apply) {
+    {
       TCursorHourGlass busy;
       try {
-        outcome = current->Apply([&](size_t done, size_t total) {
-          if (status_ && current->ProgressText) status_(current->ProgressText(done, total));
+        outcome = request.Apply([&](size_t done, size_t total) {
+          if (status_ && request.ProgressText) status_(request.ProgressText(done, total));
           PumpWaitingMessages();
         });
       } catch (const Exception& e) {
         outcome = common::TOutcome{common::TResult::Failed, {common::TBoxKind::Warning, e.Message()}};
       }
-      if (status_) status_(L"");
     }
-    if (outcome.Changed && changed_) changed_();
-    if (!outcome.Box.Text.empty()) Show(outcome.Box);
-    if (outcome.Result != common::TResult::Failed && current->Shell != common::TShellPlace::None) {
-      const bool opened = current->Shell == common::TShellPlace::WindowsChooser
-                              ? OpenWindowsChooser(owner_, current->Extension) != ChooserOutcome::Nothing
-                              : OpenDefaultAppsSettings();
-      if (!opened && !current->ShellFallback.empty())
-        Show(common::TBox{common::TBoxKind::Warning, current->ShellFallback});
-      if (changed_) changed_();
-    }
-    if (!outcome.Next) return outcome;
-    held = outcome.Next;
-    current = held.get();
+    if (status_) status_(L"");
+    return outcome;
   }
+
+  bool OpenShell(common::TShellPlace place, const std::wstring& extension) override {
+    if (place == common::TShellPlace::WindowsChooser) return OpenWindowsChooser(owner_, extension) != ChooserOutcome::Nothing;
+    return OpenDefaultAppsSettings();
+  }
+
+  void Changed() override {
+    if (changed_) changed_();
+  }
+
+ private:
+  HWND owner_;
+  const std::function<void(const std::wstring&)>& status_;
+  const std::function<void()>& changed_;
+};
+
+}  // namespace
+
+common::TOutcome ChangeRunner::Run(const common::TChangeRequest& request) const {
+  const OwnedWindowsDisabled quiet(owner_);
+  WindowFrontEnd frontEnd(owner_, status_, changed_);
+  return common::CarryOut(request, frontEnd);
 }
 
 }  // namespace ui

@@ -30,8 +30,6 @@ class ChangeRunner {
   common::TOutcome Run(const common::TChangeRequest& request) const;
 
  private:
-  int Show(const common::TBox& box) const;
-
   HWND owner_;
   std::function<void(const std::wstring&)> status_;
   std::function<void()> changed_;

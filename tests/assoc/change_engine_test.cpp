@@ -203,7 +203,7 @@ TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheLineTheKeyAndWhyBeforeA
     const std::wstring path = testsupport::Written(
         files_ / c.fileName, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
     EXPECT_EQ(MessageOf([&] { assoc::ExecuteChange(assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import)); }),
-              texts::CannotRestore(c.fileName, texts::LineFault(c.line, texts::KeyRefused(c.key, c.reason))));
+              texts::CannotImport(c.fileName, texts::LineFault(c.line, texts::KeyRefused(c.key, c.reason))));
   }
   for (const std::wstring& section : {L"[" + root + L".lnk0]", L"[-" + root + L".lnk0]", L"[" + root + L".lnk0\\x]"}) {
     SCOPED_TRACE(testing::PrintToString(section));
