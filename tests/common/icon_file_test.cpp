@@ -330,9 +330,9 @@ TEST(IconFile, SoundLibrariesOfBothFormatsHoldTheirIcon) {
 TEST(IconFile, AFaultyFileHoldsNoIconsAndNeverReachesThePlatform) {
   const TempFolder scratch;
   std::vector<std::wstring> asked;
-  auto watch = common::ExtractIconRaw.Replace([&](const std::wstring& file, UINT index) {
-    asked.push_back(file);
-    return common::ExtractIconRaw.Real(file, index);
+  auto watch = common::CreateIconRaw.Replace([&](const std::vector<BYTE>& image, int cx, int cy) {
+    asked.push_back(L"an image of " + std::to_wstring(image.size()) + L" bytes");
+    return common::CreateIconRaw.Real(image, cx, cy);
   });
   int serial = 0;
   for (const Fault& fault : kFaults) {

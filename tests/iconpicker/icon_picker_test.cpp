@@ -85,9 +85,9 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
 
   // Every handle that comes out of the platform is watched.
   std::vector<HICON> extracted;
-  auto watch = common::ExtractIconRaw.Replace([&](const std::wstring& file, UINT index) {
-    HICON icon = common::ExtractIconRaw.Real(file, index);
-    if (index != UINT_MAX && reinterpret_cast<ULONG_PTR>(icon) > 1) extracted.push_back(icon);
+  auto watch = common::CreateIconRaw.Replace([&](const std::vector<BYTE>& image, int cx, int cy) {
+    HICON icon = common::CreateIconRaw.Real(image, cx, cy);
+    if (icon) extracted.push_back(icon);
     return icon;
   });
   const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
@@ -120,10 +120,12 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
 }
 
 TEST_F(PickerTest, AFileThatCountsOneIconButHoldsNoneListsNothing) {
-  // Windows counts 1 icon in a file that is no program, library or icon file, and then answers
-  // 1 instead of an icon; Wine counts 0. Both give the empty list.
-  auto windowsAnswers = common::ExtractIconRaw.Replace(
-      [](const std::wstring&, UINT) { return reinterpret_cast<HICON>(static_cast<ULONG_PTR>(1)); });
+  // The platform's file reader counts 1 icon in a file that is no program, library or icon file
+  // on Windows (0 under Wine); the icons are read here, and such a file reaches no reader at all.
+  auto noReader = common::CreateIconRaw.Replace([](const std::vector<BYTE>&, int, int) -> HICON {
+    ADD_FAILURE() << "a text file reached the icon reader";
+    return nullptr;
+  });
   const TempFolder scratch;
   picker->SetIconFile(Written(scratch / L"notes.txt", "text\r\n"), 0);
   EXPECT_EQ(Count(), 0);
