@@ -355,6 +355,9 @@ bool ImageIsWhole(const MappedFile& f, Holdings& held) {
 // The largest icon image, in pixels across or down, that is built: real icons have at most 256,
 // and a larger one would only make the platform allocate for it.
 constexpr uint64_t kLargestImage = 1024;
+// The most bytes an icon image is read with: a 32-bit bitmap of kLargestImage pixels each way
+// with its mask needs 4.3 MB; a PNG image holds less.
+constexpr size_t kLargestImageBytes = size_t{8} << 20;
 
 // True for the bytes of an icon image that the platform may read whole: a PNG image of at most
 // kLargestImage pixels each way, or a bitmap whose header, colour table, pixels and mask lie
@@ -417,7 +420,11 @@ class IconFile::Source {
   UniqueHIcon Build(int index, int cx, int cy) const {
     const Group* group = Find(index);
     if (!group) return {};
-    const std::vector<BYTE> bytes = held_.made.empty() ? file_.Copy(group->bytes.offset, group->bytes.size) : held_.made;
+    // No group has more than 65,535 entries; what lies behind them is not read.
+    const std::vector<BYTE> bytes =
+        held_.made.empty()
+            ? file_.Copy(group->bytes.offset, std::min(group->bytes.size, kGroupHeader + 0xFFFF * sizeof(GroupEntry)))
+            : held_.made;
     WORD count = 0;
     if (bytes.size() < kGroupHeader) return {};
     std::memcpy(&count, bytes.data() + 4, sizeof count);
@@ -427,6 +434,7 @@ class IconFile::Source {
     const Image wanted{static_cast<WORD>(id | held_.nameBit), {}};
     const auto image = std::lower_bound(held_.images.begin(), held_.images.end(), wanted);
     if (image == held_.images.end() || image->id != wanted.id) return {};
+    if (image->bytes.size > kLargestImageBytes) return {};
     const std::vector<BYTE> pixels = file_.Copy(image->bytes.offset, image->bytes.size);
     if (!ImageBytesAreWhole(pixels)) return {};
     return UniqueHIcon(CreateIconRaw(pixels, cx, cy));

@@ -21,14 +21,16 @@ extern Seam<UINT(const std::wstring& root)> DriveTypeOf;
 // "/" counting as "\") whose drive GetDriveTypeW calls fixed, removable, CD or RAM disk, with no
 // ":" after the drive (a stream) and no component that names a device (CON, PRN, AUX, NUL,
 // CONIN$, CONOUT$, COM0-9 and LPT0-9 with their superscript forms; with or without an extension
-// or trailing blanks). False for everything else: network and device namespaces ("\\server",
-// "\\?\", "\\.\"), relative paths, a bare device name, a network or unknown drive.
+// or trailing blanks) and no NUL character (the system would end the path there). False for
+// everything else: network and device namespaces ("\\server", "\\?\", "\\.\"), relative paths,
+// a bare device name, a network or unknown drive.
 bool IsLocalFilePath(std::wstring_view path);
 
 // The file that name (without folder or drive) stands for on the search path, as SearchPathW
 // finds it, but looked for only in the local folders of that path (the program's, the system's,
 // the Windows folder, the current one, then PATH): ext (".exe"; nullptr for none) is added when
-// the name has no extension. Empty when it is found in none of them, or names a device.
+// the name has no extension. Empty when it is found in none of them, or names a device; a name
+// with a folder, a drive or a NUL in it is no bare name and gives empty too.
 std::wstring FindOnLocalSearchPath(const std::wstring& name, const wchar_t* ext);
 
 // CreateFileW(path, GENERIC_READ, all sharing, OPEN_EXISTING, flags): every file a check or an
@@ -59,7 +61,7 @@ struct CheckedFile {
 
 // Opens path for reading when IsLocalFilePath allows it, without following a link: a link gives
 // Found with no handle. Other reparse points are opened again through the same handle, so that
-// the system's filters give their data. Never raises.
+// the system's filters give their data. Raises nothing but std::bad_alloc.
 CheckedFile OpenForCheck(const std::wstring& path);
 
 // OpenForCheck(path).state.
