@@ -11,6 +11,7 @@
 
 #include "common/icons.h"
 #include "common/text.h"
+#include "support/pipe_server.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -118,6 +119,20 @@ TEST(LocalFiles, OnlyFilesOnLocalDrivesReachTheFileSystem) {
   }
   EXPECT_EQ(common::CheckFile(scratch / L"missing.ico"), common::FileState::Missing);
   EXPECT_EQ(common::CheckFile(scratch.Path()), common::FileState::Missing) << "a folder is no file";
+}
+
+TEST(LocalFiles, APipeThatTheUserServesIsNeverConnectedTo) {
+  const testsupport::PipeServer control;
+  common::UniqueFileHandle client(CreateFileW(control.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(control.Connected()) << "an opening of a served pipe is seen";
+
+  const testsupport::PipeServer pipe;
+  const std::wstring name = pipe.Path().substr(pipe.Path().find_last_of(L'\\') + 1);
+  for (const std::wstring& path : {pipe.Path(), L"\\\\?\\pipe\\" + name, L"//./pipe/" + name, L"\\\\.\\PIPE\\" + name}) {
+    EXPECT_EQ(common::CheckFile(path), common::FileState::NotLocal) << testing::PrintToString(path);
+    EXPECT_EQ(common::IconFile(path).Count(), 0u);
+  }
+  EXPECT_FALSE(pipe.Connected());
 }
 
 TEST(LocalFiles, BareNamesAreLookedForInTheLocalFoldersOfTheSearchPathOnly) {

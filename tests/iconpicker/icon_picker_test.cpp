@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/icons.h"
+#include "common/local_files.h"
+#include "support/pipe_server.h"
 #include "picker_fixture.h"
 
 namespace {
@@ -130,6 +132,23 @@ TEST_F(PickerTest, AFileThatCountsOneIconButHoldsNoneListsNothing) {
   picker->SetIconFile(Written(scratch / L"notes.txt", "text\r\n"), 0);
   EXPECT_EQ(Count(), 0);
   EXPECT_EQ(picker->GetIconIndex(), -1);
+}
+
+TEST_F(PickerTest, APathOnTheNetworkOrAPipeListsNothingAndIsNeverOpened) {
+  // The path comes from the registry or a settings file through the main window's field.
+  const testsupport::PipeServer pipe;
+  std::vector<std::wstring> opened;
+  auto watch = common::OpenFileRaw.Replace([&](const std::wstring& path, DWORD flags) {
+    opened.push_back(path);
+    return common::OpenFileRaw.Real(path, flags);
+  });
+  for (const std::wstring& path : {pipe.Path(), std::wstring(L"\\\\tavrelo-nowhere\\share\\icons.dll")}) {
+    picker->SetIconFile(path, 0);
+    EXPECT_EQ(picker->GetIconFile(), path);
+    EXPECT_EQ(Count(), 0);
+  }
+  EXPECT_EQ(opened, std::vector<std::wstring>{});
+  EXPECT_FALSE(pipe.Connected());
 }
 
 TEST_F(PickerTest, OkNeedsASelectionAndCancelNeedsNothing) {
