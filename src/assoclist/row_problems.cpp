@@ -38,33 +38,34 @@ common::FileState FileChecks::Find(const assoc::CommandProgram& program) {
   return state;
 }
 
-unsigned FileChecks::ProgramProblems(std::wstring_view command) {
-  const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command);
-  if (!program) return 0;
-  switch (Find(*program)) {
+namespace {
+
+// The problem a file in state gives: none when it is there, missing when it is not, and
+// kNotChecked when it was not looked at.
+unsigned ProblemOf(common::FileState state, Problem missing) {
+  switch (state) {
     case common::FileState::Found:
       return 0;
     case common::FileState::Missing:
-      return kNoProgram;
+      return missing;
     case common::FileState::NotLocal:
       return kNotChecked;
   }
   return 0;
 }
 
+}  // namespace
+
+unsigned FileChecks::ProgramProblems(std::wstring_view command) {
+  const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command);
+  return program ? ProblemOf(Find(*program), kNoProgram) : 0;
+}
+
 unsigned FileChecks::IconFileProblems(std::wstring_view defaultIcon) {
   const std::optional<IconLocation> location = ParseIconLocation(defaultIcon);
   if (!location || location->file.find(L"%1") != std::wstring::npos) return 0;
   const bool bare = location->file.find_first_of(L"\\/:") == std::wstring::npos;
-  switch (Find(assoc::CommandProgram{location->file, bare})) {
-    case common::FileState::Found:
-      return 0;
-    case common::FileState::Missing:
-      return kNoIconFile;
-    case common::FileState::NotLocal:
-      return kNotChecked;
-  }
-  return 0;
+  return ProblemOf(Find(assoc::CommandProgram{location->file, bare}), kNoIconFile);
 }
 
 }  // namespace assoclist

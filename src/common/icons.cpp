@@ -171,7 +171,8 @@ bool NeIsWhole(const MappedFile& f, size_t ne, Holdings& held) {
 
   constexpr WORD kIcon = 0x8003, kGroup = 0x800E, kNumbered = 0x8000;
   const auto bytes = [shift](const NeNameInfo& name) {
-    return Blob{static_cast<size_t>(uint64_t{name.offset} << shift), static_cast<size_t>(uint64_t{name.length} << shift)};
+    return Blob{static_cast<size_t>(uint64_t{name.offset} << shift),
+                static_cast<size_t>(uint64_t{name.length} << shift)};
   };
   std::vector<WORD> icons;
   size_t at = table + sizeof shift;
@@ -375,8 +376,8 @@ bool ImageBytesAreWhole(const std::vector<BYTE>& image) {
   if (image.size() < sizeof header) return false;
   std::memcpy(&header, image.data(), sizeof header);
   const uint64_t bits = header.biBitCount;
-  if (header.biSize < sizeof header || header.biSize > image.size() || header.biPlanes != 1 ||
-      header.biWidth <= 0 || static_cast<uint64_t>(header.biWidth) > kLargestImage || header.biHeight < 2 ||
+  if (header.biSize < sizeof header || header.biSize > image.size() || header.biPlanes != 1 || header.biWidth <= 0 ||
+      static_cast<uint64_t>(header.biWidth) > kLargestImage || header.biHeight < 2 ||
       static_cast<uint64_t>(header.biHeight) > 2 * kLargestImage)
     return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;

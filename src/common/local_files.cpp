@@ -114,9 +114,8 @@ std::wstring FindOnLocalSearchPath(const std::wstring& name, const wchar_t* ext)
     return {};
   const std::wstring folders = LocalSearchFolders();
   if (folders.empty()) return {};
-  const std::wstring found = Filled([&](wchar_t* b, DWORD n) {
-    return SearchPathW(folders.c_str(), name.c_str(), ext, n, b, nullptr);
-  });
+  const std::wstring found =
+      Filled([&](wchar_t* b, DWORD n) { return SearchPathW(folders.c_str(), name.c_str(), ext, n, b, nullptr); });
   return IsLocalFilePath(found) ? found : std::wstring();
 }
 
@@ -137,8 +136,7 @@ CheckedFile OpenForCheck(const std::wstring& path) {
   if (IsLink(file.get())) return checked;
   if (ReparseTagOf(file.get()) != 0) {
     // The same file again, now through the filter that owns its data; no path is looked up.
-    file.reset(ReOpenFile(file.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          0));
+    file.reset(ReOpenFile(file.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
     if (!file) {
       checked.state = FileState::Missing;
       return checked;

@@ -115,20 +115,19 @@ constexpr ACCESS_MASK kPassedFolder = FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYN
 // CannotCreate when a folder cannot be opened, LinkedFolder when one of them is a link.
 common::UniqueFileHandle HoldFolder(const PathParts& parts, const std::wstring& fullName) {
   const bool rootHeld = parts.folders.empty();
-  common::UniqueFileHandle folder(CreateFileW(
-      parts.root.c_str(), rootHeld ? kHeldFolder : kPassedFolder,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | (rootHeld ? 0 : FILE_SHARE_DELETE), nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  common::UniqueFileHandle folder(CreateFileW(parts.root.c_str(), rootHeld ? kHeldFolder : kPassedFolder,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | (rootHeld ? 0 : FILE_SHARE_DELETE),
+                                              nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!folder) throw CannotCreate(fullName, GetLastError());
   std::wstring reached = parts.root;
   if (common::IsLink(folder.get())) throw LinkedFolder(reached);
   for (size_t i = 0; i < parts.folders.size(); ++i) {
     const bool held = i + 1 == parts.folders.size();
     common::UniqueFileHandle next;
-    const NTSTATUS status =
-        OpenInside(folder.get(), parts.folders[i], held ? kHeldFolder : kPassedFolder,
-                   FILE_SHARE_READ | FILE_SHARE_WRITE | (held ? 0 : FILE_SHARE_DELETE), FILE_OPEN, FILE_DIRECTORY_FILE,
-                   next);
+    const NTSTATUS status = OpenInside(folder.get(), parts.folders[i], held ? kHeldFolder : kPassedFolder,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | (held ? 0 : FILE_SHARE_DELETE), FILE_OPEN,
+                                       FILE_DIRECTORY_FILE, next);
     if (!NT_SUCCESS(status)) throw CannotCreate(fullName, ErrorOf(status));
     if (!reached.empty() && reached.back() != L'\\') reached += L'\\';
     reached += parts.folders[i];
@@ -163,7 +162,8 @@ OldFile LookAtOldFile(HANDLE folder, const std::wstring& name, const std::wstrin
   old.attributes = info.dwFileAttributes;
   if (common::IsLink(file.get())) throw LinkedFile(fullName);
   // Checked here because a process with full rights (root under Wine) may write read-only files.
-  if (old.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) throw CannotCreate(fullName, ERROR_ACCESS_DENIED);
+  if (old.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+    throw CannotCreate(fullName, ERROR_ACCESS_DENIED);
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetSecurityInfo(file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &old.dacl, nullptr,
                       &descriptor) == ERROR_SUCCESS) {
@@ -214,7 +214,8 @@ class TemporaryFile {
 // the error as the last error.
 bool RenameInside(HANDLE file, HANDLE folder, const std::wstring& name) {
   const size_t nameBytes = name.size() * sizeof(wchar_t);
-  std::vector<BYTE> buffer(std::max(sizeof(FILE_RENAME_INFORMATION), offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes));
+  std::vector<BYTE> buffer(
+      std::max(sizeof(FILE_RENAME_INFORMATION), offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes));
   auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
   rename->RootDirectory = folder;
@@ -312,8 +313,8 @@ void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSin
   // system's own replacing does, which passes over those it cannot take).
   if (old.security)
     SetSecurityInfo(temp.Handle(), SE_FILE_OBJECT,
-                    DACL_SECURITY_INFORMATION |
-                        (old.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                    DACL_SECURITY_INFORMATION | (old.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                   : UNPROTECTED_DACL_SECURITY_INFORMATION),
                     nullptr, nullptr, old.dacl, nullptr);
   if (!RenameInside(temp.Handle(), folder.get(), parts.file)) throw CannotCreate(full, GetLastError());
   if (old.exists) {

@@ -390,7 +390,7 @@ TEST(IconFile, BuildsTheIconsThePlatformsReaderTakesFromTheSameFile) {
     std::vector<int> indexes;
   };
   const Case cases[] = {
-      {testsupport::TestData(L"app.ico"), {0}},  // its 256-pixel image is a PNG
+      {testsupport::TestData(L"app.ico"), {0}},                   // its 256-pixel image is a PNG
       {testsupport::TestData(L"icons3.dll"), {0, 1, 2, -2, -3}},  // negative: resource ids
       {SystemShell32(), {0, 1, 3, 15}},
   };
@@ -481,15 +481,15 @@ TEST(IconFile, BytesChangedOrSwappedAfterTheCheckNeverReachTheReader) {
     const common::IconFile file(path);
     ASSERT_EQ(file.Count(), 1u);
     {
-      common::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr));
+      common::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
       ASSERT_TRUE(writer);
       LARGE_INTEGER at{};
       at.QuadPart = static_cast<LONGLONG>((fault.inGroup ? f.group : f.icon) + fault.offset);
       DWORD written = 0;
-      ASSERT_TRUE(SetFilePointerEx(writer.get(), at, nullptr, FILE_BEGIN) &&
-                  WriteFile(writer.get(), fault.bytes.data(), static_cast<DWORD>(fault.bytes.size()), &written,
-                            nullptr));
+      ASSERT_TRUE(
+          SetFilePointerEx(writer.get(), at, nullptr, FILE_BEGIN) &&
+          WriteFile(writer.get(), fault.bytes.data(), static_cast<DWORD>(fault.bytes.size()), &written, nullptr));
     }
     EXPECT_FALSE(file.Icon(0, 16)) << fault.name;
     EXPECT_EQ(reader.Take(), std::vector<std::string>{}) << fault.name;

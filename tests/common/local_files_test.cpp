@@ -114,7 +114,8 @@ TEST(LocalFiles, OnlyFilesOnLocalDrivesReachTheFileSystem) {
     EXPECT_EQ(checked.state, c.local ? common::FileState::Found : common::FileState::NotLocal);
     EXPECT_EQ(static_cast<bool>(checked.file), c.local);
     EXPECT_EQ(common::IconFile(c.path).Count(), c.local ? 1u : 0u);
-    const std::vector<std::wstring> expected = c.local ? std::vector<std::wstring>(2, c.path) : std::vector<std::wstring>();
+    const std::vector<std::wstring> expected =
+        c.local ? std::vector<std::wstring>(2, c.path) : std::vector<std::wstring>();
     EXPECT_EQ(opened.Take(), expected);
   }
   EXPECT_EQ(common::CheckFile(scratch / L"missing.ico"), common::FileState::Missing);
@@ -123,12 +124,14 @@ TEST(LocalFiles, OnlyFilesOnLocalDrivesReachTheFileSystem) {
 
 TEST(LocalFiles, APipeThatTheUserServesIsNeverConnectedTo) {
   const testsupport::PipeServer control;
-  common::UniqueFileHandle client(CreateFileW(control.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  common::UniqueFileHandle client(
+      CreateFileW(control.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(control.Connected()) << "an opening of a served pipe is seen";
 
   const testsupport::PipeServer pipe;
   const std::wstring name = pipe.Path().substr(pipe.Path().find_last_of(L'\\') + 1);
-  for (const std::wstring& path : {pipe.Path(), L"\\\\?\\pipe\\" + name, L"//./pipe/" + name, L"\\\\.\\PIPE\\" + name}) {
+  for (const std::wstring& path :
+       {pipe.Path(), L"\\\\?\\pipe\\" + name, L"//./pipe/" + name, L"\\\\.\\PIPE\\" + name}) {
     EXPECT_EQ(common::CheckFile(path), common::FileState::NotLocal) << testing::PrintToString(path);
     EXPECT_EQ(common::IconFile(path).Count(), 0u);
   }

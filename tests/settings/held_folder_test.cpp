@@ -3,9 +3,8 @@
 // receives it. Wine makes no junctions or symbolic links, so the reparse check is answered by a
 // stand-in for the handles of chosen paths; the swaps are real.
 #include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <functional>
 #include <string>
@@ -57,7 +56,8 @@ TEST(HeldFolder, ALinkOnTheWayOrAtTheFileIsRefusedAndNothingChanges) {
     const wchar_t* refusal;  // 「…」 holds the linked path; nullptr: saved
   };
   const Case cases[] = {
-      {"the folder is a junction", L"mid\\sub", IO_REPARSE_TAG_MOUNT_POINT, L"保存先のフォルダー「%」はリンクのため、保存しません。"},
+      {"the folder is a junction", L"mid\\sub", IO_REPARSE_TAG_MOUNT_POINT,
+       L"保存先のフォルダー「%」はリンクのため、保存しません。"},
       {"a folder above it is a symbolic link", L"mid", IO_REPARSE_TAG_SYMLINK,
        L"保存先のフォルダー「%」はリンクのため、保存しません。"},
       {"the file is a symbolic link", L"mid\\sub\\setting.ini", IO_REPARSE_TAG_SYMLINK,
@@ -96,7 +96,7 @@ TEST(HeldFolder, ALinkOnTheWayOrAtTheFileIsRefusedAndNothingChanges) {
 TEST(HeldFolder, AFolderSwappedWhileTheFileIsWrittenNeverReceivesIt) {
   struct Case {
     const char* what;
-    std::wstring moved;                 // renamed away, then made again (empty) in its place
+    std::wstring moved;                // renamed away, then made again (empty) in its place
     std::vector<std::wstring> remade;  // folders made in the new one, as the old one held them
   };
   const Case cases[] = {
@@ -137,8 +137,8 @@ TEST(HeldFolder, AFolderSwappedWhileTheFileIsWrittenNeverReceivesIt) {
 // The access list of path in the system's text form; empty when it cannot be read.
 std::wstring AccessList(const std::wstring& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
     return {};
   const common::UniqueHLocal owner(descriptor);
   wchar_t* text = nullptr;
@@ -165,7 +165,8 @@ TEST(HeldFolder, TheReplacedFileKeepsItsAccessList) {
                                   dacl, nullptr),
             static_cast<DWORD>(ERROR_SUCCESS));
   const std::wstring before = AccessList(path);
-  if (before.find(L"(A;;FR;;;WD)") == std::wstring::npos) GTEST_SKIP() << "this file system keeps no access lists: " << testing::PrintToString(before);
+  if (before.find(L"(A;;FR;;;WD)") == std::wstring::npos)
+    GTEST_SKIP() << "this file system keeps no access lists: " << testing::PrintToString(before);
 
   EXPECT_EQ(Save(path), L"");
   EXPECT_EQ(ReadBytes(path), kNew);
