@@ -318,8 +318,11 @@ void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSin
                     nullptr, nullptr, old.dacl, nullptr);
   if (!RenameInside(temp.Handle(), folder.get(), parts.file)) throw CannotCreate(full, GetLastError());
   if (old.exists) {
+    // Only these can be set; the others describe how the old file was stored.
+    constexpr DWORD kSettable =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     FILE_BASIC_INFO basic{};
-    basic.FileAttributes = old.attributes;
+    basic.FileAttributes = (old.attributes & kSettable) ? old.attributes & kSettable : FILE_ATTRIBUTE_NORMAL;
     SetFileInformationByHandle(temp.Handle(), FileBasicInfo, &basic, sizeof basic);
   }
   temp.Release();
