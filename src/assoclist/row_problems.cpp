@@ -22,7 +22,7 @@ common::FileState FileChecks::State(const std::wstring& path) {
   const std::wstring key = FoldCase(path);
   if (auto it = states_.find(key); it != states_.end()) return it->second;
   // Opened for reading, as starting a program or taking its icons would; a folder is no file.
-  const common::FileState state = common::CheckFile(path);
+  const common::FileState state = common::CheckFile(path, drives_);
   states_.emplace(key, state);
   return state;
 }

@@ -57,6 +57,7 @@ class FileChecks {
   common::FileState State(const std::wstring& path);
   common::FileState Find(const assoc::CommandProgram& program);
   std::unordered_map<std::wstring, common::FileState> states_;
+  common::LocalDrives drives_;
 };
 
 }  // namespace assoclist

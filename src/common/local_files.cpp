@@ -56,7 +56,7 @@ std::wstring Filled(Call call) {
 }
 
 // The folders SearchPathW looks in by default, in its order, those that are not local left out.
-std::wstring LocalSearchFolders() {
+std::wstring LocalSearchFolders(LocalDrives& drives) {
   std::vector<std::wstring> folders;
   std::wstring program = ModuleFileName();
   folders.push_back(program.substr(0, program.find_last_of(L'\\') + 1));
@@ -74,7 +74,7 @@ std::wstring LocalSearchFolders() {
   std::wstring joined;
   for (const std::wstring& folder : folders) {
     // A folder whose name holds ";" would be split in two by SearchPathW.
-    if (folder.find(L';') != std::wstring::npos || !IsLocalFilePath(folder)) continue;
+    if (folder.find(L';') != std::wstring::npos || !IsLocalFilePath(folder, drives)) continue;
     if (!joined.empty()) joined += L';';
     joined += folder;
   }
@@ -87,7 +87,31 @@ Seam<UINT(const std::wstring& root)> DriveTypeOf(&RealDriveType);
 Seam<HANDLE(const std::wstring& path, DWORD flags)> OpenFileRaw(&RealOpenFile);
 Seam<DWORD(HANDLE file)> ReparseTagOf(&RealReparseTag);
 
+bool LocalDrives::Has(wchar_t letter) {
+  if (!IsDriveLetter(letter)) return false;
+  signed char& known = known_[(letter | 0x20) - L'a'];
+  if (known == 0) {
+    switch (DriveTypeOf(std::wstring{letter, L':', L'\\'})) {
+      case DRIVE_FIXED:
+      case DRIVE_REMOVABLE:
+      case DRIVE_CDROM:
+      case DRIVE_RAMDISK:
+        known = 1;
+        break;
+      default:
+        known = -1;
+        break;
+    }
+  }
+  return known > 0;
+}
+
 bool IsLocalFilePath(std::wstring_view path) {
+  LocalDrives drives;
+  return IsLocalFilePath(path, drives);
+}
+
+bool IsLocalFilePath(std::wstring_view path, LocalDrives& drives) {
   if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsSeparator(path[2])) return false;
   const std::wstring_view rest = path.substr(3);
   // The system would end the path at a NUL, so its components would not be those checked here.
@@ -98,25 +122,18 @@ bool IsLocalFilePath(std::wstring_view path) {
     if (NamesDevice(rest.substr(at, end - at))) return false;
     at = end + 1;
   }
-  switch (DriveTypeOf(std::wstring(path.substr(0, 2)) + L"\\")) {
-    case DRIVE_FIXED:
-    case DRIVE_REMOVABLE:
-    case DRIVE_CDROM:
-    case DRIVE_RAMDISK:
-      return true;
-    default:
-      return false;
-  }
+  return drives.Has(path[0]);
 }
 
 std::wstring FindOnLocalSearchPath(const std::wstring& name, const wchar_t* ext) {
   if (name.empty() || name.find_first_of(std::wstring_view(L"\\/:\0", 4)) != std::wstring::npos || NamesDevice(name))
     return {};
-  const std::wstring folders = LocalSearchFolders();
+  LocalDrives drives;
+  const std::wstring folders = LocalSearchFolders(drives);
   if (folders.empty()) return {};
   const std::wstring found =
       Filled([&](wchar_t* b, DWORD n) { return SearchPathW(folders.c_str(), name.c_str(), ext, n, b, nullptr); });
-  return IsLocalFilePath(found) ? found : std::wstring();
+  return IsLocalFilePath(found, drives) ? found : std::wstring();
 }
 
 bool IsLink(HANDLE file) {
@@ -125,8 +142,13 @@ bool IsLink(HANDLE file) {
 }
 
 CheckedFile OpenForCheck(const std::wstring& path) {
+  LocalDrives drives;
+  return OpenForCheck(path, drives);
+}
+
+CheckedFile OpenForCheck(const std::wstring& path, LocalDrives& drives) {
   CheckedFile checked;
-  if (!IsLocalFilePath(path)) {
+  if (!IsLocalFilePath(path, drives)) {
     checked.state = FileState::NotLocal;
     return checked;
   }
@@ -146,6 +168,6 @@ CheckedFile OpenForCheck(const std::wstring& path) {
   return checked;
 }
 
-FileState CheckFile(const std::wstring& path) { return OpenForCheck(path).state; }
+FileState CheckFile(const std::wstring& path, LocalDrives& drives) { return OpenForCheck(path, drives).state; }
 
 }  // namespace common

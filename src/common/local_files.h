@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -17,13 +18,27 @@ namespace common {
 // GetDriveTypeW of a drive's root ("C:\"); tests stand a mapped network drive in.
 extern Seam<UINT(const std::wstring& root)> DriveTypeOf;
 
+// Which drive letters are local, asked of the system (DriveTypeOf) once per letter for the life
+// of the object: one reading of many paths, during which drives are taken not to change. (Under
+// Wine each question costs more than a millisecond.)
+class LocalDrives {
+ public:
+  // True when the drive of letter (A to Z, either case) is fixed, removable, CD or RAM disk.
+  bool Has(wchar_t letter);
+
+ private:
+  std::array<signed char, 26> known_{};  // 0: not asked yet, 1: local, -1: not local
+};
+
 // True when path may be opened for a check: a fully qualified path on a drive letter ("C:\",
 // "/" counting as "\") whose drive GetDriveTypeW calls fixed, removable, CD or RAM disk, with no
 // ":" after the drive (a stream) and no component that names a device (CON, PRN, AUX, NUL,
 // CONIN$, CONOUT$, COM0-9 and LPT0-9 with their superscript forms; with or without an extension
 // or trailing blanks) and no NUL character (the system would end the path there). False for
 // everything else: network and device namespaces ("\\server", "\\?\", "\\.\"), relative paths,
-// a bare device name, a network or unknown drive.
+// a bare device name, a network or unknown drive. Drives are asked of drives, or of a
+// LocalDrives of the call's own.
+bool IsLocalFilePath(std::wstring_view path, LocalDrives& drives);
 bool IsLocalFilePath(std::wstring_view path);
 
 // The file that name (without folder or drive) stands for on the search path, as SearchPathW
@@ -61,10 +76,12 @@ struct CheckedFile {
 
 // Opens path for reading when IsLocalFilePath allows it, without following a link: a link gives
 // Found with no handle. Other reparse points are opened again through the same handle, so that
-// the system's filters give their data. Raises nothing but std::bad_alloc.
+// the system's filters give their data. Drives as for IsLocalFilePath. Raises nothing but
+// std::bad_alloc.
+CheckedFile OpenForCheck(const std::wstring& path, LocalDrives& drives);
 CheckedFile OpenForCheck(const std::wstring& path);
 
-// OpenForCheck(path).state.
-FileState CheckFile(const std::wstring& path);
+// OpenForCheck(path, drives).state.
+FileState CheckFile(const std::wstring& path, LocalDrives& drives);
 
 }  // namespace common

@@ -131,7 +131,7 @@ class ProgramFinder {
       if (const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command)) {
         const std::optional<std::wstring> located = assoc::LocateProgram(*program);
         found->second.first = located.value_or(program->path);
-        found->second.second = located ? common::CheckFile(*located) : common::FileState::Missing;
+        found->second.second = located ? common::CheckFile(*located, drives_) : common::FileState::Missing;
       }
     }
     entry.Program = found->second.first;
@@ -141,6 +141,7 @@ class ProgramFinder {
 
  private:
   std::unordered_map<std::wstring, std::pair<std::wstring, common::FileState>> found_;
+  common::LocalDrives drives_;
 };
 
 // The command of the verb a file type runs on a double click (see EffectiveDefaultVerb), read

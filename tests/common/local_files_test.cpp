@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 #include <utility>
 #include <vector>
@@ -118,8 +119,21 @@ TEST(LocalFiles, OnlyFilesOnLocalDrivesReachTheFileSystem) {
         c.local ? std::vector<std::wstring>(2, c.path) : std::vector<std::wstring>();
     EXPECT_EQ(opened.Take(), expected);
   }
-  EXPECT_EQ(common::CheckFile(scratch / L"missing.ico"), common::FileState::Missing);
-  EXPECT_EQ(common::CheckFile(scratch.Path()), common::FileState::Missing) << "a folder is no file";
+  common::LocalDrives drives;
+  EXPECT_EQ(common::CheckFile(scratch / L"missing.ico", drives), common::FileState::Missing);
+  EXPECT_EQ(common::CheckFile(scratch.Path(), drives), common::FileState::Missing) << "a folder is no file";
+}
+
+TEST(LocalFiles, OneReadingAsksTheSystemOncePerDriveLetter) {
+  std::vector<std::wstring> asked;
+  auto count = common::DriveTypeOf.Replace([&](const std::wstring& root) {
+    asked.push_back(root);
+    return root == L"M:\\" ? static_cast<UINT>(DRIVE_REMOTE) : static_cast<UINT>(DRIVE_FIXED);
+  });
+  common::LocalDrives drives;
+  for (const wchar_t* path : {L"C:\\a.exe", L"c:\\b\\c.exe", L"M:\\a.exe", L"m:\\b.exe", L"C:\\d.ico", L"d:\\e.ico"})
+    EXPECT_EQ(common::IsLocalFilePath(path, drives), std::towupper(path[0]) != L'M') << testing::PrintToString(path);
+  EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:\\", L"M:\\", L"d:\\"}));
 }
 
 TEST(LocalFiles, APipeThatTheUserServesIsNeverConnectedTo) {
@@ -132,7 +146,8 @@ TEST(LocalFiles, APipeThatTheUserServesIsNeverConnectedTo) {
   const std::wstring name = pipe.Path().substr(pipe.Path().find_last_of(L'\\') + 1);
   for (const std::wstring& path :
        {pipe.Path(), L"\\\\?\\pipe\\" + name, L"//./pipe/" + name, L"\\\\.\\PIPE\\" + name}) {
-    EXPECT_EQ(common::CheckFile(path), common::FileState::NotLocal) << testing::PrintToString(path);
+    common::LocalDrives drives;
+    EXPECT_EQ(common::CheckFile(path, drives), common::FileState::NotLocal) << testing::PrintToString(path);
     EXPECT_EQ(common::IconFile(path).Count(), 0u);
   }
   EXPECT_FALSE(pipe.Connected());
