@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/local_files.h"
 
 namespace assoc {
 
@@ -101,18 +102,9 @@ std::optional<CommandProgram> ParseCommandProgram(std::wstring_view command) {
 
 std::optional<std::wstring> LocateProgram(const CommandProgram& program) {
   if (!program.bare) return program.path;
-  std::wstring found(MAX_PATH, L'\0');
-  for (int round = 0; round < 4; ++round) {
-    const DWORD length =
-        SearchPathW(nullptr, program.path.c_str(), L".exe", static_cast<DWORD>(found.size()), found.data(), nullptr);
-    if (length == 0) return std::nullopt;
-    if (length < found.size()) {
-      found.resize(length);
-      return found;
-    }
-    found.resize(length + 1);
-  }
-  return std::nullopt;
+  std::wstring found = common::FindOnLocalSearchPath(program.path, L".exe");
+  if (found.empty()) return std::nullopt;
+  return found;
 }
 
 }  // namespace assoc

@@ -23,7 +23,8 @@ struct CommandProgram {
 std::optional<CommandProgram> ParseCommandProgram(std::wstring_view command);
 
 // The file that program names: its path, or for a bare name the file Windows' search path finds
-// (".exe" added when it has no extension); nothing when a bare name is found nowhere.
+// (".exe" added when it has no extension) among its local folders (common::FindOnLocalSearchPath);
+// nothing when a bare name is found nowhere there.
 std::optional<std::wstring> LocateProgram(const CommandProgram& program);
 
 // text with its environment references expanded (text itself when it cannot be).

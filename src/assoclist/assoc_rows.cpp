@@ -195,8 +195,8 @@ class RowReader {
     if (!checkProblems_) return 0;
     unsigned problems = 0;
     const std::optional<std::wstring> command = DefaultVerbCommand(type, open);
-    if (command && !files_.ProgramFound(*command)) problems |= kNoProgram;
-    if (icon && !files_.IconFileFound(*icon)) problems |= kNoIconFile;
+    if (command) problems |= files_.ProgramProblems(*command);
+    if (icon) problems |= files_.IconFileProblems(*icon);
     return problems;
   }
 

@@ -5,7 +5,6 @@
 #include "assoc/command_program.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/icon_cache.h"
-#include "common/handles.h"
 
 namespace assoclist {
 
@@ -19,39 +18,54 @@ std::wstring ProblemCell(unsigned problems) {
   return cell;
 }
 
-bool FileChecks::Readable(const std::wstring& path) {
+common::FileState FileChecks::State(const std::wstring& path) {
   const std::wstring key = FoldCase(path);
-  if (auto it = readable_.find(key); it != readable_.end()) return it->second;
+  if (auto it = states_.find(key); it != states_.end()) return it->second;
   // Opened for reading, as starting a program or taking its icons would; a folder is no file.
-  const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const bool readable = static_cast<bool>(file);
-  readable_.emplace(key, readable);
-  return readable;
+  const common::FileState state = common::CheckFile(path, drives_);
+  states_.emplace(key, state);
+  return state;
 }
 
-bool FileChecks::Found(const assoc::CommandProgram& program) {
-  if (!program.bare) return Readable(program.path);
+common::FileState FileChecks::Find(const assoc::CommandProgram& program) {
+  if (!program.bare) return State(program.path);
   // A bare name is looked up once; the search's answer is kept under the name.
   const std::wstring key = L"?" + FoldCase(program.path);
-  if (auto it = readable_.find(key); it != readable_.end()) return it->second;
+  if (auto it = states_.find(key); it != states_.end()) return it->second;
   const std::optional<std::wstring> found = assoc::LocateProgram(program);
-  const bool readable = found && Readable(*found);
-  readable_.emplace(key, readable);
-  return readable;
+  const common::FileState state = found ? State(*found) : common::FileState::Missing;
+  states_.emplace(key, state);
+  return state;
 }
 
-bool FileChecks::ProgramFound(std::wstring_view command) {
+namespace {
+
+// The problem a file in state gives: none when it is there, missing when it is not, and
+// kNotChecked when it was not looked at.
+unsigned ProblemOf(common::FileState state, Problem missing) {
+  switch (state) {
+    case common::FileState::Found:
+      return 0;
+    case common::FileState::Missing:
+      return missing;
+    case common::FileState::NotLocal:
+      return kNotChecked;
+  }
+  return 0;
+}
+
+}  // namespace
+
+unsigned FileChecks::ProgramProblems(std::wstring_view command) {
   const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command);
-  return !program || Found(*program);
+  return program ? ProblemOf(Find(*program), kNoProgram) : 0;
 }
 
-bool FileChecks::IconFileFound(std::wstring_view defaultIcon) {
+unsigned FileChecks::IconFileProblems(std::wstring_view defaultIcon) {
   const std::optional<IconLocation> location = ParseIconLocation(defaultIcon);
-  if (!location || location->file.find(L"%1") != std::wstring::npos) return true;
+  if (!location || location->file.find(L"%1") != std::wstring::npos) return 0;
   const bool bare = location->file.find_first_of(L"\\/:") == std::wstring::npos;
-  return Found(assoc::CommandProgram{location->file, bare});
+  return ProblemOf(Find(assoc::CommandProgram{location->file, bare}), kNoIconFile);
 }
 
 }  // namespace assoclist

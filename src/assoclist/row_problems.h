@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "assoc/command_program.h"
+#include "common/local_files.h"
 
 namespace assoclist {
 
@@ -17,6 +18,7 @@ enum Problem : uint8_t {
   kNoProgram = 2,     // the program of the default verb does not exist
   kNoIconFile = 4,    // the icon file is missing or cannot be read
   kNoChosenType = 8,  // a per-user choice or an Open with entry names a type that does not exist
+  kNotChecked = 16,   // the program or icon file is not on a local drive, so it is not looked at
 };
 
 // The words of each problem, by bit.
@@ -28,6 +30,7 @@ inline constexpr ProblemText kProblemTexts[] = {
     {kNoFileType, L"ファイルタイプがありません"},
     {kNoProgram, L"プログラムが見つかりません"},
     {kNoIconFile, L"アイコンファイルが見つかりません"},
+    {kNotChecked, L"ネットワーク上のため確認していません"},
     {kNoChosenType, L"選択先のファイルタイプがありません"},
 };
 
@@ -35,22 +38,26 @@ inline constexpr ProblemText kProblemTexts[] = {
 std::wstring ProblemCell(unsigned problems);
 
 // Answers about files, each path (letter case aside) asked of the file system once. One object
-// per reading of the list, so that a refresh sees the files as they are then. Not thread-safe.
+// per reading of the list, so that a refresh sees the files as they are then. Only local paths
+// are opened (common::OpenForCheck). Not thread-safe.
 class FileChecks {
  public:
-  // True when the program of command exists (see assoc::ParseCommandProgram), and when the
-  // command names no program to check.
-  bool ProgramFound(std::wstring_view command);
-  // True when the file of a DefaultIcon text (see ParseIconLocation) can be opened for reading,
-  // and when it names no file or stands for the file itself ("%1").
-  bool IconFileFound(std::wstring_view defaultIcon);
+  // The problems of the program of command (see assoc::ParseCommandProgram): kNoProgram when it
+  // does not exist, kNotChecked when it is not local; 0 when it exists or the command names no
+  // program to check.
+  unsigned ProgramProblems(std::wstring_view command);
+  // The problems of the file of a DefaultIcon text (see ParseIconLocation): kNoIconFile when it
+  // cannot be opened for reading, kNotChecked when it is not local; 0 when it can, names no file,
+  // or stands for the file itself ("%1").
+  unsigned IconFileProblems(std::wstring_view defaultIcon);
   // How many distinct paths went to the file system.
-  size_t Asked() const { return readable_.size(); }
+  size_t Asked() const { return states_.size(); }
 
  private:
-  bool Readable(const std::wstring& path);
-  bool Found(const assoc::CommandProgram& program);
-  std::unordered_map<std::wstring, bool> readable_;
+  common::FileState State(const std::wstring& path);
+  common::FileState Find(const assoc::CommandProgram& program);
+  std::unordered_map<std::wstring, common::FileState> states_;
+  common::LocalDrives drives_;
 };
 
 }  // namespace assoclist

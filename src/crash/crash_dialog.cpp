@@ -7,10 +7,12 @@
 #include <cwchar>
 #include <iterator>
 
+#include "common/exception.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "crash/crash_report.h"
 #include "crash/crash_texts.h"
+#include "settings/file_access.h"
 #include "ui/clipboard.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
@@ -203,18 +205,13 @@ void SaveReport(HWND owner, const std::wstring& report) {
                         OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING);
   if (!dialog.Execute(owner)) return;
   const std::string bytes = ReportBytes(report);
-  common::UniqueFileHandle file(CreateFileW(dialog.FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  const bool saved = file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                     written == bytes.size();
-  file.reset();
-  if (saved) {
-    Inform(owner, texts::kSaved);
-  } else {
-    DeleteFileW(dialog.FileName.c_str());
-    Warn(owner, texts::kNotSaved);
+  try {
+    settings::ReplaceWholeFile(dialog.FileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+  } catch (const Exception& e) {
+    Warn(owner, std::wstring(texts::kNotSaved) + L"\n" + e.Message());
+    return;
   }
+  Inform(owner, texts::kSaved);
 }
 
 std::wstring MailtoAddress(const TCrashDialogRequest& request) {

@@ -16,6 +16,7 @@
 #include "assoc/safety.h"
 #include "common/exception.h"
 #include "common/handles.h"
+#include "common/local_files.h"
 #include "common/text.h"
 #include "filetype/file_type_texts.h"
 
@@ -126,18 +127,21 @@ class ProgramFinder {
   void Find(const std::wstring& command, TOpenWithEntry& entry) {
     auto [found, fresh] = found_.try_emplace(command);
     if (fresh) {
+      found->second.second = common::FileState::Missing;
       if (const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command)) {
         const std::optional<std::wstring> located = assoc::LocateProgram(*program);
         found->second.first = located.value_or(program->path);
-        found->second.second = located && GetFileAttributesW(located->c_str()) != INVALID_FILE_ATTRIBUTES;
+        found->second.second = located ? common::CheckFile(*located, drives_) : common::FileState::Missing;
       }
     }
     entry.Program = found->second.first;
-    entry.Exists = found->second.second;
+    entry.Exists = found->second.second == common::FileState::Found;
+    entry.Unchecked = found->second.second == common::FileState::NotLocal;
   }
 
  private:
-  std::unordered_map<std::wstring, std::pair<std::wstring, bool>> found_;
+  std::unordered_map<std::wstring, std::pair<std::wstring, common::FileState>> found_;
+  common::LocalDrives drives_;
 };
 
 // The command of the verb a file type runs on a double click (see EffectiveDefaultVerb), read

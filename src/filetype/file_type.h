@@ -55,6 +55,7 @@ struct TOpenWithEntry {
   std::wstring Program;  // the program it starts, found as Windows finds it; empty when none
   bool TypeMissing = false;  // a file type entry whose key does not exist
   bool Exists = false;       // the program exists
+  bool Unchecked = false;    // the program is not on a local drive, so it was not looked at
   bool operator==(const TOpenWithEntry&) const = default;
 };
 

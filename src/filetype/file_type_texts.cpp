@@ -66,6 +66,7 @@ std::wstring OpenWithCell(const TOpenWithEntry& entry, int column) {
       return entry.Program;
     default:
       if (entry.TypeMissing) return L"ファイルタイプがありません";
+      if (entry.Unchecked) return L"ネットワーク上のため確認していません";
       if (!entry.Exists) return L"プログラムが見つかりません";
       return L"あり";
   }

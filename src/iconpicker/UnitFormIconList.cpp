@@ -6,7 +6,6 @@
 #include <array>
 
 #include "common/cursor.h"
-#include "common/files.h"
 #include "common/icons.h"
 #include "common/text.h"
 #include "resource.h"
@@ -100,8 +99,9 @@ void TFormIconList::LoadIcons(const std::wstring& path) {
   HWND list = ListViewIcon();
   ListView_DeleteAllItems(list);
   ImageList_RemoveAll(FImageListIcon.get());
-  if (!common::FileExists(path)) return;
 
+  // The file is asked nothing by its path before this one opening: a path on the network or a
+  // device, which the registry or a settings file may hold, is never opened (common::IconFile).
   const common::IconFile icons(path);
   const UINT count = icons.Count();
   if (count == 0) return;

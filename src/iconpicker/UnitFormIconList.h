@@ -55,8 +55,8 @@ class TFormIconList : public ui::Form {
   void OnCommand(int id) override;
 
  private:
-  // Rebuilds the list from the icons of path under the busy cursor; an empty list when path
-  // names no existing file.
+  // Rebuilds the list from the icons of path under the busy cursor (common::IconFile); an empty
+  // list when path names no existing file or one that is not on a local drive (never opened).
   void LoadIcons(const std::wstring& path);
 
   common::UniqueHImageList FImageListIcon;

@@ -21,13 +21,19 @@ using common::SystemMessageText;
 // Raises Exception "ファイル <absolute path> は開けません。 <system text> " when it cannot be read.
 std::string ReadWholeFile(const std::wstring& name);
 
-// Replaces the whole content of the file (creating it when missing) in one step: produce writes
-// the new content into a temporary file in the same folder, every byte is checked and flushed to
-// the disk, then that file takes the old one's place, keeping the old one's attributes and
-// security. On failure the old file is left as it was and no temporary file remains. Raises
+// Replaces the whole content of the file (creating it when missing) in one step, so that no
+// step can be turned elsewhere by swapping a folder for a link: the folders of the path are
+// opened one inside the other from the root, none through a link, and the last is held open
+// (others may not rename or delete it) while produce writes the new content into a temporary
+// file created inside it; every byte is checked and flushed to the disk, then that file is
+// renamed, inside the same held folder, over the old one, and takes its attributes and access
+// list. On failure the old file is left as it was and no temporary file remains. Raises
 // Exception: "ストリームへの書き込みエラー" when fewer bytes were written or flushed;
-// "ファイル "<absolute path>" を作成できません。<system text>" when the file is read-only, a
-// folder, in use, or cannot be created or replaced; and whatever produce raises.
+// "ファイル "<absolute path>" を作成できません。<system text>" when a folder cannot be opened,
+// or the file is read-only, a folder, in use, or cannot be created or replaced;
+// 「保存先のフォルダー「<folder>」はリンクのため、保存しません。」 when a folder on the way is a
+// link (a junction or symbolic link), 「保存先のファイル「<absolute path>」はリンクのため、保存しません。」
+// when the file is; and whatever produce raises.
 void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce);
 
 }  // namespace settings

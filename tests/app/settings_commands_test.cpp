@@ -10,8 +10,10 @@
 
 #include "app_fixture.h"
 #include "common/handles.h"
+#include "common/local_files.h"
 #include "resource.h"
 #include "settings/file_access.h"
+#include "support/pipe_server.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -94,6 +96,26 @@ TEST_F(SettingsCommandsTest, OpenFillsTheFieldsAndPreviewAndNeverRunsTheFilesTas
   EXPECT_EQ(Fields(), (std::vector<std::wstring>{L"", L"", L"", L"", L"0"}));
   EXPECT_TRUE(PreviewIsWhite());
   EXPECT_EQ(Caption(), L"Tavrelo 関連づけ編集ソフト - gone.ini");
+}
+
+TEST_F(SettingsCommandsTest, AnIconFileOnTheNetworkOrAPipeIsShownButNeverOpened) {
+  const testsupport::PipeServer pipe;
+  std::vector<std::wstring> opened;
+  auto watch = common::OpenFileRaw.Replace([&](const std::wstring& path, DWORD flags) {
+    opened.push_back(path);
+    return common::OpenFileRaw.Real(path, flags);
+  });
+  for (const std::wstring& icon : {pipe.Path(), std::wstring(L"\\\\tavrelo-nowhere\\share\\icons.dll")}) {
+    const std::wstring path = folder / L"icon.ini";
+    WriteBytes(path, "[EXT]\r\nEXT=.abc\r\nICON_FILE=" + testsupport::Ansi(icon) + "\r\nICON_INDEX=0\r\n");
+    dialogs.Then(path);
+    form->ActionFileOpenExecute();
+    EXPECT_EQ(form->EditIconFile.Text(), icon);
+    EXPECT_TRUE(PreviewIsWhite()) << testing::PrintToString(icon);
+  }
+  EXPECT_EQ(opened, std::vector<std::wstring>{});
+  EXPECT_FALSE(pipe.Connected());
+  EXPECT_TRUE(boxes.Shown().empty());
 }
 
 TEST_F(SettingsCommandsTest, OpeningAnUnreadableFileShowsTheTopLevelErrorAfterTheCaptionShowsIt) {

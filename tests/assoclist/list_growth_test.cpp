@@ -15,6 +15,7 @@
 #include "assoclist/assoc_rows.h"
 #include "assoclist/list_texts.h"
 #include "assoclist/reg_export.h"
+#include "common/local_files.h"
 #include "list_fixture.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
@@ -87,6 +88,23 @@ const ProblemCase kProblemCases[] = {
     {"OpenWithOfAnExistingType", {{Machine, L".abc\\OpenWithProgids", L"abcFile", L"", REG_NONE}}, L""},
     {"UsersOpenWithOfAMissingType", {{Choice, L".abc\\OpenWithProgids", L"Gone.Type", L"", REG_NONE}},
      L"選択先のファイルタイプがありません"},
+    {"ProgramOnAShare",
+     {{Machine, L"abcFile\\shell\\open\\command", L"", L"\"\\\\tavrelo-nowhere\\share\\x.exe\" \"%1\""}},
+     L"ネットワーク上のため確認していません"},
+    {"ProgramWithAStream",
+     {{Machine, L"abcFile\\shell\\open\\command", L"", L"%SystemRoot%\\system32\\notepad.exe:s %1"}},
+     L"ネットワーク上のため確認していません"},
+    {"Rundll32LibraryOnAShare",
+     {{Machine, L"abcFile\\shell\\open\\command", L"", L"rundll32.exe \\\\tavrelo-nowhere\\s\\lib.dll,Show %1"}},
+     L"ネットワーク上のため確認していません"},
+    {"IconOnADeviceAndProgramOnAPipeSaidOnce",
+     {{Machine, L"abcFile\\shell\\open\\command", L"", L"\\\\.\\pipe\\tavrelo %1"},
+      {Machine, L"abcFile\\DefaultIcon", L"", L"%SystemRoot%\\nul.ico,0"}},
+     L"ネットワーク上のため確認していません"},
+    {"ProgramMissingAndIconOnAShare",
+     {{Machine, L"abcFile\\shell\\open\\command", L"", L"C:\\No\\x.exe"},
+      {Machine, L"abcFile\\DefaultIcon", L"", L"\\\\?\\UNC\\tavrelo-nowhere\\s\\i.ico,0"}},
+     L"プログラムが見つかりません、ネットワーク上のため確認していません"},
     {"SeveralJoined",
      {{Machine, L"abcFile\\shell\\open\\command", L"", L"C:\\No\\x.exe"},
       {Machine, L"abcFile\\DefaultIcon", L"", L"C:\\No\\x.exe,0"},
@@ -103,7 +121,14 @@ TEST_P(ProblemsTest, NamesWhatIsBrokenInTheLastColumn) {
   ASSERT_TRUE(sandbox_.Ok());
   listtest::Apply(Healthy());
   listtest::Apply(GetParam().more);
+  std::vector<std::wstring> opened;
+  auto watch = common::OpenFileRaw.Replace([&](const std::wstring& path, DWORD flags) {
+    opened.push_back(path);
+    return common::OpenFileRaw.Real(path, flags);
+  });
   const std::vector<AssocRow> rows = assoclist::ReadAssociationRows();
+  // Programs and icon files are looked at on local drives only.
+  for (const std::wstring& path : opened) EXPECT_TRUE(common::IsLocalFilePath(path)) << testing::PrintToString(path);
   const auto abc = std::find_if(rows.begin(), rows.end(), [](const AssocRow& r) { return r.key == L".abc"; });
   ASSERT_NE(abc, rows.end());
   EXPECT_EQ(abc->cells[assoclist::kProblem], GetParam().cell);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -330,9 +331,9 @@ TEST(IconFile, SoundLibrariesOfBothFormatsHoldTheirIcon) {
 TEST(IconFile, AFaultyFileHoldsNoIconsAndNeverReachesThePlatform) {
   const TempFolder scratch;
   std::vector<std::wstring> asked;
-  auto watch = common::ExtractIconRaw.Replace([&](const std::wstring& file, UINT index) {
-    asked.push_back(file);
-    return common::ExtractIconRaw.Real(file, index);
+  auto watch = common::CreateIconRaw.Replace([&](const std::vector<BYTE>& image, int cx, int cy) {
+    asked.push_back(L"an image of " + std::to_wstring(image.size()) + L" bytes");
+    return common::CreateIconRaw.Real(image, cx, cy);
   });
   int serial = 0;
   for (const Fault& fault : kFaults) {
@@ -360,6 +361,146 @@ TEST(IconFile, ANameIsCheckedWhereThePlatformFindsItOnTheSearchPath) {
   EXPECT_EQ(crafted, 0u);
   EXPECT_EQ(system, common::IconFile(SystemShell32()).Count());
   EXPECT_GT(system, 100u);
+}
+
+// The pixels of icon drawn at size x size on white, then on black (which shows its mask too).
+std::vector<DWORD> Pixels(HICON icon, int size) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const common::UniqueHdc dc(CreateCompatibleDC(nullptr));
+  const common::UniqueHBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+  std::vector<DWORD> pixels;
+  for (int background : {WHITE_BRUSH, BLACK_BRUSH}) {
+    const RECT all{0, 0, size, size};
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(background)));
+    DrawIconEx(dc.get(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    pixels.insert(pixels.end(), p, p + size * size);
+  }
+  SelectObject(dc.get(), old);
+  return pixels;
+}
+
+TEST(IconFile, BuildsTheIconsThePlatformsReaderTakesFromTheSameFile) {
+  struct Case {
+    std::wstring file;
+    std::vector<int> indexes;
+  };
+  const Case cases[] = {
+      {testsupport::TestData(L"app.ico"), {0}},                   // its 256-pixel image is a PNG
+      {testsupport::TestData(L"icons3.dll"), {0, 1, 2, -2, -3}},  // negative: resource ids
+      {SystemShell32(), {0, 1, 3, 15}},
+  };
+  for (const Case& c : cases) {
+    const common::IconFile file(c.file);
+    ASSERT_GT(file.Count(), 0u) << testing::PrintToString(c.file);
+    for (int index : c.indexes) {
+      for (int size : {16, 24, 32, 48, 256}) {
+        SCOPED_TRACE(testing::PrintToString(c.file) + " #" + std::to_string(index) + " at " + std::to_string(size));
+        HICON platform = nullptr;
+        UINT id = 0;
+        ASSERT_EQ(PrivateExtractIconsW(c.file.c_str(), index, size, size, &platform, &id, 1, 0), 1u);
+        const common::UniqueHIcon expected(platform);
+        const common::UniqueHIcon built = file.Icon(index, size);
+        ASSERT_TRUE(built);
+        EXPECT_TRUE(Pixels(built.get(), size) == Pixels(expected.get(), size));
+      }
+    }
+  }
+}
+
+// The images that reach the platform's reader, while it lives.
+class ReaderInputs {
+ public:
+  ReaderInputs()
+      : watch_(common::CreateIconRaw.Replace([this](const std::vector<BYTE>& image, int cx, int cy) {
+          images_.emplace_back(image.begin(), image.end());
+          return common::CreateIconRaw.Real(image, cx, cy);
+        })) {}
+  std::vector<std::string> Take() { return std::exchange(images_, {}); }
+
+ private:
+  std::vector<std::string> images_;
+  common::Seam<HICON(const std::vector<BYTE>&, int, int)>::Scope watch_;
+};
+
+// A change of the sound library's icon image or group, at an offset from where it starts.
+struct ImageFault {
+  const char* name;
+  bool inGroup;  // at the group's bytes, else at the image's
+  size_t offset;
+  std::string bytes;
+};
+
+template <typename T>
+std::string AsBytes(T value) {
+  return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+const ImageFault kImageFaults[] = {
+    {"wider than its pixels", false, offsetof(BITMAPINFOHEADER, biWidth), AsBytes<LONG>(4096)},
+    {"taller than its pixels", false, offsetof(BITMAPINFOHEADER, biHeight), AsBytes<LONG>(600)},
+    {"a header longer than the image", false, 0, AsBytes<DWORD>(100000)},
+    {"a colour table of 65,536 colours", false, offsetof(BITMAPINFOHEADER, biClrUsed), AsBytes<DWORD>(65536)},
+    {"3 bits a pixel", false, offsetof(BITMAPINFOHEADER, biBitCount), AsBytes<WORD>(3)},
+    {"a compressed bitmap", false, offsetof(BITMAPINFOHEADER, biCompression), AsBytes<DWORD>(BI_RLE8)},
+    {"no rows", false, offsetof(BITMAPINFOHEADER, biHeight), AsBytes<LONG>(0)},
+    {"a PNG of 65,535 x 65,535 pixels", false, 0,
+     std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\xff\xff\0\0\xff\xff", 24)},
+    {"the group claims 65,535 icons", true, 4, AsBytes<WORD>(0xFFFF)},
+    {"the group names a missing icon", true, 18, AsBytes<WORD>(7)},
+};
+
+TEST(IconFile, AnImageWhoseBytesDoNotHoldItReachesNoReader) {
+  const TempFolder scratch;
+  ReaderInputs reader;
+  int serial = 0;
+  for (const ImageFault& fault : kImageFaults) {
+    PeFile f = SoundPe();
+    f.bytes.Put((fault.inGroup ? f.group : f.icon) + fault.offset, fault.bytes);
+    const common::IconFile file(Written(scratch / (L"image" + std::to_wstring(++serial) + L".dll"), f.bytes.Data()));
+    EXPECT_FALSE(file.Icon(0)) << fault.name;
+    EXPECT_FALSE(file.Icon(0, 16)) << fault.name;
+    EXPECT_EQ(reader.Take(), std::vector<std::string>{}) << fault.name;
+  }
+}
+
+TEST(IconFile, BytesChangedOrSwappedAfterTheCheckNeverReachTheReader) {
+  const TempFolder scratch;
+  const std::string image = IconImage();
+  ReaderInputs reader;
+  int serial = 0;
+  // Changed in place through another handle: the mapping shows the new bytes, which are checked
+  // again on their way to the reader.
+  for (const ImageFault& fault : kImageFaults) {
+    const PeFile f = SoundPe();
+    const std::wstring path = Written(scratch / (L"changed" + std::to_wstring(++serial) + L".dll"), f.bytes.Data());
+    const common::IconFile file(path);
+    ASSERT_EQ(file.Count(), 1u);
+    {
+      common::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(writer);
+      LARGE_INTEGER at{};
+      at.QuadPart = static_cast<LONGLONG>((fault.inGroup ? f.group : f.icon) + fault.offset);
+      DWORD written = 0;
+      ASSERT_TRUE(
+          SetFilePointerEx(writer.get(), at, nullptr, FILE_BEGIN) &&
+          WriteFile(writer.get(), fault.bytes.data(), static_cast<DWORD>(fault.bytes.size()), &written, nullptr));
+    }
+    EXPECT_FALSE(file.Icon(0, 16)) << fault.name;
+    EXPECT_EQ(reader.Take(), std::vector<std::string>{}) << fault.name;
+  }
+  // Renamed away and replaced by a crafted file: the icon still comes from the bytes checked.
+  const std::wstring path = Written(scratch / L"swapped.dll", SoundPe().bytes.Data());
+  const common::IconFile file(path);
+  ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".old").c_str()));
+  Written(path, Ne([](NeFile& f) { f.bytes.Put<WORD>(f.groupType + 2, 0xFFFF); }));
+  EXPECT_TRUE(file.Icon(0, 16));
+  EXPECT_EQ(reader.Take(), std::vector<std::string>{image});
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/local_files.h"
 #include "common/secure_folder.h"
 #include "common/text.h"
 #include "crash/crash_dialog.h"
@@ -433,6 +434,29 @@ TEST(CrashDialog, MailWithoutAMailProgramSaysTheSubjectAndTheFileToAttach) {
       EXPECT_EQ(shown[0].text, c.told);
     }
   }
+}
+
+TEST(CrashDialog, SaveIntoAFolderThatIsALinkIsRefusedAndSaysWhy) {
+  testsupport::TempFolder folder;
+  testsupport::BoxScript boxes;
+  boxes.Then(ui::mrOk);
+  testsupport::FileDialogScript dialogs;
+  dialogs.Then(folder / L"report.txt");
+  // Wine makes no junctions: the folder's handle is answered as one.
+  auto junction = common::ReparseTagOf.Replace([&](HANDLE handle) -> DWORD {
+    wchar_t path[1024];
+    const DWORD length = GetFinalPathNameByHandleW(handle, path, 1024, FILE_NAME_NORMALIZED);
+    return length > 4 && length < 1024 && common::EqualNoCase(std::wstring(path + 4, length - 4), folder.Path())
+               ? IO_REPARSE_TAG_MOUNT_POINT
+               : 0;
+  });
+  crash::SaveReport(nullptr, L"== 一般 ==\nreport body\n");
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Warning);
+  EXPECT_EQ(shown[0].text, std::wstring(crash::texts::kNotSaved) + L"\n保存先のフォルダー「" + folder.Path() +
+                               L"」はリンクのため、保存しません。");
+  EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{});
 }
 
 TEST(CrashDialog, WithoutAnAddressThereIsNoSendButton) {

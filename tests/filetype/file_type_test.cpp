@@ -127,7 +127,9 @@ TEST_F(FileTypeTest, OpenWithEntriesNameTheProgramTheyStartAndWhatIsGone) {
          {L"b\\shell\\open\\command", L"", L"\"C:\\gone\\b.exe\" \"%1\""},
          {L".t\\OpenWithProgids", L"a", L""},
          {L".t\\OpenWithProgids", L"b", L""},
-         {L".t\\OpenWithProgids", L"missing", L""}});
+         {L".t\\OpenWithProgids", L"missing", L""},
+         {L"c\\shell\\open\\command", L"", L"\"\\\\tavrelo-nowhere\\share\\c.exe\" \"%1\""},
+         {L".t\\OpenWithProgids", L"c", L""}});
   const std::wstring user = std::wstring(kFileExts) + L".t";
   WriteValue(HKEY_CURRENT_USER, user + L"\\OpenWithProgids", L"a", REG_SZ, L"");
   WriteValue(HKEY_CURRENT_USER, user + L"\\OpenWithList", L"a", REG_SZ, L"notepad.exe");
@@ -138,10 +140,15 @@ TEST_F(FileTypeTest, OpenWithEntriesNameTheProgramTheyStartAndWhatIsGone) {
   std::vector<std::wstring> lines;
   for (const filetype::TOpenWithEntry& e : type.OpenWith)
     lines.push_back(e.Name + L"|" + std::to_wstring(static_cast<int>(e.Place)) + L"|" +
-                    common::ExtractFileName(e.Program) + L"|" + (e.TypeMissing ? L"no type" : e.Exists ? L"ok" : L"gone"));
-  EXPECT_EQ(lines, (std::vector<std::wstring>{L"a|0|notepad.exe|ok", L"b|0|b.exe|gone", L"missing|0||no type",
-                                              L"a|1|notepad.exe|ok", L"notepad.exe|2|notepad.exe|ok",
-                                              L"nosuch.exe|2|nosuch.exe|gone"}));
+                    common::ExtractFileName(e.Program) + L"|" +
+                    (e.TypeMissing ? L"no type" : e.Unchecked ? L"unchecked" : e.Exists ? L"ok" : L"gone"));
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"a|0|notepad.exe|ok", L"b|0|b.exe|gone", L"c|0|c.exe|unchecked",
+                                              L"missing|0||no type", L"a|1|notepad.exe|ok",
+                                              L"notepad.exe|2|notepad.exe|ok", L"nosuch.exe|2|nosuch.exe|gone"}));
+  // A program on the network is not looked at, and its state says so.
+  ASSERT_EQ(type.OpenWith.size(), 7u);
+  EXPECT_EQ(filetype::texts::OpenWithCell(type.OpenWith[2], 3), L"ネットワーク上のため確認していません");
+  EXPECT_EQ(filetype::texts::OpenWithCell(type.OpenWith[1], 3), L"プログラムが見つかりません");
 }
 
 TEST_F(FileTypeTest, EditsPlanOnlyTheirDifferencesAndKeepWhatTheWindowDoesNotShow) {

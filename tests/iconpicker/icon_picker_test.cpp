@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/icons.h"
+#include "common/local_files.h"
+#include "support/pipe_server.h"
 #include "picker_fixture.h"
 
 namespace {
@@ -85,9 +87,9 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
 
   // Every handle that comes out of the platform is watched.
   std::vector<HICON> extracted;
-  auto watch = common::ExtractIconRaw.Replace([&](const std::wstring& file, UINT index) {
-    HICON icon = common::ExtractIconRaw.Real(file, index);
-    if (index != UINT_MAX && reinterpret_cast<ULONG_PTR>(icon) > 1) extracted.push_back(icon);
+  auto watch = common::CreateIconRaw.Replace([&](const std::vector<BYTE>& image, int cx, int cy) {
+    HICON icon = common::CreateIconRaw.Real(image, cx, cy);
+    if (icon) extracted.push_back(icon);
     return icon;
   });
   const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
@@ -120,14 +122,33 @@ TEST_F(PickerTest, BadFilesGiveAnEmptyListAndEveryIconHandleIsReleased) {
 }
 
 TEST_F(PickerTest, AFileThatCountsOneIconButHoldsNoneListsNothing) {
-  // Windows counts 1 icon in a file that is no program, library or icon file, and then answers
-  // 1 instead of an icon; Wine counts 0. Both give the empty list.
-  auto windowsAnswers = common::ExtractIconRaw.Replace(
-      [](const std::wstring&, UINT) { return reinterpret_cast<HICON>(static_cast<ULONG_PTR>(1)); });
+  // The platform's file reader counts 1 icon in a file that is no program, library or icon file
+  // on Windows (0 under Wine); the icons are read here, and such a file reaches no reader at all.
+  auto noReader = common::CreateIconRaw.Replace([](const std::vector<BYTE>&, int, int) -> HICON {
+    ADD_FAILURE() << "a text file reached the icon reader";
+    return nullptr;
+  });
   const TempFolder scratch;
   picker->SetIconFile(Written(scratch / L"notes.txt", "text\r\n"), 0);
   EXPECT_EQ(Count(), 0);
   EXPECT_EQ(picker->GetIconIndex(), -1);
+}
+
+TEST_F(PickerTest, APathOnTheNetworkOrAPipeListsNothingAndIsNeverOpened) {
+  // The path comes from the registry or a settings file through the main window's field.
+  const testsupport::PipeServer pipe;
+  std::vector<std::wstring> opened;
+  auto watch = common::OpenFileRaw.Replace([&](const std::wstring& path, DWORD flags) {
+    opened.push_back(path);
+    return common::OpenFileRaw.Real(path, flags);
+  });
+  for (const std::wstring& path : {pipe.Path(), std::wstring(L"\\\\tavrelo-nowhere\\share\\icons.dll")}) {
+    picker->SetIconFile(path, 0);
+    EXPECT_EQ(picker->GetIconFile(), path);
+    EXPECT_EQ(Count(), 0);
+  }
+  EXPECT_EQ(opened, std::vector<std::wstring>{});
+  EXPECT_FALSE(pipe.Connected());
 }
 
 TEST_F(PickerTest, OkNeedsASelectionAndCancelNeedsNothing) {
