@@ -162,7 +162,7 @@ constexpr std::pair<int, const wchar_t*> kContextMenu[] = {
 }  // namespace
 
 TFormAssocList::TFormAssocList(HWND owner, int dpi)
-    : Form(dpi),
+    : ModelessForm(dpi),
       SaveDialogCsv(ui::FileDialog::Kind::Save, L"CSV ファイル (*.csv)|*.csv|すべてのファイル(*.*)|*.*", L"csv",
                     OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
       SaveDialogReg(ui::FileDialog::Kind::Save, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
@@ -194,16 +194,6 @@ TFormAssocList::TFormAssocList(HWND owner, int dpi)
   Refresh();
 }
 
-TFormAssocList::~TFormAssocList() {
-  // Destroyed here, while this class still handles its messages: the worker stops first.
-  if (Handle()) DestroyWindow(Handle());
-}
-
-void TFormAssocList::Activate() {
-  ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
-  SetForegroundWindow(Handle());
-}
-
 void TFormAssocList::OnCommand(int id) {
   if (id == IDM_LIST_FOCUS) {
     SetFocus(ListViewAssoc());
@@ -222,6 +212,8 @@ void TFormAssocList::OnCommand(int id) {
   for (const Command& c : kCommands)
     if (c.id == id) return (this->*c.execute)();
 }
+
+TFormAssocList::~TFormAssocList() = default;
 
 bool TFormAssocList::PreTranslateMessage(MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && Loading()) {

@@ -16,13 +16,14 @@
 #include "assoclist/assoc_table.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
+#include "ui/modeless_form.h"
 
 namespace assoclist {
 class IconCache;
 class RowLoader;
 }
 
-class TFormAssocList : public ui::Form {
+class TFormAssocList : public ui::ModelessForm {
  public:
   // Layout rows that are not bound to an action (bound rows use the action's command id).
   enum ControlId : int {
@@ -61,9 +62,9 @@ class TFormAssocList : public ui::Form {
 
   // Builds the (hidden) window owned by owner and reads the first page of the registry into it
   // (Refresh): the extensions shown, sorted by 拡張子, nothing selected, the filter focused once
-  // shown.
+  // shown. Made as ui::Modeless<TFormAssocList>; the window's end stops the workers.
   explicit TFormAssocList(HWND owner, int dpi = ui::SystemDpi());
-  // Stops the workers and destroys the window.
+  // Ends the workers (were the window still there, they would have ended with it).
   ~TFormAssocList() override;
 
   // Called with the extension key's name (as stored) of an extension's row that the user opens
@@ -76,8 +77,6 @@ class TFormAssocList : public ui::Form {
   // without it the list refreshes only itself.
   std::function<void()> OnChanged;
 
-  // Shows the window (restored when minimised) and makes it the active one, its focus kept.
-  void Activate();
   // Reads the registry again: the first page at once, the rest on the worker, whose parts join
   // the table as they come; the filters, the sort order and the selected rows stay.
   void Refresh();

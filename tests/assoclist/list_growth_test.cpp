@@ -213,7 +213,7 @@ class ProgressiveLoadTest : public testing::Test {
     return name;
   }
   void Open() {
-    form = std::make_unique<TFormAssocList>(nullptr, 96);
+    form = std::make_unique<ui::Modeless<TFormAssocList>>(nullptr, 96);
     form->Show();
   }
   // Handles messages until done says so (at most 30 s).
