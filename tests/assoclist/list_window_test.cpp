@@ -300,7 +300,7 @@ TEST_F(ListWindowTest, SavesTheRowsShownAsCsvThroughTheSaveDialog) {
   auto shown = boxes.Take();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
-  EXPECT_EQ(shown[0].text, L"一覧を CSV ファイルに保存しました。");
+  EXPECT_EQ(shown[0].text, L"一覧を CSV ファイルに保存しました。（2 件）");
 
   // A folder cannot be written: a warning, and the dialog remembers the last name.
   form->SaveCsv();
