@@ -65,7 +65,7 @@ class TFormAssocList : public ui::ModelessForm {
   // (Refresh): the extensions shown, sorted by 拡張子, nothing selected, the filter focused once
   // shown. Made as ui::Modeless<TFormAssocList>; the window's end stops the workers.
   explicit TFormAssocList(HWND owner, int dpi = ui::SystemDpi());
-  // Ends the workers (were the window still there, they would have ended with it).
+  // Out of line, where the workers' types are complete; the window is gone by then.
   ~TFormAssocList() override;
 
   // Called with the extension key's name (as stored) of an extension's row that the user opens
