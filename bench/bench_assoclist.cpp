@@ -206,7 +206,7 @@ void Paint(const TFormAssocList& form) {
 // Opens the window and shows its first page; seconds.
 double OpenToFirstPage(std::unique_ptr<TFormAssocList>& form) {
   const double start = Now();
-  form = std::make_unique<TFormAssocList>(nullptr, 96);
+  form = std::make_unique<ui::Modeless<TFormAssocList>>(nullptr, 96);
   form->Show();
   Paint(*form);
   return Now() - start;

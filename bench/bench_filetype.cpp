@@ -74,7 +74,7 @@ int wmain() {
       std::printf("the type: %zu verbs, %zu Open with entries\n", type.Verbs.size(), type.OpenWith.size());
 
     start = Now();
-    auto window = std::make_unique<TFormFileType>(nullptr, filetype::TTypeTarget{false, L".big"}, 96);
+    auto window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{false, L".big"}, 96);
     window->Show();
     UpdateWindow(window->Handle());
     ui::ProcessMessages();
@@ -83,7 +83,7 @@ int wmain() {
     ui::ProcessMessages();
 
     start = Now();
-    window = std::make_unique<TFormFileType>(nullptr, filetype::TTypeTarget{false, L".small"}, 96);
+    window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{false, L".small"}, 96);
     window->Show();
     UpdateWindow(window->Handle());
     ui::ProcessMessages();

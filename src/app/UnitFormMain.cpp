@@ -435,7 +435,7 @@ void TFormMain::ActionAssocListExecute() {
     FAssocList->Activate();
     return;
   }
-  FAssocList = std::make_unique<TFormAssocList>(Handle(), Dpi());
+  FAssocList = std::make_unique<ui::Modeless<TFormAssocList>>(Handle(), Dpi());
   FAssocList->OnOpenExtension = [this](const std::wstring& extension) {
     EditExt.SetText(extension);
     ActionExtReloadExecute();
@@ -473,7 +473,7 @@ void TFormMain::OpenFileType(const std::wstring& name, bool protocol) {
   std::unique_ptr<TFormFileType> window;
   try {
     TCursorHourGlass busy;
-    window = std::make_unique<TFormFileType>(Handle(), filetype::TTypeTarget{protocol, name}, Dpi());
+    window = std::make_unique<ui::Modeless<TFormFileType>>(Handle(), filetype::TTypeTarget{protocol, name}, Dpi());
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;

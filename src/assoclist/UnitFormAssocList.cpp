@@ -13,18 +13,14 @@
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
 #include "assoclist/list_texts.h"
-#include "assoclist/reg_export.h"
 #include "assoclist/row_loader.h"
 #include "common/cursor.h"
-#include "common/exception.h"
 #include "common/text.h"
 #include "resource.h"
-#include "settings/file_access.h"
 #include "ui/application.h"
 #include "ui/clipboard.h"
 #include "ui/image_list.h"
 #include "ui/message_box.h"
-#include "ui/owned_windows.h"
 #include "ui/change_runner.h"
 #include "ui/owned_windows.h"
 
@@ -162,7 +158,7 @@ constexpr std::pair<int, const wchar_t*> kContextMenu[] = {
 }  // namespace
 
 TFormAssocList::TFormAssocList(HWND owner, int dpi)
-    : Form(dpi),
+    : ModelessForm(dpi),
       SaveDialogCsv(ui::FileDialog::Kind::Save, L"CSV ファイル (*.csv)|*.csv|すべてのファイル(*.*)|*.*", L"csv",
                     OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
       SaveDialogReg(ui::FileDialog::Kind::Save, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
@@ -194,16 +190,6 @@ TFormAssocList::TFormAssocList(HWND owner, int dpi)
   Refresh();
 }
 
-TFormAssocList::~TFormAssocList() {
-  // Destroyed here, while this class still handles its messages: the worker stops first.
-  if (Handle()) DestroyWindow(Handle());
-}
-
-void TFormAssocList::Activate() {
-  ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
-  SetForegroundWindow(Handle());
-}
-
 void TFormAssocList::OnCommand(int id) {
   if (id == IDM_LIST_FOCUS) {
     SetFocus(ListViewAssoc());
@@ -223,10 +209,16 @@ void TFormAssocList::OnCommand(int id) {
     if (c.id == id) return (this->*c.execute)();
 }
 
+TFormAssocList::~TFormAssocList() = default;
+
 bool TFormAssocList::PreTranslateMessage(MSG& msg) {
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && Loading()) {
-    // Esc stops the reading first; the next one closes the window.
-    StopLoading();
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && (SaveWaiting() || Loading())) {
+    // Esc drops a waiting save first, then stops the reading; the next one closes the window.
+    if (SaveWaiting()) {
+      CancelSaves();
+    } else {
+      StopLoading();
+    }
     return true;
   }
   if (msg.message == WM_KEYDOWN) {
@@ -273,7 +265,8 @@ LRESULT TFormAssocList::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_DESTROY:
-      // The workers end with the window; the rows go too.
+      // The workers end with the window; the rows go too, and a save waiting for them.
+      saves_.Cancel();
       loader_.reset();
       if (icons_) icons_->Stop();
       table_.SetRows({});
@@ -414,7 +407,7 @@ void TFormAssocList::ShowTable() {
 
 void TFormAssocList::ShowStatus() {
   if (Loading()) {
-    SetRestingStatus(texts::LoadingStatus(examined_, total_));
+    SetRestingStatus(saves_.Status(examined_, total_));
   } else if (stopped_) {
     SetRestingStatus(texts::StoppedStatus(examined_, total_, table_.RowCount(), table_.ShownCount()));
   } else {
@@ -435,6 +428,7 @@ void TFormAssocList::Refresh() {
   total_ = stream.Total();
   if (more) loader_ = std::make_unique<assoclist::RowLoader>(std::move(stream), Handle(), kRowsReady);
   KeepingSelection([&] { table_.SetRows(std::move(first)); });
+  FinishSaves();
 }
 
 void TFormAssocList::TakeRows() {
@@ -445,9 +439,10 @@ void TFormAssocList::TakeRows() {
   if (part.done) loader_.reset();
   if (part.rows.empty()) {
     ShowStatus();
-    return;
+  } else {
+    KeepingSelection([&] { table_.AppendRows(std::move(part.rows)); }, true);
   }
-  KeepingSelection([&] { table_.AppendRows(std::move(part.rows)); }, true);
+  FinishSaves();
 }
 
 void TFormAssocList::StopLoading() {
@@ -455,6 +450,13 @@ void TFormAssocList::StopLoading() {
   loader_.reset();
   stopped_ = true;
   ShowStatus();
+  FinishSaves();
+}
+
+void TFormAssocList::CancelSaves() {
+  if (!saves_.Cancel()) return;
+  ShowStatus();
+  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSaveCancelled);
 }
 
 void TFormAssocList::ShowKinds(KindFilter kinds) {
@@ -550,38 +552,56 @@ void TFormAssocList::CopySelected() {
 
 void TFormAssocList::SelectAll() { ListView_SetItemState(ListViewAssoc(), -1, LVIS_SELECTED, LVIS_SELECTED); }
 
-void TFormAssocList::SaveCsv() {
-  if (!SaveDialogCsv.Execute(Handle())) return;
+std::vector<const AssocRow*> TFormAssocList::ShownRows() const {
   std::vector<const AssocRow*> rows;
   rows.reserve(table_.ShownCount());
   for (size_t position = 0; position < table_.ShownCount(); ++position) rows.push_back(&table_.Shown(position));
-  try {
-    TCursorHourGlass busy;
-    const std::string bytes = assoclist::CsvBytes(rows);
-    settings::ReplaceWholeFile(SaveDialogCsv.FileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
-  } catch (const Exception& e) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
-    return;
-  }
-  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSaved);
+  return rows;
+}
+
+void TFormAssocList::SaveCsv() {
+  if (!SaveDialogCsv.Execute(Handle())) return;
+  Save({assoclist::SaveKind::Csv, SaveDialogCsv.FileName});
 }
 
 void TFormAssocList::ExportReg() {
-  const std::vector<const AssocRow*> rows = SelectedRows();
-  if (rows.empty()) {
+  if (SelectedRows().empty()) {
     ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kSelectToExport);
     return;
   }
   if (!SaveDialogReg.Execute(Handle())) return;
-  try {
-    TCursorHourGlass busy;
-    const std::string bytes = assoclist::RegExportBytes(rows);
-    settings::ReplaceWholeFile(SaveDialogReg.FileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
-  } catch (const Exception& e) {
-    ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
+  Save({assoclist::SaveKind::Reg, SaveDialogReg.FileName});
+}
+
+void TFormAssocList::Save(const assoclist::SaveRequest& request) {
+  // The dialog's own loop took the worker's parts: the reading may have ended meanwhile.
+  if (saves_.Defer(request, Loading())) {
+    ShowStatus();
     return;
   }
-  ui::ShowMessageBox(Handle(), ui::BoxKind::Information, texts::kExported);
+  Write(request);
+}
+
+void TFormAssocList::Write(const assoclist::SaveRequest& request) {
+  assoclist::SaveOutcome outcome;
+  {
+    TCursorHourGlass busy;
+    const std::vector<const AssocRow*> rows =
+        request.kind == assoclist::SaveKind::Csv ? ShownRows() : SelectedRows();
+    outcome = assoclist::WriteRows(request, rows, !stopped_);
+  }
+  ui::ShowMessageBox(Handle(), outcome.failed ? ui::BoxKind::Warning : ui::BoxKind::Information, outcome.message);
+}
+
+void TFormAssocList::FinishSaves() {
+  // A box's loop may start a new reading (a change made elsewhere reads the list again): the
+  // saves still waiting then wait for its end.
+  while (!Loading()) {
+    std::optional<assoclist::SaveRequest> next = saves_.TakeNext();
+    if (!next) return;
+    ShowStatus();
+    Write(*next);
+  }
 }
 
 void TFormAssocList::ImportReg() {

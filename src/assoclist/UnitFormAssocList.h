@@ -14,15 +14,17 @@
 #include <vector>
 
 #include "assoclist/assoc_table.h"
+#include "assoclist/list_saves.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
+#include "ui/modeless_form.h"
 
 namespace assoclist {
 class IconCache;
 class RowLoader;
 }
 
-class TFormAssocList : public ui::Form {
+class TFormAssocList : public ui::ModelessForm {
  public:
   // Layout rows that are not bound to an action (bound rows use the action's command id).
   enum ControlId : int {
@@ -61,9 +63,9 @@ class TFormAssocList : public ui::Form {
 
   // Builds the (hidden) window owned by owner and reads the first page of the registry into it
   // (Refresh): the extensions shown, sorted by 拡張子, nothing selected, the filter focused once
-  // shown.
+  // shown. Made as ui::Modeless<TFormAssocList>; the window's end stops the workers.
   explicit TFormAssocList(HWND owner, int dpi = ui::SystemDpi());
-  // Stops the workers and destroys the window.
+  // Out of line, where the workers' types are complete; the window is gone by then.
   ~TFormAssocList() override;
 
   // Called with the extension key's name (as stored) of an extension's row that the user opens
@@ -76,15 +78,19 @@ class TFormAssocList : public ui::Form {
   // without it the list refreshes only itself.
   std::function<void()> OnChanged;
 
-  // Shows the window (restored when minimised) and makes it the active one, its focus kept.
-  void Activate();
   // Reads the registry again: the first page at once, the rest on the worker, whose parts join
   // the table as they come; the filters, the sort order and the selected rows stay.
   void Refresh();
   // True while the worker reads.
   bool Loading() const { return loader_ != nullptr; }
-  // Stops the worker at once; the rows read stay (Esc while reading).
+  // Stops the worker at once; the rows read stay (Esc while reading, when no save waits). Saves
+  // that waited for the reading are written with what was read, and say so.
   void StopLoading();
+  // True while saves wait for the reading's end.
+  bool SaveWaiting() const { return !saves_.Empty(); }
+  // Drops the saves waiting for the reading's end, says so in a box and writes nothing; the
+  // reading goes on (Esc while a save waits).
+  void CancelSaves();
   // Sorts by a column as a click on its heading does (again: reversed), with the heading's arrow.
   void SortByColumn(int column);
   // Opens the focused row, or else the first selected one; nothing when none is selected.
@@ -98,10 +104,13 @@ class TFormAssocList : public ui::Form {
   // Selects every row shown.
   void SelectAll();
   // Saves the rows shown, in their order, as a CSV file chosen in SaveDialogCsv; reports the
-  // outcome in a box.
+  // outcome in a box, naming the count. While the list reads, the save waits for the reading's
+  // end (the status line says so) and then writes every row shown.
   void SaveCsv();
   // Saves the selected rows' keys as a registry file chosen in SaveDialogReg (see
-  // assoclist::RegExportBytes); reports the outcome in a box; asks for a selection when none.
+  // assoclist::RegExportBytes); reports the outcome in a box, naming the count; asks for a
+  // selection when none. While the list reads, the save waits for the reading's end and then
+  // writes the rows selected then.
   void ExportReg();
   // Reads in a registry file chosen in OpenDialogReg through the change engine (policy, preview,
   // backup, undo), then reads the list again; a refusal or failure is shown in a box.
@@ -143,6 +152,12 @@ class TFormAssocList : public ui::Form {
   void SelectKeys(const std::vector<std::wstring>& keys, bool scroll);
   // Takes what the worker read.
   void TakeRows();
+  // Writes request now, or keeps it until the reading's end while the list reads.
+  void Save(const assoclist::SaveRequest& request);
+  // Writes request from the rows shown (or selected) now and reports the outcome in a box.
+  void Write(const assoclist::SaveRequest& request);
+  // Writes the waiting saves one by one while the list does not read.
+  void FinishSaves();
   void ShowStatus();
   // Gives the list the table's row count and redraws it; the status bar and the headings'
   // arrows follow.
@@ -160,6 +175,8 @@ class TFormAssocList : public ui::Form {
   int ImageOfRow(size_t position);
   // The rows at the selected positions, in the order shown.
   std::vector<const assoclist::AssocRow*> SelectedRows() const;
+  // Every row shown, in the order shown.
+  std::vector<const assoclist::AssocRow*> ShownRows() const;
 
   assoclist::AssocTable table_;
   std::unique_ptr<assoclist::IconCache> icons_;
@@ -167,4 +184,5 @@ class TFormAssocList : public ui::Form {
   size_t examined_ = 0;
   size_t total_ = 0;
   bool stopped_ = false;  // the reading was stopped before its end
+  assoclist::WaitingSaves saves_;
 };

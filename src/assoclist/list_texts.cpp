@@ -27,4 +27,15 @@ std::wstring ShownStatus(size_t rows, size_t shown) {
   return L"全 " + Grouped(rows) + L" 件中 " + Grouped(shown) + L" 件を表示しています。";
 }
 
+std::wstring SaveWaitStatus(size_t examined, size_t total) {
+  return LoadingStatus(examined, total) + L"　読み込みが終わってから保存します。Esc キーで保存を中止します。";
+}
+
+std::wstring CsvSaved(size_t count, bool complete) {
+  if (!complete) return L"読み込みを中止した一覧の " + Grouped(count) + L" 件を CSV ファイルに保存しました。";
+  return kSaved + (L"（" + Grouped(count) + L" 件）");
+}
+
+std::wstring RegSaved(size_t count) { return kExported + (L"（" + Grouped(count) + L" 件）"); }
+
 }  // namespace assoclist::texts

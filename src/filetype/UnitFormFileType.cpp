@@ -139,7 +139,7 @@ void Select(HWND list, int position) {
 
 }  // namespace
 
-TFormFileType::TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi) : Form(dpi) {
+TFormFileType::TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi) : ModelessForm(dpi) {
   before_ = filetype::ReadFileType(target);
   CreateForm(owner, kForm, kControls, {}, {});
   Bind(IDC_EDIT_DESCRIPTION, EditDescription);
@@ -157,15 +157,6 @@ TFormFileType::TFormFileType(HWND owner, const filetype::TTypeTarget& target, in
   for (const wchar_t* choice : texts::kDisplayChoices)
     SendMessageW(ComboDisplay.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
   Load();
-}
-
-TFormFileType::~TFormFileType() {
-  if (Handle()) DestroyWindow(Handle());
-}
-
-void TFormFileType::Activate() {
-  ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
-  SetForegroundWindow(Handle());
 }
 
 void TFormFileType::Load() {

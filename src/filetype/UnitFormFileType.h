@@ -12,9 +12,9 @@
 #include <string>
 
 #include "filetype/file_type.h"
-#include "ui/form.h"
+#include "ui/modeless_form.h"
 
-class TFormFileType : public ui::Form {
+class TFormFileType : public ui::ModelessForm {
  public:
   enum ControlId : int {
     IDC_LABEL_TARGET = 100,
@@ -47,16 +47,13 @@ class TFormFileType : public ui::Form {
   // The help topic of the window.
   static constexpr int kHelpContext = 6;
 
-  // Builds the (hidden) window owned by owner showing target as the registry holds it now.
-  // Raises Exception for a target that is no extension or scheme.
+  // Builds the (hidden) window owned by owner showing target as the registry holds it now; made
+  // as ui::Modeless<TFormFileType>. Raises Exception for a target that is no extension or scheme.
   TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi = ui::SystemDpi());
-  ~TFormFileType() override;
 
   // Called once a change was applied, so that other windows read the registry again.
   std::function<void()> OnApplied;
 
-  // Shows the window (restored when minimised) and makes it the active one.
-  void Activate();
   const filetype::TTypeTarget& Target() const { return before_.Target; }
   // The type as the window holds it now, its fields included.
   filetype::TFileType Edited();

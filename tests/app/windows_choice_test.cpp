@@ -116,7 +116,7 @@ TEST_F(WindowsChoiceTest, NoLeavesWindowsListAloneAndTheBatchTaskAsksTheSame) {
   EXPECT_EQ(boxes.Take().size(), 2u);
 }
 
-TEST_F(WindowsChoiceTest, TheOfferInWindowsListIsAChangeOfItsOwnThatUndoesAndGoesWithTheDelete) {
+TEST_F(WindowsChoiceTest, TheOfferInWindowsListIsPartOfTheRegisterThatUndoesWithItAndGoesWithTheDelete) {
   {
     common::UniqueHKey key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".pdf\\OpenWithProgids", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -126,10 +126,10 @@ TEST_F(WindowsChoiceTest, TheOfferInWindowsListIsAChangeOfItsOwnThatUndoesAndGoe
   }
   Register(ui::mrYes);
   const assoc::THistory history = assoc::ReadHistory();
-  ASSERT_EQ(history.Entries.size(), 2u);
-  EXPECT_EQ(history.Entries[1].Operation, assoc::TChangeOperation::AddOpenWith);
+  ASSERT_EQ(history.Entries.size(), 1u) << "the register and its offer are one change";
+  EXPECT_EQ(history.Entries[0].Operation, assoc::TChangeOperation::Link);
 
-  // Undone, only that value goes; the other program's entry stays.
+  // One undo takes the register back with its offer; the other program's entry stays.
   boxes.Then(ui::mrYes).Then(ui::mrOk);
   form->ActionFileUndoExecute();
   boxes.Take();

@@ -1,7 +1,7 @@
 // What the list reads beyond the classic columns, on registry states built in a sandbox: the
 // problems of an association, protocols as rows, the registry file of selected rows, and the
 // window reading its rows in parts through a slow registry (filters, sort order and selection
-// kept as rows arrive; Esc and closing stop the reading).
+// kept as rows arrive; saves wait for the last row; Esc and closing stop the reading).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,11 +12,13 @@
 
 #include "assoc/reg_file.h"
 #include "assoclist/UnitFormAssocList.h"
+#include "assoclist/export_text.h"
 #include "assoclist/assoc_rows.h"
 #include "assoclist/list_texts.h"
 #include "assoclist/reg_export.h"
 #include "common/local_files.h"
 #include "list_fixture.h"
+#include "support/temp_files.h"
 #include "support/ui_doubles.h"
 #include "ui/application.h"
 
@@ -238,7 +240,7 @@ class ProgressiveLoadTest : public testing::Test {
     return name;
   }
   void Open() {
-    form = std::make_unique<TFormAssocList>(nullptr, 96);
+    form = std::make_unique<ui::Modeless<TFormAssocList>>(nullptr, 96);
     form->Show();
   }
   // Handles messages until done says so (at most 30 s).
@@ -254,6 +256,12 @@ class ProgressiveLoadTest : public testing::Test {
     MSG msg{form->ListViewAssoc(), WM_KEYDOWN, VK_ESCAPE, 1};
     ui::Application::Instance().Dispatch(msg);
     ui::ProcessMessages();
+  }
+  // The rows the list shows, in their order.
+  std::vector<const AssocRow*> ShownRows() const {
+    std::vector<const AssocRow*> rows;
+    for (size_t i = 0; i < form->Table().ShownCount(); ++i) rows.push_back(&form->Table().Shown(i));
+    return rows;
   }
 
   testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
@@ -290,6 +298,76 @@ TEST_F(ProgressiveLoadTest, FirstPageAtOnceThenTheRestWithFiltersSortAndSelectio
   EXPECT_EQ(form->StatusText(), assoclist::texts::ShownStatus(kExtensions, 100));
   form->EditFilter.SetText(L"e19");
   EXPECT_EQ(form->Table().ShownCount(), 10u) << "rows that came late are filtered like the first";
+}
+
+TEST_F(ProgressiveLoadTest, SavesWhileReadingWaitForTheLastRowThenWriteAllAndNameTheCount) {
+  const testsupport::TempFolder folder;
+  testsupport::FileDialogScript dialogs;
+  testsupport::BoxScript boxes;
+  dialogs.Then(folder / L"選んだ行.reg").Then(folder / L"一覧.csv");
+  boxes.Then(ui::mrOk).Then(ui::mrOk);
+  Open();
+  // .e100 to .e199: the slow half, of which only the first rows are read when the saves are asked.
+  form->EditFilter.SetText(L"e1");
+  ASSERT_TRUE(PumpUntil([&] { return form->Table().ShownCount() >= 2; }));
+  form->SelectExtensions({Name(100), Name(101)});
+  form->ExportReg();
+  SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(TFormAssocList::IDM_LIST_SAVE_CSV, BN_CLICKED),
+               reinterpret_cast<LPARAM>(form->Item(TFormAssocList::IDC_BTN_SAVE)));
+  ASSERT_TRUE(form->Loading());
+  EXPECT_TRUE(form->SaveWaiting());
+  EXPECT_TRUE(boxes.Shown().empty());
+  EXPECT_TRUE(testsupport::FolderEntries(folder.Path()).empty()) << "nothing is written before the last row";
+  EXPECT_NE(form->StatusText().find(L"読み込みが終わってから保存します。Esc キーで保存を中止します。"), std::wstring::npos)
+      << testing::PrintToString(form->StatusText());
+
+  ASSERT_TRUE(PumpUntil([&] { return !form->Loading() && boxes.Shown().size() == 2; }));
+  ASSERT_EQ(form->Table().ShownCount(), 100u);
+  EXPECT_EQ(testsupport::ReadBytes(folder / L"一覧.csv"), assoclist::CsvBytes(ShownRows()));
+  const std::vector<const AssocRow*> selected = {&form->Table().Shown(0), &form->Table().Shown(1)};
+  ASSERT_EQ(form->SelectedExtensions(), (std::vector<std::wstring>{Name(100), Name(101)}));
+  EXPECT_EQ(testsupport::ReadBytes(folder / L"選んだ行.reg"), assoclist::RegExportBytes(selected));
+  const std::vector<ui::BoxRequest> shown = boxes.Take();
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[0].text, L"選んだ行の関連づけを登録ファイルに保存しました。（2 件）");
+  EXPECT_EQ(shown[1].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[1].text, L"一覧を CSV ファイルに保存しました。（100 件）");
+  EXPECT_FALSE(form->SaveWaiting());
+  EXPECT_EQ(form->StatusText(), assoclist::texts::ShownStatus(kExtensions, 100));
+  EXPECT_EQ(assoclist::texts::CsvSaved(10000, true), L"一覧を CSV ファイルに保存しました。（10,000 件）");
+}
+
+TEST_F(ProgressiveLoadTest, EscWhileASaveWaitsDropsOnlyTheSaveThenStopsTheReading) {
+  const testsupport::TempFolder folder;
+  testsupport::FileDialogScript dialogs;
+  testsupport::BoxScript boxes;
+  dialogs.Then(folder / L"中止.csv").Then(folder / L"途中まで.csv");
+  boxes.Then(ui::mrOk).Then(ui::mrOk);
+  Open();
+  form->SaveCsv();
+  ASSERT_TRUE(form->SaveWaiting());
+  PressEscape();
+  std::vector<ui::BoxRequest> shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[0].text, L"保存を中止しました。ファイルには何も書き込んでいません。");
+  EXPECT_FALSE(form->SaveWaiting());
+  ASSERT_TRUE(form->Loading()) << "the reading goes on";
+  EXPECT_EQ(form->StatusText().find(L"読み込み中… "), 0u);
+  EXPECT_EQ(form->StatusText().find(L"保存します"), std::wstring::npos);
+
+  // The next Esc stops the reading; a save of the part read says that the list is not whole.
+  PressEscape();
+  ASSERT_FALSE(form->Loading());
+  ASSERT_TRUE(form->Handle());
+  form->SaveCsv();
+  const size_t rows = form->Table().ShownCount();
+  EXPECT_EQ(testsupport::ReadBytes(folder / L"途中まで.csv"), assoclist::CsvBytes(ShownRows()));
+  shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, L"読み込みを中止した一覧の " + assoclist::texts::Grouped(rows) + L" 件を CSV ファイルに保存しました。");
+  EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"途中まで.csv"})
+      << "the dropped save wrote nothing";
 }
 
 TEST_F(ProgressiveLoadTest, EscStopsTheReadingAtOnceAndTheNextEscCloses) {

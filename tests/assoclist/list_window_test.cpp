@@ -59,7 +59,7 @@ class ListWindowTest : public testing::Test {
   }
 
   void Open(int dpi) {
-    form = std::make_unique<TFormAssocList>(nullptr, dpi);
+    form = std::make_unique<ui::Modeless<TFormAssocList>>(nullptr, dpi);
     form->OnOpenExtension = [this](const std::wstring& extension) { opened.push_back(extension); };
     form->Show();
     ui::ProcessMessages();
@@ -300,7 +300,7 @@ TEST_F(ListWindowTest, SavesTheRowsShownAsCsvThroughTheSaveDialog) {
   auto shown = boxes.Take();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
-  EXPECT_EQ(shown[0].text, L"一覧を CSV ファイルに保存しました。");
+  EXPECT_EQ(shown[0].text, L"一覧を CSV ファイルに保存しました。（2 件）");
 
   // A folder cannot be written: a warning, and the dialog remembers the last name.
   form->SaveCsv();
@@ -387,7 +387,7 @@ TEST(ListWindowDpiTest, LayoutColumnsAndIconsScaleWithTheDpi) {
   testsupport::RegistrySandbox sandbox(testsupport::SandboxRoots::WithMachine);
   listtest::Apply(State());
   for (int dpi : {96, 144}) {
-    TFormAssocList form(nullptr, dpi);
+    ui::Modeless<TFormAssocList> form(nullptr, dpi);
     auto scaled = [dpi](int length) { return MulDiv(length, dpi, 96); };
     RECT client{}, list{};
     GetClientRect(form.Handle(), &client);

@@ -79,7 +79,7 @@ class FileTypeWindowTest : public testing::Test {
     ui::ProcessMessages();
   }
   void Open(const std::wstring& name = L".t", bool protocol = false) {
-    form_ = std::make_unique<TFormFileType>(nullptr, filetype::TTypeTarget{protocol, name}, 96);
+    form_ = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{protocol, name}, 96);
     form_->Show();
     ui::ProcessMessages();
   }
