@@ -78,13 +78,13 @@ bool TakeBack(const common::SecureFolder& store, const THistory& before) {
 [[noreturn]] void Refused(const std::wstring& file, const TPolicyRefusal& refusal, TChangeOperation operation) {
   std::wstring fault = texts::KeyRefused(refusal.Key, refusal.Reason);
   if (refusal.Line > 0) fault = texts::LineFault(refusal.Line, fault);
-  throw Exception(operation == TChangeOperation::Import ? texts::CannotImport(file, fault)
-                                                        : texts::CannotRestore(file, fault));
+  throw EPolicyRefused(operation == TChangeOperation::Import ? texts::CannotImport(file, fault)
+                                                             : texts::CannotRestore(file, fault));
 }
 
 void Check(const TChangePlan& plan) {
   if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan))
-    throw Exception(texts::ChangeRefused(refusal->Key, refusal->Reason));
+    throw EPolicyRefused(texts::ChangeRefused(refusal->Key, refusal->Reason));
 }
 
 // The plan of a registry file: every section judged by the policy before any key below it is

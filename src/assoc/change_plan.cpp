@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/change_policy.h"
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "common/handles.h"
@@ -163,7 +164,7 @@ LONG TPlanBuilder::Open(const std::wstring& key, HKEY& handle) {
   }
   if (openResult_ == kKeyIsLink) {
     openPath_.clear();
-    throw Exception(texts::ChangeRefused(cursor_.LinkFound(), texts::kPolicyLink));
+    throw EPolicyRefused(texts::ChangeRefused(cursor_.LinkFound(), texts::kPolicyLink));
   }
   if (openResult_ == ERROR_INVALID_NAME) openResult_ = ERROR_FILE_NOT_FOUND;
   if (openResult_ != ERROR_SUCCESS && openResult_ != ERROR_FILE_NOT_FOUND) {
@@ -317,7 +318,7 @@ void TPlanBuilder::DeleteSubTree(const std::wstring& key) {
 
 void TPlanBuilder::DeleteTree(const std::wstring& key) {
   // A root holds everything else: no plan removes one.
-  if (key.find(L'\\') == std::wstring::npos) throw Exception(texts::ChangeRefused(key, texts::kPolicyRoot));
+  if (key.find(L'\\') == std::wstring::npos) throw EPolicyRefused(texts::ChangeRefused(key, texts::kPolicyRoot));
   if (KeyExists(key)) DeleteSubTree(key);
 }
 

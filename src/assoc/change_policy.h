@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "assoc/change_plan.h"
+#include "common/exception.h"
 
 namespace assoc {
 
@@ -39,6 +40,13 @@ struct TKeyPlace {
 // The place of key (a path with its root spelled out); nothing for a key outside the areas or an
 // area's root itself.
 std::optional<TKeyPlace> PlaceOfKey(std::wstring_view key);
+
+// A change the policy refuses, raised before anything is written; the message names the key (and
+// the file's line) and why.
+class EPolicyRefused : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // True for a name Windows can give an extension's key: a leading "." and more, no "\" or NUL,
 // none of the characters file names cannot hold, and not ending in "." or a blank (which file

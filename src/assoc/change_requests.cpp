@@ -32,10 +32,13 @@ TOutcome Refusal(const std::wstring& text, int focus = kNoField) {
 
 TOutcome Done(const std::wstring& text) { return TOutcome{TResult::Done, TBox{TBoxKind::Information, text}, 0, true}; }
 
-// A change that failed: the registry changed only when the steps already applied could not all
-// be put back.
+// A change that failed, or that the policy refused; the registry changed only when the steps
+// already applied could not all be put back.
 TOutcome Failure(const Exception& e) {
+  if (dynamic_cast<const EPolicyRefused*>(&e)) return Refusal(e.Message());
   const auto* failed = dynamic_cast<const EChangeFailed*>(&e);
+  if (failed && failed->Code() == ERROR_ACCESS_DENIED && failed->RolledBack())
+    return TOutcome{TResult::Protected, TBox{TBoxKind::Warning, e.Message()}};
   return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}, 0, failed && !failed->RolledBack()};
 }
 
@@ -140,8 +143,12 @@ TChangeRequest RequestFile(const std::wstring& path, TChangeOperation operation,
   std::shared_ptr<TChangePlan> plan;
   try {
     plan = std::make_shared<TChangePlan>(PlanRegistryFile(path, operation, tick));
-  } catch (const Exception& e) {
+  } catch (const EPolicyRefused& e) {
     request.Refused = Refusal(e.Message());
+    return request;
+  } catch (const Exception& e) {
+    // The file could not be read: nothing was judged.
+    request.Refused = TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}};
     return request;
   }
   if (plan->Steps.empty()) {
