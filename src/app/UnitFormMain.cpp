@@ -190,6 +190,8 @@ TFormMain::TFormMain(int dpi)
   EnableWindow(Item(IDC_EXPLORER_ICON), FALSE);
   EnableWindow(Item(IDC_EXPLORER_NOTE), FALSE);
   NewSetting();
+  // Says from the start whose associations these are, when they are not the tool's own account's.
+  ShowExplorerNote({});
   app.SetOnIdle([this] { ApplicationIdle(); }, this);
 }
 
@@ -264,7 +266,15 @@ void TFormMain::EditExtKeyDown(WORD& Key) {
 void TFormMain::EditExtChange() { ShowExplorerNote({}); }
 
 void TFormMain::ShowExplorerNote(const assoc::EffectiveAssociation& Association) {
-  const std::wstring text = assoc::ExplorerNoteText(Association);
+  std::wstring text = assoc::ExplorerNoteText(Association);
+  // Whose associations these are, when they are not those of the account the tool runs as.
+  const assoc::TTargetAccount target = assoc::TargetAccount();
+  if (!target.Self) {
+    wchar_t name[257] = {};
+    DWORD size = static_cast<DWORD>(std::size(name));
+    const std::wstring runningAs = GetUserNameW(name, &size) ? name : L"";
+    text = assoc::TargetNote(target, runningAs) + (text.empty() ? L"" : L"\n" + text);
+  }
   if (text == FExplorerNote) return;
   FExplorerNote = text;
   // The band stays in place and shows nothing while there is no note: showing and hiding windows

@@ -8,6 +8,7 @@
 #include "app/UnitFormMain.h"
 #include "assoc/backup_store.h"
 #include "assoc/change_engine.h"
+#include "assoc/user_override.h"
 #include "assoc/windows_version.h"
 #include "common/libraries.h"
 #include "crash/crash_handler.h"
@@ -45,7 +46,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&icc);
     assoc::RunningWindowsVersion();
-    app.SetTitle(kApplicationTitle);
+    // A session elevated with another administrator's password works on the desktop's account.
+    app.SetTitle(kApplicationTitle + assoc::TargetTitle(assoc::TargetAccount()));
     form = std::make_unique<TFormMain>();
     app.Run(*form);
   } catch (...) {

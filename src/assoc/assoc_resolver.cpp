@@ -6,15 +6,16 @@
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
+#include "assoc/user_hive.h"
 #include "common/handles.h"
 
 namespace assoc {
 
 namespace {
 
-// The places the resolver reads, below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. Every key is
-// opened by its whole path from the predefined root: under Wine each open is a round trip to the
-// server, so holding the parents open would cost more opens than it saves.
+// The places the resolver reads, below the target account's hive (UserRoot) and
+// HKEY_LOCAL_MACHINE. Every key is opened by its whole path from the root: under Wine each open is
+// a round trip to the server, so holding the parents open would cost more opens than it saves.
 const std::wstring kFileExts = std::wstring(paths::kFileExtsKey) + L"\\";
 const std::wstring kClasses = std::wstring(paths::kClassesKey) + L"\\";
 constexpr wchar_t kApplications[] = L"Applications\\";
@@ -65,11 +66,11 @@ UserChoiceInfo ReadChoice(const std::wstring& extension) {
   UserChoiceInfo choice;
   for (const wchar_t* name : kChoiceKeys) {
     const std::wstring path = kFileExts + extension + L"\\" + name;
-    common::UniqueHKey key = OpenForReading(HKEY_CURRENT_USER, path);
+    common::UniqueHKey key = OpenForReading(UserRoot(), path);
     if (!key) continue;
     std::wstring progId;
     if ((!ReadText(key.get(), L"ProgId", progId) || progId.empty()) && name == kChoiceKeys[0])
-      ReadText(OpenForReading(HKEY_CURRENT_USER, path + L"\\ProgId").get(), L"ProgId", progId);
+      ReadText(OpenForReading(UserRoot(), path + L"\\ProgId").get(), L"ProgId", progId);
     if (progId.empty()) continue;
     choice.key = name;
     choice.progId = std::move(progId);
@@ -82,7 +83,7 @@ UserChoiceInfo ReadChoice(const std::wstring& extension) {
 // Fills what result.fileType records: whether it exists, its command, icon and program. The
 // file type's records are looked up per user first, then for the machine.
 void ReadFileType(EffectiveAssociation& result) {
-  const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+  const HKEY roots[] = {UserRoot(), HKEY_LOCAL_MACHINE};
   const std::wstring type = kClasses + result.fileType;
   for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, type);
   if (!result.fileTypeExists) return;
@@ -116,8 +117,9 @@ EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
     ReadText(command.get(), nullptr, result.classicCommand);
   }
 
-  if (KeyExists(HKEY_CURRENT_USER, kFileExts + ext)) result.choice = ReadChoice(ext);
-  result.userClassesFileType = DefaultText(HKEY_CURRENT_USER, kClasses + ext);
+  if (KeyExists(UserRoot(), kFileExts + ext)) result.choice = ReadChoice(ext);
+  common::UniqueHKey classesHolder;
+  result.userClassesFileType = DefaultText(OpenUserClassesRoot(classesHolder), ext);
   if (result.choice.progId.empty() && IsEnforcedHere(ext)) {
     // Explorer takes no classic record of this extension: without a choice, Windows decides.
     result.source = AssocSource::WindowsDefault;
@@ -153,7 +155,8 @@ EffectiveAssociation ResolveAssociation(std::wstring_view extension) {
 bool HasUserRecords(std::wstring_view extension) {
   if (!IsExtensionKeyName(extension)) return false;
   const std::wstring ext(extension);
-  return KeyExists(HKEY_CURRENT_USER, kFileExts + ext) || KeyExists(HKEY_CURRENT_USER, kClasses + ext);
+  common::UniqueHKey classesHolder;
+  return KeyExists(UserRoot(), kFileExts + ext) || KeyExists(OpenUserClassesRoot(classesHolder), ext);
 }
 
 bool ExplorerMayDiffer(std::wstring_view extension) {
@@ -167,7 +170,7 @@ bool IsChoiceProtected(std::wstring_view extension) {
     // The rights a removal uses, and not the setting of values, which every choice key refuses.
     // The read right is there because Wine checks no request of standard rights alone.
     common::UniqueHKey key;
-    const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE | DELETE, key.put());
+    const LONG result = RegOpenKeyExW(UserRoot(), path.c_str(), 0, KEY_QUERY_VALUE | DELETE, key.put());
     if (result == ERROR_ACCESS_DENIED) return true;
   }
   return false;

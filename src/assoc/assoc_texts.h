@@ -80,6 +80,8 @@ inline constexpr wchar_t kPolicyProgramType[] = L"プログラムを起動する
 inline constexpr wchar_t kPolicyProtocolDisguise[] =
     L"プロトコルではない、すでにあるキーです。ファイルでプロトコルにすることはできません。";
 inline constexpr wchar_t kPolicyBadApplication[] = L"アプリケーションの登録として使えない名前です。";
+inline constexpr wchar_t kPolicyHiveNotLoaded[] =
+    L"変更の対象の利用者のレジストリが読み込まれていない (サインインしていない) ため、利用者の記録は変更しません。";
 inline constexpr wchar_t kPolicyLink[] = L"レジストリのリンクです。リンクを通して読み書きすることはありません。";
 
 // The information after a delete: kUnlinked, and when the file type key was kept, a line naming

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/user_hive.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -53,7 +54,7 @@ SYSTEMTIME LocalNow() {
 
 common::Seam<std::wstring()> MachineDataFolder(&ShellProgramData);
 common::Seam<std::wstring()> LocalAppDataFolder(&ProfileLocalAppData);
-common::Seam<std::wstring()> StoreAccountSid(&common::ProcessUserSid);
+common::Seam<std::wstring()> StoreAccountSid(&TargetAccountSid);
 common::Seam<SYSTEMTIME()> BackupClock(&LocalNow);
 
 common::SecureFolderPlace StorePlace(const std::wstring& kind) {

@@ -229,6 +229,9 @@ class Judge {
 
   // Why key may not be acted on as action; nothing when it may.
   std::optional<std::wstring> Refusal(std::wstring_view key, const Action& action) {
+    // The records of an account that is not signed in are not there to change.
+    if (!userLoaded_ && SameKeyName(KeyNames(key).front(), L"HKEY_CURRENT_USER"))
+      return std::wstring(texts::kPolicyHiveNotLoaded);
     if (IsRoot(key)) {
       if (action.act == Act::CreateKey) return std::nullopt;
       return std::wstring(texts::kPolicyRoot);
@@ -345,6 +348,7 @@ class Judge {
   ClassesFacts facts_;
   std::unique_ptr<TTypeUsers> users_;
   TypeRule types_{facts_};
+  bool userLoaded_ = UserRoot() != nullptr;
 };
 
 // The actions of one section of a registry file: its removal, or its creation and each value.

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "common/secure_folder.h"
+
 namespace assoc {
 
 namespace {
@@ -68,8 +70,11 @@ OpenedHives& Hives() {
 HKEY HiveOf(const std::wstring& name) {
   OpenedHives& opened = Hives();
   const std::lock_guard<std::mutex> guard(opened.lock);
+  // A hive that was unloaded since (or a key that stood for one in a test) is opened again.
   for (const auto& [sid, key] : opened.hives)
-    if (sid == name) return key->get();
+    if (sid == name && RegQueryInfoKeyW(key->get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+      return key->get();
   auto key = std::make_unique<common::UniqueHKey>();
   if (RegOpenKeyExW(HKEY_USERS, name.c_str(), 0, MAXIMUM_ALLOWED, key->put()) != ERROR_SUCCESS) return nullptr;
   const HKEY handle = key->get();
@@ -82,12 +87,8 @@ HKEY HiveOf(const std::wstring& name) {
 common::Seam<std::optional<std::wstring>()> DesktopAccountSid(&ShellAccountSid);
 
 std::wstring ProcessAccountSid() {
-  static const std::wstring sid = [] {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::wstring();
-    const common::UniqueKernelHandle token(raw);
-    return SidOfToken(token.get());
-  }();
+  // This process's account does not change while it runs: asked once.
+  static const std::wstring sid = common::ProcessUserSid();
   return sid;
 }
 
@@ -104,6 +105,8 @@ TTargetAccount TargetAccount() {
   account.Name = account.Sid.empty() ? std::wstring() : AccountName(account.Sid);
   return account;
 }
+
+std::wstring TargetAccountSid() { return TargetAccount().Sid; }
 
 HKEY UserRoot() {
   const std::wstring own = ProcessAccountSid();

@@ -34,6 +34,9 @@ struct TTargetAccount {
 // (the answer may change while the tool runs, and tests change it); never raises but for memory.
 TTargetAccount TargetAccount();
 
+// TargetAccount().Sid.
+std::wstring TargetAccountSid();
+
 // The root of the target account's hive: HKEY_CURRENT_USER for this process's own account, else
 // HKEY_USERS\<SID> opened and kept until the target changes; null when that hive is not loaded.
 HKEY UserRoot();

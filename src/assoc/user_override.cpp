@@ -6,6 +6,7 @@
 
 #include "assoc/assoc_labels.h"
 #include "assoc/safety.h"
+#include "assoc/user_hive.h"
 
 namespace assoc {
 
@@ -82,10 +83,20 @@ std::wstring ChooseInSettings(const std::wstring& extension) {
          L"」を開くアプリを選んで下さい。";
 }
 
-std::wstring CurrentAccountName() {
-  wchar_t name[257] = {};
-  DWORD size = static_cast<DWORD>(std::size(name));
-  return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
+std::wstring CurrentAccountName() { return TargetAccount().Name; }
+
+std::wstring TargetTitle(const TTargetAccount& account) {
+  if (account.Self) return {};
+  return L"（対象: " + account.Name + (account.Loaded ? L"" : L"、サインインしていません") + L"）";
+}
+
+std::wstring TargetNote(const TTargetAccount& account, const std::wstring& runningAs) {
+  if (account.Self) return {};
+  if (!account.Loaded)
+    return L"デスクトップの利用者「" + account.Name +
+           L"」のレジストリが読み込まれていないため、利用者ごとの記録は表示も変更もしません。";
+  return L"このソフトウェアは「" + runningAs + L"」として動いていますが、デスクトップの利用者「" + account.Name +
+         L"」の関連づけを表示し、変更します。";
 }
 
 }  // namespace assoc

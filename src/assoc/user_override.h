@@ -7,6 +7,7 @@
 #include <string>
 
 #include "assoc/assoc_resolver.h"
+#include "assoc/user_hive.h"
 
 namespace assoc {
 
@@ -55,8 +56,16 @@ std::wstring WindowsChoiceQuestion(const std::wstring& extension);
 std::wstring ChooseAgainQuestion(const std::wstring& extension);
 std::wstring ChooseInSettings(const std::wstring& extension);
 
-// The name of the account whose HKEY_CURRENT_USER this process sees (an elevation with another
-// administrator's credentials sees that administrator's); empty when it cannot be read.
+// The name of the account whose associations the tool works on (TargetAccount): the desktop's,
+// also when the tool runs elevated as another administrator; empty when it cannot be read.
 std::wstring CurrentAccountName();
+
+// What the titles add when the tool works on another account than its own: 「（対象: DOMAIN\user）」,
+// with 「サインインしていません」 when that account's hive is not loaded; empty for its own account.
+std::wstring TargetTitle(const TTargetAccount& account);
+
+// The note under the fields when the tool works on another account than its own, saying whose
+// associations it shows and changes, and as whom it runs; empty for its own account.
+std::wstring TargetNote(const TTargetAccount& account, const std::wstring& runningAs);
 
 }  // namespace assoc

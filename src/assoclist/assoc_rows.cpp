@@ -9,6 +9,7 @@
 #include "assoc/assoc_labels.h"
 #include "assoc/enforced_types.h"
 #include "assoc/reg_paths.h"
+#include "assoc/user_hive.h"
 #include "assoc/reg_value.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/cell_text.h"
@@ -62,9 +63,9 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
 class PerUserRecords {
  public:
   PerUserRecords()
-      : choices_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kFileExtsKey)),
-        classes_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kClassesKey)),
-        protocolChoices_(SubKeyNames(HKEY_CURRENT_USER, assoc::paths::kUrlAssociationsKey)) {}
+      : choices_(SubKeyNames(assoc::UserRoot(), assoc::paths::kFileExtsKey)),
+        classes_(SubKeyNames(assoc::UserRoot(), assoc::paths::kClassesKey)),
+        protocolChoices_(SubKeyNames(assoc::UserRoot(), assoc::paths::kUrlAssociationsKey)) {}
 
   // False when Explorer surely follows the classic record of extension (assoc::ExplorerMayDiffer
   // from the two listings).
@@ -146,7 +147,7 @@ class RowReader {
     unsigned problems = ReadTypeCells(key, row);
     if (perUser_.HasProtocolRecord(scheme)) {
       const std::optional<std::wstring> progId = assoc::ReadRegText(
-          HKEY_CURRENT_USER, std::wstring(assoc::paths::kUrlAssociationsKey) + L"\\" + scheme + L"\\UserChoice", L"ProgId");
+          assoc::UserRoot(), std::wstring(assoc::paths::kUrlAssociationsKey) + L"\\" + scheme + L"\\UserChoice", L"ProgId");
       if (progId && !progId->empty()) {
         assoc::EffectiveAssociation choice;
         choice.source = assoc::AssocSource::UserChoice;
@@ -227,7 +228,7 @@ class RowReader {
     if (!perUser_.HasFileExts(extension)) return false;
     common::UniqueHKey user;
     const std::wstring path = std::wstring(assoc::paths::kFileExtsKey) + L"\\" + extension;
-    return OpenForReading(HKEY_CURRENT_USER, path, user) == Opened::Yes && NamesMissingType(user.get(), L"OpenWithProgids");
+    return OpenForReading(assoc::UserRoot(), path, user) == Opened::Yes && NamesMissingType(user.get(), L"OpenWithProgids");
   }
 
   // True when a value name of parent\path names a file type that does not exist.

@@ -31,14 +31,17 @@ RegistrySandbox::RegistrySandbox(SandboxRoots roots) {
     create(L"classes", classes_);
   }
   create(L"user", user_);
+  create(L"users", users_);
   const LONG classes = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
   const LONG user = RegOverridePredefKey(HKEY_CURRENT_USER, user_.get());
+  const LONG users = RegOverridePredefKey(HKEY_USERS, users_.get());
   const LONG machine = withMachine ? RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_.get()) : ERROR_SUCCESS;
   EXPECT_EQ(classes, ERROR_SUCCESS);
   EXPECT_EQ(user, ERROR_SUCCESS);
   EXPECT_EQ(machine, ERROR_SUCCESS);
-  ok_ = classes_ && user_ && (!withMachine || machine_) && classes == ERROR_SUCCESS && user == ERROR_SUCCESS &&
-        machine == ERROR_SUCCESS;
+  EXPECT_EQ(users, ERROR_SUCCESS);
+  ok_ = classes_ && user_ && users_ && (!withMachine || machine_) && classes == ERROR_SUCCESS &&
+        user == ERROR_SUCCESS && users == ERROR_SUCCESS && machine == ERROR_SUCCESS;
 }
 
 RegistrySandbox::~RegistrySandbox() {
@@ -51,9 +54,11 @@ RegistrySandbox::~RegistrySandbox() {
   links_.clear();
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_USERS, nullptr);
   if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   classes_.reset();
   user_.reset();
+  users_.reset();
   machine_.reset();
   RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Redirects HKEY_CLASSES_ROOT and HKEY_CURRENT_USER of this process (and on request
+// Redirects HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_USERS of this process (and on request
 // HKEY_LOCAL_MACHINE) into fresh, empty keys for the lifetime of the object, so a test never
-// touches the prefix's own classes or settings.
+// touches the prefix's own classes, settings or other accounts.
 
 #include <windows.h>
 
@@ -28,6 +28,8 @@ class RegistrySandbox {
   // The real keys that stand in for the two roots (handy for listing what a test wrote).
   HKEY Classes() const { return classes_.get(); }
   HKEY User() const { return user_.get(); }
+  // The key that stands for HKEY_USERS: other accounts' hives are built below it.
+  HKEY Users() const { return users_.get(); }
   // The key that stands for HKEY_LOCAL_MACHINE; null without SandboxRoots::WithMachine.
   HKEY Machine() const { return machine_.get(); }
   // Makes root\path a registry link (REG_OPTION_CREATE_LINK) to the existing key
@@ -38,6 +40,7 @@ class RegistrySandbox {
   std::wstring path_;  // below the real HKEY_CURRENT_USER
   common::UniqueHKey classes_;
   common::UniqueHKey user_;
+  common::UniqueHKey users_;
   common::UniqueHKey machine_;
   std::vector<common::UniqueHKey> links_;  // opened as links, removed first
   bool ok_ = false;
