@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "filetype/file_type.h"
+#include "assoc/file_type.h"
 #include "ui/form.h"
 
 class TFormFileType : public ui::Form {
@@ -49,7 +49,7 @@ class TFormFileType : public ui::Form {
 
   // Builds the (hidden) window owned by owner showing target as the registry holds it now.
   // Raises Exception for a target that is no extension or scheme.
-  TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi = ui::SystemDpi());
+  TFormFileType(HWND owner, const assoc::TTypeTarget& target, int dpi = ui::SystemDpi());
   ~TFormFileType() override;
 
   // Called once a change was applied, so that other windows read the registry again.
@@ -57,9 +57,9 @@ class TFormFileType : public ui::Form {
 
   // Shows the window (restored when minimised) and makes it the active one.
   void Activate();
-  const filetype::TTypeTarget& Target() const { return before_.Target; }
+  const assoc::TTypeTarget& Target() const { return before_.Target; }
   // The type as the window holds it now, its fields included.
-  filetype::TFileType Edited();
+  assoc::TFileType Edited();
   // True when the window holds changes not applied.
   bool Modified();
   // Reads the registry again unless the window holds changes not applied (after a change made
@@ -112,8 +112,8 @@ class TFormFileType : public ui::Form {
   // The names of the type's own verbs other than the one at except.
   std::vector<std::wstring> OtherVerbNames(int except) const;
 
-  filetype::TFileType before_;
-  filetype::TFileType edited_;
+  assoc::TFileType before_;
+  assoc::TFileType edited_;
   // EffectiveDefaultVerb of edited_ as the verb list shows it, taken with the list's count.
   std::wstring shownDefault_;
 };

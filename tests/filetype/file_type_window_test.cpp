@@ -16,6 +16,7 @@
 #include "assoc/assoc_texts.h"
 #include "assoc/backup_store.h"
 #include "assoc/change_engine.h"
+#include "assoc/file_type_texts.h"
 #include "assoc/store_fixture.h"
 #include "assoclist/UnitFormAssocList.h"
 #include "filetype/UnitFormFileType.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-using filetype::TVerb;
+using assoc::TVerb;
 using testsupport::CellOf;
 using testsupport::ReadValue;
 using testsupport::WriteValue;
@@ -79,7 +80,7 @@ class FileTypeWindowTest : public testing::Test {
     ui::ProcessMessages();
   }
   void Open(const std::wstring& name = L".t", bool protocol = false) {
-    form_ = std::make_unique<TFormFileType>(nullptr, filetype::TTypeTarget{protocol, name}, 96);
+    form_ = std::make_unique<TFormFileType>(nullptr, assoc::TTypeTarget{protocol, name}, 96);
     form_->Show();
     ui::ProcessMessages();
   }
@@ -309,7 +310,7 @@ TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   editor.Accept();
   EXPECT_EQ(editor.ModalResult(), ui::mrNone);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].text, filetype::texts::kVerbNameTaken);
+  EXPECT_EQ(boxes_.Shown()[0].text, assoc::texts::kVerbNameTaken);
 
   // A verb that Windows let be called otherwise keeps its name through an edit.
   TVerb printing;
@@ -317,7 +318,7 @@ TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   printing.Command = L"p.exe";
   EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), L"");
   printing.Name = L"印刷 3";
-  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), filetype::texts::kVerbNameInvalid);
+  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), assoc::texts::kVerbNameInvalid);
 }
 
 TEST_F(FileTypeWindowTest, OpensFromTheMainWindowsMenuAndFromTheListOncePerType) {
