@@ -135,34 +135,45 @@ class ProgramFinder {
   std::unordered_map<std::wstring, std::pair<std::wstring, bool>> found_;
 };
 
-// The command of the verb the key HKEY_CLASSES_ROOT\key (a file type or an application) runs on a
-// double click (ChooseDefaultVerb), read without reading its other verbs; nothing when it has no
-// verb or that verb has no command.
-std::optional<std::wstring> DefaultCommand(const std::wstring& key) {
-  const common::UniqueHKey shell = OpenClasses(key + L"\\shell");
+// The command of the verb the open key of a file type or an application runs on a double click
+// (ChooseDefaultVerb), read without reading its other verbs and opening the verb's key once;
+// nothing when it has no verb or that verb has no command.
+std::optional<std::wstring> DefaultCommand(HKEY type) {
+  const common::UniqueHKey shell = OpenBelow(type, L"shell");
   if (!shell) return std::nullopt;
+  common::UniqueHKey verbKey;
+  std::wstring opened;
   const std::wstring verb = ChooseDefaultVerb(
-      ReadRegText(shell.get(), L"").value_or(L""), [&](const std::wstring& name) { return HasChild(shell.get(), name); },
+      ReadRegText(shell.get(), L"").value_or(L""),
+      [&](const std::wstring& name) {
+        opened = name;
+        return OpenRegChild(shell.get(), name, KEY_QUERY_VALUE, verbKey) != ERROR_FILE_NOT_FOUND;
+      },
       [&] {
         const std::vector<std::wstring> first = Names(shell.get(), false, 1);
         return first.empty() ? std::wstring() : first.front();
       });
   if (verb.empty()) return std::nullopt;
-  return ReadRegText(shell.get(), verb + L"\\command", L"");
+  if (verb != opened) verbKey.reset();
+  if (!verbKey && OpenRegChild(shell.get(), verb, KEY_QUERY_VALUE, verbKey) != ERROR_SUCCESS) return std::nullopt;
+  return ReadRegText(verbKey.get(), L"command", L"");
 }
 
 // The program an Open with entry starts: a file type's default verb, or an application's.
 void FindProgram(TOpenWithEntry& entry, ProgramFinder& finder) {
   std::wstring command;
   if (entry.Place == TOpenWithPlace::UserList) {
-    command = DefaultCommand(L"Applications\\" + entry.Name).value_or(L"");
+    if (const common::UniqueHKey application = OpenClasses(L"Applications\\" + entry.Name))
+      command = DefaultCommand(application.get()).value_or(L"");
     if (command.empty()) command = entry.Name;
   } else {
     common::UniqueHKey type;
-    entry.TypeMissing = entry.Name.find(L'\\') != std::wstring::npos ||
-                        OpenRegChild(HKEY_CLASSES_ROOT, entry.Name, KEY_QUERY_VALUE, type) == ERROR_FILE_NOT_FOUND;
+    const LONG opened = entry.Name.find(L'\\') == std::wstring::npos
+                            ? OpenRegChild(HKEY_CLASSES_ROOT, entry.Name, KEY_READ, type)
+                            : ERROR_INVALID_NAME;
+    entry.TypeMissing = opened == ERROR_FILE_NOT_FOUND || opened == ERROR_INVALID_NAME;
     if (entry.TypeMissing) return;
-    command = DefaultCommand(entry.Name).value_or(L"");
+    if (type) command = DefaultCommand(type.get()).value_or(L"");
   }
   finder.Find(command, entry);
 }
@@ -328,8 +339,9 @@ std::wstring ChooseDefaultVerb(std::wstring_view listed, const std::function<boo
     listed.remove_prefix(cut == std::wstring_view::npos ? listed.size() : cut + 1);
     if (name.empty()) continue;
     ++counted;
-    if (name.size() > common::kMaxExtensionLength || name.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring_view::npos)
-      continue;
+    const bool keyName = name.size() <= common::kMaxExtensionLength &&
+                         name.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+    if (!keyName) continue;
     const std::wstring verb(name);
     if (has(verb)) return verb;
     openAsked = openAsked || SameKeyName(verb, L"open");

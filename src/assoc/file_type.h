@@ -118,7 +118,7 @@ std::wstring VerbNameProblem(std::wstring_view name, const std::vector<std::wstr
 // shell key's default value then names EffectiveDefaultVerb(edited), so that the verb the window
 // shows as the default is the one that runs. Reads only, never through a registry link; raises
 // Exception as TPlanBuilder does.
-assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited);
+TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited);
 
 // "HKEY_CLASSES_ROOT\<key>".
 std::wstring ClassesPath(std::wstring_view key);

@@ -363,7 +363,8 @@ TEST_F(FileTypeTest, TheListAndTheReaderTakeTheSameDefaultVerbAndProgram) {
         << "the type as an Open with entry starts its default verb's program";
 
     const std::vector<assoclist::AssocRow> rows = assoclist::ReadAssociationRows();
-    const auto row = std::find_if(rows.begin(), rows.end(), [](const assoclist::AssocRow& r) { return r.key == L".t"; });
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [](const assoclist::AssocRow& r) { return r.key == L".t"; });
     ASSERT_NE(row, rows.end());
     EXPECT_EQ(row->cells[assoclist::kProblem], expectedRuns ? assoclist::ProblemCell(assoclist::kNoProgram) : L"");
   }
