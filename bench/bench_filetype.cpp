@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "assoc/file_type.h"
 #include "bench_clock.h"
 #include "bench_registry.h"
 #include "filetype/UnitFormFileType.h"
-#include "filetype/file_type.h"
 #include "support/registry_sandbox.h"
 #include "ui/application.h"
 
@@ -68,13 +68,13 @@ int wmain() {
   std::vector<double> read, open, small;
   for (int round = 0; round < 7; ++round) {
     double start = Now();
-    const filetype::TFileType type = filetype::ReadFileType({false, L".big"});
+    const assoc::TFileType type = assoc::ReadFileType({false, L".big"});
     read.push_back(Now() - start);
     if (round == 0)
       std::printf("the type: %zu verbs, %zu Open with entries\n", type.Verbs.size(), type.OpenWith.size());
 
     start = Now();
-    auto window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{false, L".big"}, 96);
+    auto window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, assoc::TTypeTarget{false, L".big"}, 96);
     window->Show();
     UpdateWindow(window->Handle());
     ui::ProcessMessages();
@@ -83,7 +83,7 @@ int wmain() {
     ui::ProcessMessages();
 
     start = Now();
-    window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{false, L".small"}, 96);
+    window = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, assoc::TTypeTarget{false, L".small"}, 96);
     window->Show();
     UpdateWindow(window->Handle());
     ui::ProcessMessages();

@@ -483,7 +483,7 @@ void TFormMain::OpenFileType(const std::wstring& name, bool protocol) {
   std::unique_ptr<TFormFileType> window;
   try {
     TCursorHourGlass busy;
-    window = std::make_unique<ui::Modeless<TFormFileType>>(Handle(), filetype::TTypeTarget{protocol, name}, Dpi());
+    window = std::make_unique<ui::Modeless<TFormFileType>>(Handle(), assoc::TTypeTarget{protocol, name}, Dpi());
   } catch (const Exception& e) {
     Warn(Handle(), e.Message());
     return;

@@ -20,6 +20,7 @@
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
+#include "assoc/user_hive.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -182,15 +183,17 @@ struct ProgramFacts {
 class Machine {
  public:
   Machine()
-      : fileExts_(OpenBelow(HKEY_CURRENT_USER, paths::kFileExtsKey, KEY_ENUMERATE_SUB_KEYS)),
-        urlAssociations_(OpenBelow(HKEY_CURRENT_USER, paths::kUrlAssociationsKey, KEY_ENUMERATE_SUB_KEYS)) {
+      : fileExts_(OpenBelow(UserRoot(), paths::kFileExtsKey, KEY_ENUMERATE_SUB_KEYS)),
+        urlAssociations_(OpenBelow(UserRoot(), paths::kUrlAssociationsKey, KEY_ENUMERATE_SUB_KEYS)) {
     // Windows itself makes the user's classes key a link to the user's classes hive; it is
     // followed as the system made it, and nothing below it is.
-    for (auto [root, classes] :
-         {std::pair{HKEY_CURRENT_USER, &userClasses_}, std::pair{HKEY_LOCAL_MACHINE, &machineClasses_}})
-      if (RegOpenKeyExW(root, paths::kClassesKey, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, classes->put()) !=
-          ERROR_SUCCESS)
-        classes->reset();
+    constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+    common::UniqueHKey holder;
+    if (const HKEY user = OpenUserClassesRoot(holder);
+        !user || RegOpenKeyExW(user, L"", 0, kAccess, userClasses_.put()) != ERROR_SUCCESS)
+      userClasses_.reset();
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, paths::kClassesKey, 0, kAccess, machineClasses_.put()) != ERROR_SUCCESS)
+      machineClasses_.reset();
   }
 
   std::optional<DefaultApp> DefaultAppOf(std::wstring_view identifier) {

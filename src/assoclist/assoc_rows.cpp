@@ -8,9 +8,11 @@
 
 #include "assoc/assoc_labels.h"
 #include "assoc/enforced_types.h"
+#include "assoc/file_type.h"
 #include "assoc/reg_paths.h"
 #include "assoc/user_hive.h"
 #include "assoc/reg_value.h"
+#include "assoc/safety.h"
 #include "assoclist/assoc_table.h"
 #include "assoclist/cell_text.h"
 #include "assoclist/row_problems.h"
@@ -92,14 +94,6 @@ Opened OpenForReading(HKEY parent, const std::wstring& path, common::UniqueHKey&
   const LONG result = OpenRowKey(parent, path.c_str(), access, key.put());
   if (result == ERROR_SUCCESS) return Opened::Yes;
   return result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND ? Opened::Missing : Opened::Unreadable;
-}
-
-// The first verb of the shell key's default value, which may list several.
-std::wstring FirstVerb(std::wstring_view verbs) {
-  const size_t start = verbs.find_first_not_of(L" ,");
-  if (start == std::wstring_view::npos) return {};
-  const size_t end = verbs.find_first_of(L" ,", start);
-  return std::wstring(verbs.substr(start, end == std::wstring_view::npos ? end : end - start));
 }
 
 // Reads the rows, with one buffer for every value that grows as needed.
@@ -190,35 +184,44 @@ class RowReader {
   // problems of its default verb's program and its icon file.
   unsigned ReadTypeCells(HKEY type, AssocRow& row) {
     ReadDefault(type, row.cells[kDescription]);
-    const std::optional<std::wstring> open = ReadSubKeyDefault(type, L"shell\\open\\command", row.cells[kCommand]);
+    Opened openCommand = Opened::Missing;
+    const std::optional<std::wstring> open =
+        ReadSubKeyDefault(type, L"shell\\open\\command", row.cells[kCommand], &openCommand);
     const std::optional<std::wstring> icon = ReadSubKeyDefault(type, L"DefaultIcon", row.cells[kIcon]);
     row.iconReadable = icon && !icon->empty() && *icon == row.cells[kIcon];
     if (!checkProblems_) return 0;
     unsigned problems = 0;
-    const std::optional<std::wstring> command = DefaultVerbCommand(type, open);
+    const std::optional<std::wstring> command = DefaultVerbCommand(type, open, openCommand != Opened::Missing);
     if (command) problems |= files_.ProgramProblems(*command);
     if (icon) problems |= files_.IconFileProblems(*icon);
     return problems;
   }
 
-  // The command of the default verb: the first verb the shell key's default value names, else
-  // open, else the first verb listed; nothing when that verb has no command (DelegateExecute).
-  std::optional<std::wstring> DefaultVerbCommand(HKEY type, const std::optional<std::wstring>& open) {
+  // The command of the default verb (assoc::ChooseDefaultVerb, the rule the file type window
+  // follows too); nothing when that verb has no command. open is the command of the open verb,
+  // read for the 実行プログラム column, and openFound tells that its command key exists: a type
+  // whose default is open costs no further reading of it.
+  std::optional<std::wstring> DefaultVerbCommand(HKEY type, const std::optional<std::wstring>& open, bool openFound) {
     common::UniqueHKey shell;
     if (OpenForReading(type, L"shell", shell, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) != Opened::Yes)
-      return open;
-    const std::wstring named = FirstVerb(assoc::ReadRegText(shell.get(), L"").value_or(L""));
-    if (!named.empty() && named.size() <= kMaxKeyNameLength) {
-      common::UniqueHKey verb;
-      if (OpenForReading(shell.get(), named, verb) == Opened::Yes)
-        return assoc::ReadRegText(shell.get(), named + L"\\command", L"");
-    }
-    if (open) return open;
-    wchar_t first[kMaxKeyNameLength + 2];
-    DWORD length = static_cast<DWORD>(std::size(first));
-    if (RegEnumKeyExW(shell.get(), 0, first, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       return std::nullopt;
-    return assoc::ReadRegText(shell.get(), std::wstring(first, length) + L"\\command", L"");
+    const std::wstring verb = assoc::ChooseDefaultVerb(
+        assoc::ReadRegText(shell.get(), L"").value_or(L""),
+        [&](const std::wstring& name) {
+          if (openFound && assoc::SameKeyName(name, L"open")) return true;
+          common::UniqueHKey key;
+          return OpenForReading(shell.get(), name, key) != Opened::Missing;
+        },
+        [&] {
+          wchar_t first[kMaxKeyNameLength + 2];
+          DWORD length = static_cast<DWORD>(std::size(first));
+          if (RegEnumKeyExW(shell.get(), 0, first, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return std::wstring();
+          return std::wstring(first, length);
+        });
+    if (verb.empty()) return std::nullopt;
+    if (assoc::SameKeyName(verb, L"open")) return open;
+    return assoc::ReadRegText(shell.get(), verb + L"\\command", L"");
   }
 
   // True when an Open with entry of extension (its OpenWithProgids, and the user's) names a
@@ -256,10 +259,14 @@ class RowReader {
     return exists;
   }
 
-  // The default value of parent\path into cell (see ReadDefault).
-  std::optional<std::wstring> ReadSubKeyDefault(HKEY parent, const std::wstring& path, std::wstring& cell) {
+  // The default value of parent\path into cell (see ReadDefault); opened, when given, tells how
+  // the key opened.
+  std::optional<std::wstring> ReadSubKeyDefault(HKEY parent, const std::wstring& path, std::wstring& cell,
+                                                Opened* opened = nullptr) {
     common::UniqueHKey key;
-    switch (OpenForReading(parent, path, key)) {
+    const Opened result = OpenForReading(parent, path, key);
+    if (opened) *opened = result;
+    switch (result) {
       case Opened::Yes:
         return ReadDefault(key.get(), cell);
       case Opened::Unreadable:

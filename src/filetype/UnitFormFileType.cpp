@@ -25,9 +25,9 @@
 
 namespace {
 
-using filetype::TExtensionDisplay;
-using filetype::TVerb;
-using filetype::TVerbSource;
+using assoc::TExtensionDisplay;
+using assoc::TVerb;
+using assoc::TVerbSource;
 namespace texts = filetype::texts;
 using ui::akBottom;
 using ui::akLeft;
@@ -97,13 +97,13 @@ constexpr SIZE kMinimumSize = {480, 420};
 // The text fields and the values they show.
 struct TextField {
   int id;
-  std::wstring filetype::TFileType::*value;
+  std::wstring assoc::TFileType::*value;
 };
 constexpr TextField kTextFields[] = {
-    {Form::IDC_EDIT_DESCRIPTION, &filetype::TFileType::Description},
-    {Form::IDC_EDIT_ICON, &filetype::TFileType::Icon},
-    {Form::IDC_COMBO_PERCEIVED, &filetype::TFileType::PerceivedType},
-    {Form::IDC_EDIT_CONTENT, &filetype::TFileType::ContentType},
+    {Form::IDC_EDIT_DESCRIPTION, &assoc::TFileType::Description},
+    {Form::IDC_EDIT_ICON, &assoc::TFileType::Icon},
+    {Form::IDC_COMBO_PERCEIVED, &assoc::TFileType::PerceivedType},
+    {Form::IDC_EDIT_CONTENT, &assoc::TFileType::ContentType},
 };
 
 struct Command {
@@ -139,8 +139,8 @@ void Select(HWND list, int position) {
 
 }  // namespace
 
-TFormFileType::TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi) : ModelessForm(dpi) {
-  before_ = filetype::ReadFileType(target);
+TFormFileType::TFormFileType(HWND owner, const assoc::TTypeTarget& target, int dpi) : ModelessForm(dpi) {
+  before_ = assoc::ReadFileType(target);
   CreateForm(owner, kForm, kControls, {}, {});
   Bind(IDC_EDIT_DESCRIPTION, EditDescription);
   Bind(IDC_EDIT_ICON, EditIcon);
@@ -152,7 +152,7 @@ TFormFileType::TFormFileType(HWND owner, const filetype::TTypeTarget& target, in
   AddColumns(OpenWithList(), texts::kOpenWithColumns, kOpenWithWidths, *this);
   for (HWND list : {VerbList(), OpenWithList()})
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_SINGLESEL);
-  for (const wchar_t* type : filetype::kPerceivedTypes)
+  for (const wchar_t* type : assoc::kPerceivedTypes)
     SendMessageW(ComboPerceived.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(type));
   for (const wchar_t* choice : texts::kDisplayChoices)
     SendMessageW(ComboDisplay.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
@@ -184,7 +184,7 @@ void TFormFileType::Load() {
 }
 
 void TFormFileType::ShowLists() {
-  shownDefault_ = filetype::EffectiveDefaultVerb(edited_);
+  shownDefault_ = assoc::EffectiveDefaultVerb(edited_);
   ListView_SetItemCountEx(VerbList(), static_cast<int>(edited_.Verbs.size()), 0);
   ListView_SetItemCountEx(OpenWithList(), static_cast<int>(edited_.OpenWith.size()), 0);
   InvalidateRect(VerbList(), nullptr, FALSE);
@@ -204,17 +204,17 @@ void TFormFileType::TakeFields() {
     edited_.Display = static_cast<TExtensionDisplay>(display);
 }
 
-filetype::TFileType TFormFileType::Edited() {
+assoc::TFileType TFormFileType::Edited() {
   TakeFields();
   return edited_;
 }
 
-bool TFormFileType::Modified() { return !filetype::PlanFileTypeEdit(before_, Edited()).Steps.empty(); }
+bool TFormFileType::Modified() { return !assoc::PlanFileTypeEdit(before_, Edited()).Steps.empty(); }
 
 void TFormFileType::Reload() {
   if (Modified()) return;
   try {
-    before_ = filetype::ReadFileType(before_.Target);
+    before_ = assoc::ReadFileType(before_.Target);
   } catch (const Exception&) {
     return;
   }
@@ -329,7 +329,7 @@ void TFormFileType::BrowseIcon() {
 bool TFormFileType::Apply() {
   assoc::TChangePlan plan;
   try {
-    plan = filetype::PlanFileTypeEdit(before_, Edited());
+    plan = assoc::PlanFileTypeEdit(before_, Edited());
   } catch (const Exception& e) {
     ui::ShowMessageBox(Handle(), ui::BoxKind::Warning, e.Message());
     return false;
@@ -342,7 +342,7 @@ bool TFormFileType::Apply() {
     // The window shows what the registry holds now; the other windows read it again too. A
     // change that failed and was put back changed nothing, so the edits stay.
     try {
-      before_ = filetype::ReadFileType(before_.Target);
+      before_ = assoc::ReadFileType(before_.Target);
     } catch (const Exception&) {
     }
     Load();

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "filetype/file_type.h"
+#include "assoc/file_type.h"
 #include "ui/modeless_form.h"
 
 class TFormFileType : public ui::ModelessForm {
@@ -49,14 +49,14 @@ class TFormFileType : public ui::ModelessForm {
 
   // Builds the (hidden) window owned by owner showing target as the registry holds it now; made
   // as ui::Modeless<TFormFileType>. Raises Exception for a target that is no extension or scheme.
-  TFormFileType(HWND owner, const filetype::TTypeTarget& target, int dpi = ui::SystemDpi());
+  TFormFileType(HWND owner, const assoc::TTypeTarget& target, int dpi = ui::SystemDpi());
 
   // Called once a change was applied, so that other windows read the registry again.
   std::function<void()> OnApplied;
 
-  const filetype::TTypeTarget& Target() const { return before_.Target; }
+  const assoc::TTypeTarget& Target() const { return before_.Target; }
   // The type as the window holds it now, its fields included.
-  filetype::TFileType Edited();
+  assoc::TFileType Edited();
   // True when the window holds changes not applied.
   bool Modified();
   // Reads the registry again unless the window holds changes not applied (after a change made
@@ -109,8 +109,8 @@ class TFormFileType : public ui::ModelessForm {
   // The names of the type's own verbs other than the one at except.
   std::vector<std::wstring> OtherVerbNames(int except) const;
 
-  filetype::TFileType before_;
-  filetype::TFileType edited_;
+  assoc::TFileType before_;
+  assoc::TFileType edited_;
   // EffectiveDefaultVerb of edited_ as the verb list shows it, taken with the list's count.
   std::wstring shownDefault_;
 };

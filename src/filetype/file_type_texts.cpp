@@ -6,6 +6,13 @@ namespace filetype::texts {
 
 namespace {
 
+using assoc::TFileType;
+using assoc::TOpenWithEntry;
+using assoc::TOpenWithPlace;
+using assoc::TTypeTarget;
+using assoc::TVerb;
+using assoc::TVerbSource;
+
 std::wstring Shown(const TTypeTarget& target) { return target.Protocol ? target.Name + L":" : target.Name; }
 
 }  // namespace

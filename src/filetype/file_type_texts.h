@@ -1,11 +1,12 @@
 #pragma once
 // The sentences and captions of the file type window and its verb editor, kept apart from the
-// windows so that tests read them without one.
+// windows so that tests read them without one. Those of the reader and planner of a type are in
+// assoc/file_type_texts.h.
 
 #include <string>
 #include <string_view>
 
-#include "filetype/file_type.h"
+#include "assoc/file_type.h"
 
 namespace filetype::texts {
 
@@ -13,10 +14,6 @@ inline constexpr wchar_t kTitle[] = L"ファイルタイプの詳細";
 inline constexpr wchar_t kVerbTitleAdd[] = L"動作の追加";
 inline constexpr wchar_t kVerbTitleEdit[] = L"動作の編集";
 
-inline constexpr wchar_t kVerbNameMissing[] = L"動作の名前を入力して下さい。";
-inline constexpr wchar_t kVerbNameInvalid[] =
-    L"動作の名前には、半角の英字、数字、「_」、「-」だけを 64 文字まで使えます。";
-inline constexpr wchar_t kVerbNameTaken[] = L"同じ名前の動作がすでにあります。";
 inline constexpr wchar_t kCommandMissing[] = L"実行プログラムを入力して下さい。";
 inline constexpr wchar_t kVerbTooLong[] = L"表示名とコマンドは 32,767 文字までにして下さい。";
 inline constexpr wchar_t kSelectVerb[] = L"動作を選んで下さい。";
@@ -39,14 +36,15 @@ inline constexpr const wchar_t* kOpenWithColumns[] = {L"候補", L"記録", L"�
 inline constexpr const wchar_t* kDisplayChoices[] = {L"エクスプローラーの設定に従う", L"常に表示", L"表示しない"};
 
 // The window's title: 「ファイルタイプの詳細 - .txt (txtfile)」, a protocol as 「mailto:」.
-std::wstring WindowTitle(const TFileType& type);
+std::wstring WindowTitle(const assoc::TFileType& type);
 // The line above the verbs: what the window shows and where it is kept.
-std::wstring TargetLine(const TFileType& type);
-// A verb's cells, in kVerbColumns' order; defaultVerb is EffectiveDefaultVerb's answer.
-std::wstring VerbCell(const TVerb& verb, int column, const std::wstring& defaultVerb, const TFileType& type);
+std::wstring TargetLine(const assoc::TFileType& type);
+// A verb's cells, in kVerbColumns' order; defaultVerb is assoc::EffectiveDefaultVerb's answer.
+std::wstring VerbCell(const assoc::TVerb& verb, int column, const std::wstring& defaultVerb,
+                      const assoc::TFileType& type);
 // An Open with entry's cells, in kOpenWithColumns' order.
-std::wstring OpenWithCell(const TOpenWithEntry& entry, int column);
+std::wstring OpenWithCell(const assoc::TOpenWithEntry& entry, int column);
 // The question of the preview before the changes are applied.
-std::wstring ApplyQuestion(const TFileType& type);
+std::wstring ApplyQuestion(const assoc::TFileType& type);
 
 }  // namespace filetype::texts

@@ -11,6 +11,7 @@ namespace filetype {
 
 namespace {
 
+using assoc::TVerb;
 using ui::akLeft;
 using ui::akRight;
 using ui::akTop;
@@ -52,7 +53,7 @@ common::Seam<std::optional<TVerb>(const TVerbRequest&)> VerbDialogSeam(&ShowVerb
 std::wstring VerbProblem(const TVerb& verb, const std::vector<std::wstring>& otherNames) {
   // A verb keeps the name it has, whatever Windows let it be called.
   const bool named = !verb.Original.empty() && verb.Name == verb.Original;
-  if (std::wstring problem = named ? L"" : VerbNameProblem(verb.Name, otherNames); !problem.empty()) return problem;
+  if (std::wstring problem = named ? L"" : assoc::VerbNameProblem(verb.Name, otherNames); !problem.empty()) return problem;
   if (verb.Command.empty()) return texts::kCommandMissing;
   if (common::TooLong(common::LimitedField::Command, verb.Command) ||
       common::TooLong(common::LimitedField::FileType, verb.Caption))

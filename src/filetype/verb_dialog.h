@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/seam.h"
-#include "filetype/file_type.h"
+#include "assoc/file_type.h"
 #include "ui/file_dialog.h"
 #include "ui/form.h"
 
@@ -19,14 +19,14 @@ namespace filetype {
 struct TVerbRequest {
   HWND owner = nullptr;
   bool adding = false;  // 動作の追加, else 動作の編集
-  TVerb verb;
+  assoc::TVerb verb;
   std::vector<std::wstring> otherNames;  // the type's other verbs, which the name must not repeat
 };
 
-// Why verb cannot be taken as it stands (a new name VerbNameProblem refuses, a missing or too
+// Why verb cannot be taken as it stands (a new name assoc::VerbNameProblem refuses, a missing or too
 // long command, a too long caption); empty when it can. A verb that keeps the name it was read
 // with keeps it, whatever its letters.
-std::wstring VerbProblem(const TVerb& verb, const std::vector<std::wstring>& otherNames);
+std::wstring VerbProblem(const assoc::TVerb& verb, const std::vector<std::wstring>& otherNames);
 
 // The editor window.
 class TFormVerb : public ui::Form {
@@ -47,7 +47,7 @@ class TFormVerb : public ui::Form {
   // Builds the (hidden) editor owned by request.owner, its fields holding request.verb.
   explicit TFormVerb(const TVerbRequest& request, int dpi = ui::SystemDpi());
   // The verb as the fields give it (its Original and Source kept).
-  TVerb Verb() const;
+  assoc::TVerb Verb() const;
   // OK: warns of VerbProblem and stays open; else closes with mrOk.
   void Accept();
   // 参照: a program chosen in OpenDialogApp becomes the command ("path" "%1").
@@ -64,9 +64,9 @@ class TFormVerb : public ui::Form {
 };
 
 // Shows the editor modal to request.owner; the verb on OK, nothing on キャンセル.
-std::optional<TVerb> ShowRealVerbDialog(const TVerbRequest& request);
+std::optional<assoc::TVerb> ShowRealVerbDialog(const TVerbRequest& request);
 
 // The editor actually shown; a test replaces it to answer it.
-extern common::Seam<std::optional<TVerb>(const TVerbRequest&)> VerbDialogSeam;
+extern common::Seam<std::optional<assoc::TVerb>(const TVerbRequest&)> VerbDialogSeam;
 
 }  // namespace filetype

@@ -16,6 +16,7 @@
 #include "assoc/assoc_texts.h"
 #include "assoc/backup_store.h"
 #include "assoc/change_engine.h"
+#include "assoc/file_type_texts.h"
 #include "assoc/store_fixture.h"
 #include "assoclist/UnitFormAssocList.h"
 #include "filetype/UnitFormFileType.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-using filetype::TVerb;
+using assoc::TVerb;
 using testsupport::CellOf;
 using testsupport::ReadValue;
 using testsupport::WriteValue;
@@ -79,7 +80,7 @@ class FileTypeWindowTest : public testing::Test {
     ui::ProcessMessages();
   }
   void Open(const std::wstring& name = L".t", bool protocol = false) {
-    form_ = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, filetype::TTypeTarget{protocol, name}, 96);
+    form_ = std::make_unique<ui::Modeless<TFormFileType>>(nullptr, assoc::TTypeTarget{protocol, name}, 96);
     form_->Show();
     ui::ProcessMessages();
   }
@@ -236,6 +237,26 @@ TEST_F(FileTypeWindowTest, ListsShowEveryVerbAndWhatCannotBeEditedIsSaid) {
   EXPECT_EQ(Classes(), original);
 }
 
+// The state column of an Open with entry, from the most telling fact down.
+TEST(FileTypeTexts, OpenWithStateSaysTheFirstThatHolds) {
+  const struct {
+    bool typeMissing, unchecked, exists;
+    const wchar_t* said;
+  } cases[] = {
+      {true, true, false, L"ファイルタイプがありません"},
+      {false, true, false, L"ネットワーク上のため確認していません"},
+      {false, false, false, L"プログラムが見つかりません"},
+      {false, false, true, L"あり"},
+  };
+  for (const auto& c : cases) {
+    assoc::TOpenWithEntry entry;
+    entry.TypeMissing = c.typeMissing;
+    entry.Unchecked = c.unchecked;
+    entry.Exists = c.exists;
+    EXPECT_EQ(filetype::texts::OpenWithCell(entry, 3), c.said);
+  }
+}
+
 TEST_F(FileTypeWindowTest, ARefusedChangeIsSaidBeforeAnyQuestionAndClosingAsksAboutEditsLeft) {
   WriteValue(HKEY_CLASSES_ROOT, L".evil", L"", REG_SZ, L"exefile");
   WriteValue(HKEY_CLASSES_ROOT, L"exefile\\shell\\open\\command", L"", REG_SZ, L"\"%1\" %*");
@@ -309,7 +330,7 @@ TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   editor.Accept();
   EXPECT_EQ(editor.ModalResult(), ui::mrNone);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].text, filetype::texts::kVerbNameTaken);
+  EXPECT_EQ(boxes_.Shown()[0].text, assoc::texts::kVerbNameTaken);
 
   // A verb that Windows let be called otherwise keeps its name through an edit.
   TVerb printing;
@@ -317,7 +338,7 @@ TEST_F(FileTypeWindowTest, TheRealVerbEditorWorkedFromAnotherThread) {
   printing.Command = L"p.exe";
   EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), L"");
   printing.Name = L"印刷 3";
-  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), filetype::texts::kVerbNameInvalid);
+  EXPECT_EQ(filetype::VerbProblem(printing, {L"open"}), assoc::texts::kVerbNameInvalid);
 }
 
 TEST_F(FileTypeWindowTest, OpensFromTheMainWindowsMenuAndFromTheListOncePerType) {

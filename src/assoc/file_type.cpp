@@ -1,4 +1,4 @@
-#include "filetype/file_type.h"
+#include "assoc/file_type.h"
 
 #include <shlwapi.h>
 
@@ -11,33 +11,37 @@
 #include "assoc/assoc_texts.h"
 #include "assoc/change_policy.h"
 #include "assoc/command_program.h"
+#include "assoc/file_type_texts.h"
+#include "assoc/reg_key.h"
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
+#include "assoc/user_hive.h"
 #include "common/exception.h"
+#include "common/field_limits.h"
 #include "common/handles.h"
 #include "common/local_files.h"
 #include "common/text.h"
-#include "filetype/file_type_texts.h"
 
-namespace filetype {
+namespace assoc {
 
 namespace {
 
-using assoc::FoldName;
-using assoc::SameKeyName;
-
 // The longest verb name the window takes.
 constexpr size_t kLongestVerb = 64;
+// The most names of a shell key's default value that count: a planted value of many thousand
+// names would otherwise cost as many openings of keys for every reading of the type.
+constexpr size_t kMostListed = 64;
 // The most verbs, and Open with entries, read of one key: a planted key of millions of
 // sub-keys would otherwise keep the window from opening.
 constexpr size_t kMostRead = 1000;
 
 std::wstring Text(HKEY root, const std::wstring& key, const std::wstring& name) {
-  return assoc::ReadRegText(root, key, name).value_or(L"");
+  return ReadRegText(root, key, name).value_or(L"");
 }
 
-// The names of the sub-keys, or of the values, of an open key; at most most of them.
+// The names of the sub-keys, or of the values, of an open key, in the registry's order; at most
+// most of them, and none from the first that cannot be read on.
 std::vector<std::wstring> Names(HKEY key, bool values, size_t most = kMostRead) {
   std::vector<std::wstring> names;
   wchar_t name[16384];
@@ -45,19 +49,25 @@ std::vector<std::wstring> Names(HKEY key, bool values, size_t most = kMostRead) 
     DWORD length = static_cast<DWORD>(std::size(name));
     const LONG result = values ? RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
                                : RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result == ERROR_SUCCESS) names.emplace_back(name, length);
+    if (result == ERROR_MORE_DATA) continue;  // longer than any name: passed over
+    if (result != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
   }
   return names;
 }
 
-// The same of root\key; empty when it cannot be opened.
+// Opens the key at path below root for reading, one name at a time and never through a link;
+// empty when it is missing, a link or cannot be read.
+common::UniqueHKey OpenBelow(HKEY root, const std::wstring& path, REGSAM access = KEY_READ) {
+  common::UniqueHKey key;
+  if (OpenRegKeyBelow(root, path, access, key) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+// The names of root\key's sub-keys or values (see Names); empty when it cannot be opened.
 std::vector<std::wstring> Names(HKEY root, const std::wstring& key, bool values) {
-  common::UniqueHKey open;
-  if (RegOpenKeyExW(root, key.c_str(), 0, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS, open.put()) !=
-      ERROR_SUCCESS)
-    return {};
-  return Names(open.get(), values);
+  const common::UniqueHKey open = OpenBelow(root, key, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS);
+  return open ? Names(open.get(), values) : std::vector<std::wstring>{};
 }
 
 // A text of the form "@file,-id" as the shell shows it; the text itself when it is not one or
@@ -69,24 +79,14 @@ std::wstring Resolved(const std::wstring& text) {
   return loaded;
 }
 
-// The verbs a "shell" key's default value names, in its order: it may name several, separated by
-// commas or blanks.
-std::vector<std::wstring> NamedVerbs(std::wstring_view names) {
-  std::vector<std::wstring> verbs;
-  while (!names.empty()) {
-    const size_t cut = names.find_first_of(L", ");
-    if (cut != 0) verbs.emplace_back(names.substr(0, cut));
-    if (cut == std::wstring_view::npos) break;
-    names.remove_prefix(cut + 1);
-  }
-  return verbs;
-}
+// Opens HKEY_CLASSES_ROOT\path for reading values and sub-keys (see OpenBelow).
+common::UniqueHKey OpenClasses(const std::wstring& path) { return OpenBelow(HKEY_CLASSES_ROOT, path); }
 
-// Opens HKEY_CLASSES_ROOT\path for reading values and sub-keys; empty when it cannot be.
-common::UniqueHKey OpenClasses(const std::wstring& path) {
-  common::UniqueHKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) key.reset();
-  return key;
+// True when the open key has a sub-key name, also one that cannot be opened or is a link (it is
+// listed all the same).
+bool HasChild(HKEY key, const std::wstring& name) {
+  common::UniqueHKey child;
+  return OpenRegChild(key, name, KEY_QUERY_VALUE, child) != ERROR_FILE_NOT_FOUND;
 }
 
 // The verb name below the open "shell" key, read with one opening of its key and one of its
@@ -96,20 +96,17 @@ TVerb ReadVerb(HKEY shell, const std::wstring& name, TVerbSource source) {
   verb.Name = verb.Original = name;
   verb.Source = source;
   common::UniqueHKey key;
-  if (RegOpenKeyExW(shell, name.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return verb;
-  const std::wstring mui = assoc::ReadRegText(key.get(), L"MUIVerb").value_or(L"");
+  if (OpenRegChild(shell, name, KEY_READ, key) != ERROR_SUCCESS) return verb;
+  const std::wstring mui = ReadRegText(key.get(), L"MUIVerb").value_or(L"");
   verb.CaptionIsMui = !mui.empty();
-  verb.Caption = Resolved(mui.empty() ? assoc::ReadRegText(key.get(), L"").value_or(L"") : mui);
-  verb.Extended = assoc::HasRegValue(key.get(), L"Extended");
+  verb.Caption = Resolved(mui.empty() ? ReadRegText(key.get(), L"").value_or(L"") : mui);
+  verb.Extended = HasRegValue(key.get(), L"Extended");
   common::UniqueHKey command;
-  if (RegOpenKeyExW(key.get(), L"command", 0, KEY_QUERY_VALUE, command.put()) == ERROR_SUCCESS) {
-    verb.Command = assoc::ReadRegText(command.get(), L"").value_or(L"");
-    verb.Delegated = assoc::HasRegValue(command.get(), L"DelegateExecute");
+  if (OpenRegChild(key.get(), L"command", KEY_QUERY_VALUE, command) == ERROR_SUCCESS) {
+    verb.Command = ReadRegText(command.get(), L"").value_or(L"");
+    verb.Delegated = HasRegValue(command.get(), L"DelegateExecute");
   }
-  if (!verb.Delegated) {
-    common::UniqueHKey drop;
-    verb.Delegated = RegOpenKeyExW(key.get(), L"DropTarget", 0, KEY_QUERY_VALUE, drop.put()) == ERROR_SUCCESS;
-  }
+  if (!verb.Delegated) verb.Delegated = HasChild(key.get(), L"DropTarget");
   return verb;
 }
 
@@ -118,7 +115,7 @@ std::wstring ReadVerbs(const std::wstring& key, TVerbSource source, std::vector<
   const common::UniqueHKey shell = OpenClasses(key + L"\\shell");
   if (!shell) return {};
   for (const std::wstring& name : Names(shell.get(), false)) verbs.push_back(ReadVerb(shell.get(), name, source));
-  return assoc::ReadRegText(shell.get(), L"").value_or(L"");
+  return ReadRegText(shell.get(), L"").value_or(L"");
 }
 
 // The program a command starts, found once per command for one reading of a type.
@@ -128,8 +125,8 @@ class ProgramFinder {
     auto [found, fresh] = found_.try_emplace(command);
     if (fresh) {
       found->second.second = common::FileState::Missing;
-      if (const std::optional<assoc::CommandProgram> program = assoc::ParseCommandProgram(command)) {
-        const std::optional<std::wstring> located = assoc::LocateProgram(*program);
+      if (const std::optional<CommandProgram> program = ParseCommandProgram(command)) {
+        const std::optional<std::wstring> located = LocateProgram(*program);
         found->second.first = located.value_or(program->path);
         found->second.second = located ? common::CheckFile(*located, drives_) : common::FileState::Missing;
       }
@@ -144,30 +141,45 @@ class ProgramFinder {
   common::LocalDrives drives_;
 };
 
-// The command of the verb a file type runs on a double click (see EffectiveDefaultVerb), read
-// without reading its other verbs: the named one, else open, else the first.
-std::optional<std::wstring> DefaultCommand(const std::wstring& fileType) {
-  const common::UniqueHKey shell = OpenClasses(fileType + L"\\shell");
+// The command of the verb the open key of a file type or an application runs on a double click
+// (ChooseDefaultVerb), read without reading its other verbs and opening the verb's key once;
+// nothing when it has no verb or that verb has no command.
+std::optional<std::wstring> DefaultCommand(HKEY type) {
+  const common::UniqueHKey shell = OpenBelow(type, L"shell");
   if (!shell) return std::nullopt;
-  std::vector<std::wstring> tried = NamedVerbs(assoc::ReadRegText(shell.get(), L"").value_or(L""));
-  tried.emplace_back(L"open");
-  for (const std::wstring& verb : tried)
-    if (std::optional<std::wstring> command = assoc::ReadRegText(shell.get(), verb + L"\\command", L"")) return command;
-  const std::vector<std::wstring> first = Names(shell.get(), false, 1);
-  if (first.empty()) return std::nullopt;
-  return assoc::ReadRegText(shell.get(), first.front() + L"\\command", L"");
+  common::UniqueHKey verbKey;
+  std::wstring opened;
+  const std::wstring verb = ChooseDefaultVerb(
+      ReadRegText(shell.get(), L"").value_or(L""),
+      [&](const std::wstring& name) {
+        opened = name;
+        return OpenRegChild(shell.get(), name, KEY_QUERY_VALUE, verbKey) != ERROR_FILE_NOT_FOUND;
+      },
+      [&] {
+        const std::vector<std::wstring> first = Names(shell.get(), false, 1);
+        return first.empty() ? std::wstring() : first.front();
+      });
+  if (verb.empty()) return std::nullopt;
+  if (verb != opened) verbKey.reset();
+  if (!verbKey && OpenRegChild(shell.get(), verb, KEY_QUERY_VALUE, verbKey) != ERROR_SUCCESS) return std::nullopt;
+  return ReadRegText(verbKey.get(), L"command", L"");
 }
 
 // The program an Open with entry starts: a file type's default verb, or an application's.
 void FindProgram(TOpenWithEntry& entry, ProgramFinder& finder) {
   std::wstring command;
   if (entry.Place == TOpenWithPlace::UserList) {
-    command = Text(HKEY_CLASSES_ROOT, L"Applications\\" + entry.Name + L"\\shell\\open\\command", L"");
+    if (const common::UniqueHKey application = OpenClasses(L"Applications\\" + entry.Name))
+      command = DefaultCommand(application.get()).value_or(L"");
     if (command.empty()) command = entry.Name;
   } else {
-    entry.TypeMissing = entry.Name.find(L'\\') != std::wstring::npos || !OpenClasses(entry.Name);
+    common::UniqueHKey type;
+    const LONG opened = entry.Name.find(L'\\') == std::wstring::npos
+                            ? OpenRegChild(HKEY_CLASSES_ROOT, entry.Name, KEY_READ, type)
+                            : ERROR_INVALID_NAME;
+    entry.TypeMissing = opened == ERROR_FILE_NOT_FOUND || opened == ERROR_INVALID_NAME;
     if (entry.TypeMissing) return;
-    command = DefaultCommand(entry.Name).value_or(L"");
+    if (type) command = DefaultCommand(type.get()).value_or(L"");
   }
   finder.Find(command, entry);
 }
@@ -184,13 +196,15 @@ void ReadOpenWith(const std::wstring& extension, std::vector<TOpenWithEntry>& en
   };
   for (const std::wstring& name : Names(HKEY_CLASSES_ROOT, extension + L"\\OpenWithProgids", true))
     if (!name.empty()) add(TOpenWithPlace::Classes, name, name);
-  const std::wstring user = std::wstring(assoc::paths::kFileExtsKey) + L"\\" + extension;
-  for (const std::wstring& name : Names(HKEY_CURRENT_USER, user + L"\\OpenWithProgids", true))
+  const HKEY userRoot = UserRoot();
+  if (!userRoot) return;
+  const std::wstring user = std::wstring(paths::kFileExtsKey) + L"\\" + extension;
+  for (const std::wstring& name : Names(userRoot, user + L"\\OpenWithProgids", true))
     if (!name.empty()) add(TOpenWithPlace::UserProgIds, name, name);
-  for (const std::wstring& value : Names(HKEY_CURRENT_USER, user + L"\\OpenWithList", true)) {
+  for (const std::wstring& value : Names(userRoot, user + L"\\OpenWithList", true)) {
     // One letter each; MRUList gives their order.
     if (value.size() != 1) continue;
-    const std::wstring program = Text(HKEY_CURRENT_USER, user + L"\\OpenWithList", value);
+    const std::wstring program = Text(userRoot, user + L"\\OpenWithList", value);
     if (!program.empty() && program.find(L'\\') == std::wstring::npos) add(TOpenWithPlace::UserList, program, value);
   }
 }
@@ -198,7 +212,7 @@ void ReadOpenWith(const std::wstring& extension, std::vector<TOpenWithEntry>& en
 // The EditFlags value of an open type key as the window shows it: a number in hex, or the first
 // bytes of another kind; nothing when there is none.
 std::optional<std::wstring> EditFlagsText(HKEY key) {
-  const std::optional<assoc::TRawValue> raw = assoc::ReadRawValue(key, L"EditFlags");
+  const std::optional<TRawValue> raw = ReadRawValue(key, L"EditFlags");
   if (!raw) return std::nullopt;
   if (raw->Data.size() >= 4 && (raw->Type == REG_DWORD || raw->Type == REG_BINARY)) {
     DWORD flags = 0;
@@ -217,7 +231,7 @@ std::optional<std::wstring> EditFlagsText(HKEY key) {
 }
 
 // Sets a REG_SZ value to text, or removes it when text is empty.
-void SetOrDelete(assoc::TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
+void SetOrDelete(TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
                  const std::wstring& text) {
   if (text.empty()) {
     builder.DeleteValue(key, name);
@@ -227,10 +241,42 @@ void SetOrDelete(assoc::TPlanBuilder& builder, const std::wstring& key, const st
 }
 
 // Sets value name of key to text, keeping the value's type when it is REG_EXPAND_SZ.
-void SetKeepingType(assoc::TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
+void SetKeepingType(TPlanBuilder& builder, const std::wstring& key, const std::wstring& name,
                     const std::wstring& text) {
-  const assoc::TValueState now = builder.ValueOf(key, name);
+  const TValueState now = builder.ValueOf(key, name);
   builder.SetText(key, name, text, now.Exists && now.Type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ);
+}
+
+// The names of type's own verbs, in its order.
+std::vector<std::wstring> OwnVerbNames(const TFileType& type) {
+  std::vector<std::wstring> names;
+  for (const TVerb& verb : type.Verbs)
+    if (verb.Source == TVerbSource::Type) names.push_back(verb.Name);
+  return names;
+}
+
+// True when a and b name the same keys in the same order.
+bool SameNames(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const std::wstring& x, const std::wstring& y) { return SameKeyName(x, y); });
+}
+
+// The shell key's default value that makes the verb the window shows as edited's default the
+// one that runs once edited is written: edited.DefaultVerb, unless its verbs leave the choice to
+// the registry's order (no name listed exists, nor open) and their names changed, which may
+// change that order: then the verb the window shows.
+std::wstring DefaultValueToWrite(const TFileType& before, const TFileType& edited) {
+  const std::vector<std::wstring> names = OwnVerbNames(edited);
+  if (names.empty() || SameNames(names, OwnVerbNames(before))) return edited.DefaultVerb;
+  const bool byName = !ChooseDefaultVerb(
+                           edited.DefaultVerb,
+                           [&](const std::wstring& name) {
+                             return std::any_of(names.begin(), names.end(),
+                                                [&](const std::wstring& verb) { return SameKeyName(verb, name); });
+                           },
+                           [] { return std::wstring(); })
+                           .empty();
+  return byName ? edited.DefaultVerb : names.front();
 }
 
 const TVerb* FindVerb(const std::vector<TVerb>& verbs, const std::wstring& original) {
@@ -240,7 +286,7 @@ const TVerb* FindVerb(const std::vector<TVerb>& verbs, const std::wstring& origi
 }
 
 // Writes what edited says of a verb whose key is path, where before (when given) is what it was.
-void PlanVerb(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerb& edited, const TVerb* before) {
+void PlanVerb(TPlanBuilder& builder, const std::wstring& path, const TVerb& edited, const TVerb* before) {
   builder.EnsureKey(path);
   if (!before || edited.Caption != before->Caption) {
     builder.DeleteValue(path, L"MUIVerb");
@@ -261,63 +307,92 @@ void PlanVerb(assoc::TPlanBuilder& builder, const std::wstring& path, const TVer
 
 // A verb's key and the keys below it (command, ddeexec, ...), each with its values, as a rename
 // carries them: paths relative to the verb's key (empty for itself), parents first.
-using TVerbTree = std::vector<std::pair<std::wstring, std::vector<assoc::TRegValue>>>;
+using TVerbTree = std::vector<std::pair<std::wstring, std::vector<TRegValue>>>;
 
-// The tree at path (a path with its root spelled out) as the registry holds it; at most
-// kMostRead keys.
-TVerbTree ReadVerbTree(assoc::TPlanBuilder& builder, const std::wstring& path) {
+// The tree at path (a path with its root spelled out) as the registry holds it, read through
+// builder; at most kMostRead keys.
+TVerbTree ReadVerbTree(TPlanBuilder& builder, const std::wstring& path) {
   TVerbTree tree;
-  std::wstring_view rest;
-  const HKEY root = assoc::RootOfRegPath(path, &rest);
   std::vector<std::wstring> pending = {L""};
   while (!pending.empty() && tree.size() < kMostRead) {
     const std::wstring relative = std::move(pending.back());
     pending.pop_back();
-    tree.emplace_back(relative, builder.Values(relative.empty() ? path : path + L"\\" + relative));
-    common::UniqueHKey key;
-    const std::wstring below = std::wstring(rest) + (relative.empty() ? L"" : L"\\" + relative);
-    if (RegOpenKeyExW(root, below.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) continue;
-    for (const std::wstring& name : Names(key.get(), false))
+    const std::wstring key = relative.empty() ? path : path + L"\\" + relative;
+    tree.emplace_back(relative, builder.Values(key));
+    for (const std::wstring& name : builder.SubKeyNames(key)) {
+      if (tree.size() + pending.size() >= kMostRead) break;
       pending.push_back(relative.empty() ? name : relative + L"\\" + name);
+    }
   }
   return tree;
 }
 
-void WriteVerbTree(assoc::TPlanBuilder& builder, const std::wstring& path, const TVerbTree& tree) {
+void WriteVerbTree(TPlanBuilder& builder, const std::wstring& path, const TVerbTree& tree) {
   for (const auto& [relative, values] : tree) {
     const std::wstring key = relative.empty() ? path : path + L"\\" + relative;
     builder.EnsureKey(key);
-    for (const assoc::TRegValue& value : values) builder.SetValue(key, value.Name, value.Type, value.Data);
+    for (const TRegValue& value : values) builder.SetValue(key, value.Name, value.Type, value.Data);
   }
 }
 
 }  // namespace
 
+std::wstring ChooseDefaultVerb(std::wstring_view listed, const std::function<bool(const std::wstring&)>& has,
+                               const std::function<std::wstring()>& first) {
+  bool openAsked = false;
+  size_t counted = 0;
+  while (!listed.empty() && counted < kMostListed) {
+    const size_t cut = listed.find_first_of(L", ");
+    const std::wstring_view name = listed.substr(0, cut);
+    listed.remove_prefix(cut == std::wstring_view::npos ? listed.size() : cut + 1);
+    if (name.empty()) continue;
+    ++counted;
+    const bool keyName = name.size() <= common::kMaxExtensionLength &&
+                         name.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+    if (!keyName) continue;
+    const std::wstring verb(name);
+    if (has(verb)) return verb;
+    openAsked = openAsked || SameKeyName(verb, L"open");
+  }
+  if (!openAsked && has(L"open")) return L"open";
+  return first();
+}
+
+std::wstring DefaultVerbAmong(std::wstring_view listed, const std::vector<std::wstring>& verbs) {
+  const auto find = [&](const std::wstring& name) {
+    return std::find_if(verbs.begin(), verbs.end(), [&](const std::wstring& verb) { return SameKeyName(verb, name); });
+  };
+  const std::wstring chosen = ChooseDefaultVerb(
+      listed, [&](const std::wstring& name) { return find(name) != verbs.end(); },
+      [&] { return verbs.empty() ? std::wstring() : verbs.front(); });
+  return chosen.empty() ? chosen : *find(chosen);
+}
+
 std::wstring ClassesPath(std::wstring_view key) {
-  return std::wstring(assoc::paths::kClassesRootPath) + L"\\" + std::wstring(key);
+  return std::wstring(paths::kClassesRootPath) + L"\\" + std::wstring(key);
 }
 
 TFileType ReadFileType(const TTypeTarget& target) {
   TFileType type;
   type.Target = target;
-  const bool plausible = target.Protocol ? assoc::IsPlausibleScheme(target.Name)
-                                         : assoc::IsPlausibleExtension(target.Name);
-  if (!plausible) throw Exception(assoc::texts::kWrongExtension);
+  const bool plausible = target.Protocol ? IsPlausibleScheme(target.Name)
+                                         : IsPlausibleExtension(target.Name);
+  if (!plausible) throw Exception(texts::kWrongExtension);
   type.TypeKey = target.Name;
   if (!target.Protocol) {
-    const std::wstring named = assoc::FileTypeKeyOf(target.Name);
-    if (!named.empty() && assoc::JudgeFileTypeKeyByName(named) != TLinkExtention::TFileTypeKept::KeyPath) {
+    const std::wstring named = FileTypeKeyOf(target.Name);
+    if (!named.empty() && JudgeFileTypeKeyByName(named) != TLinkExtention::TFileTypeKept::KeyPath) {
       type.TypeKey = named;
       type.OwnType = true;
     }
   }
   type.DefaultVerb = ReadVerbs(type.TypeKey, TVerbSource::Type, type.Verbs);
   if (const common::UniqueHKey key = OpenClasses(type.TypeKey)) {
-    if (type.OwnType || target.Protocol) type.Description = assoc::ReadRegText(key.get(), L"").value_or(L"");
-    type.Icon = assoc::ReadRegText(key.get(), L"DefaultIcon", L"").value_or(L"");
-    if (assoc::HasRegValue(key.get(), L"AlwaysShowExt")) {
+    if (type.OwnType || target.Protocol) type.Description = ReadRegText(key.get(), L"").value_or(L"");
+    type.Icon = ReadRegText(key.get(), L"DefaultIcon", L"").value_or(L"");
+    if (HasRegValue(key.get(), L"AlwaysShowExt")) {
       type.Display = TExtensionDisplay::Always;
-    } else if (assoc::HasRegValue(key.get(), L"NeverShowExt")) {
+    } else if (HasRegValue(key.get(), L"NeverShowExt")) {
       type.Display = TExtensionDisplay::Never;
     }
     type.EditFlags = EditFlagsText(key.get());
@@ -334,17 +409,7 @@ TFileType ReadFileType(const TTypeTarget& target) {
 }
 
 std::wstring EffectiveDefaultVerb(const TFileType& type) {
-  const auto own = [&](std::wstring_view name) {
-    return std::any_of(type.Verbs.begin(), type.Verbs.end(), [&](const TVerb& verb) {
-      return verb.Source == TVerbSource::Type && SameKeyName(verb.Name, name);
-    });
-  };
-  for (const std::wstring& name : NamedVerbs(type.DefaultVerb))
-    if (own(name)) return name;
-  if (own(L"open")) return L"open";
-  for (const TVerb& verb : type.Verbs)
-    if (verb.Source == TVerbSource::Type) return verb.Name;
-  return {};
+  return DefaultVerbAmong(type.DefaultVerb, OwnVerbNames(type));
 }
 
 std::wstring VerbNameProblem(std::wstring_view name, const std::vector<std::wstring>& other) {
@@ -359,14 +424,14 @@ std::wstring VerbNameProblem(std::wstring_view name, const std::vector<std::wstr
   return {};
 }
 
-assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited) {
-  assoc::TChangePlan plan;
-  plan.Operation = assoc::TChangeOperation::EditFileType;
+TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited) {
+  TChangePlan plan;
+  plan.Operation = TChangeOperation::EditFileType;
   plan.Subject = before.Target.Name;
   if (before.Target.Protocol) plan.Protocols.push_back(before.Target.Name);
   // The window is the type's, whichever of its extensions opened it; the preview names the others.
   plan.SharedTypesAllowed = true;
-  assoc::TPlanBuilder builder(plan);
+  TPlanBuilder builder(plan);
   const std::wstring typePath = ClassesPath(before.TypeKey);
   const std::wstring shell = typePath + L"\\shell";
 
@@ -389,7 +454,8 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
     if (old && *old == verb) continue;
     PlanVerb(builder, shell + L"\\" + verb.Name, verb, old);
   }
-  if (edited.DefaultVerb != before.DefaultVerb) SetOrDelete(builder, shell, L"", edited.DefaultVerb);
+  if (const std::wstring value = DefaultValueToWrite(before, edited); value != before.DefaultVerb)
+    SetOrDelete(builder, shell, L"", value);
 
   if ((before.OwnType || before.Target.Protocol) && edited.Description != before.Description)
     builder.SetText(typePath, L"", edited.Description);
@@ -420,10 +486,12 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   if (edited.ContentType != before.ContentType) SetOrDelete(builder, extension, L"Content Type", edited.ContentType);
 
   const std::wstring user =
-      std::wstring(assoc::paths::kFileExtsPath) + L"\\" + before.Target.Name;
-  std::wstring order = Text(HKEY_CURRENT_USER, std::wstring(assoc::paths::kFileExtsKey) + L"\\" +
-                                                   before.Target.Name + L"\\OpenWithList",
-                            L"MRUList");
+      std::wstring(paths::kFileExtsPath) + L"\\" + before.Target.Name;
+  const HKEY userRoot = UserRoot();
+  std::wstring order =
+      userRoot ? Text(userRoot, std::wstring(paths::kFileExtsKey) + L"\\" + before.Target.Name + L"\\OpenWithList",
+                      L"MRUList")
+               : std::wstring();
   const std::wstring orderBefore = order;
   for (const TOpenWithEntry& entry : before.OpenWith) {
     if (std::find(edited.OpenWith.begin(), edited.OpenWith.end(), entry) != edited.OpenWith.end()) continue;
@@ -444,4 +512,4 @@ assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& ed
   return plan;
 }
 
-}  // namespace filetype
+}  // namespace assoc

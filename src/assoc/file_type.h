@@ -4,6 +4,7 @@
 // extension, the perceived and content type of the extension, and the Open with entries. Read
 // from the registry as it is; an edited copy becomes one plan of the change engine.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +12,7 @@
 
 #include "assoc/change_plan.h"
 
-namespace filetype {
+namespace assoc {
 
 // What a details window is about: an extension (".txt") or a protocol ("mailto").
 struct TTypeTarget {
@@ -75,18 +76,35 @@ struct TFileType {
   std::vector<TOpenWithEntry> OpenWith;
 };
 
-// The perceived types Windows documents, offered in the window.
+// The perceived types Windows documents, offered in the details window.
 inline constexpr const wchar_t* kPerceivedTypes[] = {L"",         L"text",        L"image",       L"audio",
                                                      L"video",    L"compressed",  L"document",    L"system",
                                                      L"application", L"gamemedia", L"contacts"};
 
-// Reads target from HKEY_CLASSES_ROOT and the user's records. An extension that names no file
-// type has its verbs in its own key. Reads only; raises Exception (assoc's "拡張子に間違いが
-// あります。") for a name that is no extension or scheme. Keys that cannot be read count as empty.
+// The verb Explorer runs on a double click of a file of a type whose "shell" key's default value
+// is listed: the first of the first 64 names listed (separated by commas or blanks) that has()
+// finds among the shell key's verbs, else "open" when has() finds it, else first(), the shell
+// key's first verb in the registry's order; empty when the key has no verb. has() is asked only
+// about names that can be one key's name (1 to 255 characters, no "\" or NUL), and first() only
+// when none was found. The one rule of the list's problem check, the details window and its
+// plans: what runs is the default value of that verb's "command" key, and a verb without one
+// (DelegateExecute, DropTarget) runs no command; no other verb stands in for it.
+std::wstring ChooseDefaultVerb(std::wstring_view listed, const std::function<bool(const std::wstring&)>& has,
+                               const std::function<std::wstring()>& first);
+
+// ChooseDefaultVerb among verbs, the names of a shell key's verbs in the registry's order
+// (letter case aside); the name as verbs spells it.
+std::wstring DefaultVerbAmong(std::wstring_view listed, const std::vector<std::wstring>& verbs);
+
+// Reads target from HKEY_CLASSES_ROOT and the user's records, every key opened for reading only,
+// one name at a time and never through a registry link; at most 1000 verbs of a shell key and
+// 1000 entries of an Open with list. An extension that names no file type has its verbs in its
+// own key. Raises Exception (kWrongExtension) for a name that is no extension or scheme. Keys
+// that cannot be read, or are links, count as empty.
 TFileType ReadFileType(const TTypeTarget& target);
 
-// The verb Explorer runs on a double click: the first verb the "shell" key's default value
-// names that exists, else "open", else the first verb; empty when there are none.
+// The verb type's own verbs run on a double click (DefaultVerbAmong of its DefaultVerb and its
+// own verbs); empty when it has none.
 std::wstring EffectiveDefaultVerb(const TFileType& type);
 
 // Why name cannot be a verb's name (letters, digits, "_" and "-" only, at most 64); empty when
@@ -95,11 +113,15 @@ std::wstring VerbNameProblem(std::wstring_view name, const std::vector<std::wstr
 
 // The plan that makes the registry hold edited where it held before (both read or edited from
 // the same target): verbs added, changed, renamed or removed, the default verb, the properties
-// and the Open with entries removed. Only the differences; a renamed verb keeps its other values.
-// Reads only.
-assoc::TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited);
+// and the Open with entries removed. Only the differences; a renamed verb keeps its other values
+// and keys (at most 1000 keys of it). When edited's default verb falls to its first verb and its
+// verbs were added, renamed or removed, the registry's order would decide after the change: the
+// shell key's default value then names EffectiveDefaultVerb(edited), so that the verb the window
+// shows as the default is the one that runs. Reads only, never through a registry link; raises
+// Exception as TPlanBuilder does.
+TChangePlan PlanFileTypeEdit(const TFileType& before, const TFileType& edited);
 
 // "HKEY_CLASSES_ROOT\<key>".
 std::wstring ClassesPath(std::wstring_view key);
 
-}  // namespace filetype
+}  // namespace assoc
