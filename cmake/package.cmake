@@ -7,7 +7,7 @@
 configure_file("${PROJECT_SOURCE_DIR}/resources/package/readme.txt.in" "${CMAKE_BINARY_DIR}/package/readme.txt"
                @ONLY NEWLINE_STYLE CRLF)
 
-install(TARGETS tavrelo RUNTIME DESTINATION .)
+install(TARGETS tavrelo tavrelo_console RUNTIME DESTINATION .)
 install(FILES "${CMAKE_BINARY_DIR}/tavrelo.chm" "${CMAKE_BINARY_DIR}/package/readme.txt" DESTINATION .)
 
 # The zip's name and its folder's; the tests find the zip by it.

@@ -389,4 +389,14 @@ std::vector<AssocRow> ReadAssociationRows(bool checkProblems) {
   return rows;
 }
 
+std::optional<AssocRow> ReadAssociationRow(const std::wstring& name, bool checkProblems) {
+  common::UniqueHKey key;
+  if (name.empty() || name.find(L'\\') != std::wstring::npos ||
+      OpenForReading(HKEY_CLASSES_ROOT, name, key) != Opened::Yes)
+    return std::nullopt;
+  RowReader reader(checkProblems);
+  if (name[0] == L'.') return reader.Read(name);
+  return reader.ReadProtocol(name, key.get());
+}
+
 }  // namespace assoclist

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,5 +83,9 @@ class RowStream {
 
 // Every row of a RowStream, read to the end.
 std::vector<AssocRow> ReadAssociationRows(bool checkProblems = true);
+
+// The row RowStream makes of HKEY_CLASSES_ROOT\<name> (an extension, or a protocol's scheme);
+// nothing when that key is missing, unreadable or no protocol. Raises only std::bad_alloc.
+std::optional<AssocRow> ReadAssociationRow(const std::wstring& name, bool checkProblems = true);
 
 }  // namespace assoclist
