@@ -14,13 +14,25 @@
 
 namespace {
 
-// build/tavrelo.exe, three folders up from build/tests/app/test_app.exe.
-std::wstring ToolPath() {
+// build/<name>, three folders up from build/tests/app/test_app.exe.
+std::wstring ToolPath(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring p = path;
   for (int up = 0; up < 3; ++up) p.resize(p.find_last_of(L'\\'));
-  return p + L"\\tavrelo.exe";
+  return p + L"\\" + name;
+}
+
+// The text of the image's manifest resource; empty when it has none.
+std::string Manifest(const std::wstring& path) {
+  const HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!image) return {};
+  std::string text;
+  if (const HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
+    if (const HGLOBAL loaded = LoadResource(image, found))
+      text.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(image, found));
+  FreeLibrary(image);
+  return text;
 }
 
 template <typename T>
@@ -76,15 +88,22 @@ TEST(ImportTable, TheToolImportsOnlyKnownSystemLibrariesWhenItLoads) {
   const char* const allowed[] = {"KERNEL32.dll", "USER32.dll", "GDI32.dll",  "ADVAPI32.dll", "SHELL32.dll",
                                  "SHLWAPI.dll",  "ole32.dll",  "OLEAUT32.dll", "comdlg32.dll", "msvcrt.dll",
                                  "COMCTL32.dll", "ntdll.dll"};
-  const std::string image = testsupport::ReadBytes(ToolPath());
-  ASSERT_FALSE(image.empty()) << testing::PrintToString(ToolPath());
-  const auto imports = StaticImports(image);
-  ASSERT_TRUE(imports) << "the import directory of tavrelo.exe could not be read";
-  EXPECT_GE(imports->size(), 2u) << "at least KERNEL32 and USER32: the table was read";
-  for (const std::string& name : *imports) {
-    bool known = false;
-    for (const char* a : allowed) known = known || _stricmp(name.c_str(), a) == 0;
-    EXPECT_TRUE(known) << name << " is imported when tavrelo.exe loads: the loader may take it from the tool's folder";
+  for (const wchar_t* tool : {L"tavrelo.exe", L"tavrelo.com"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(tool)));
+    const std::string image = testsupport::ReadBytes(ToolPath(tool));
+    ASSERT_FALSE(image.empty()) << testing::PrintToString(ToolPath(tool));
+    const auto imports = StaticImports(image);
+    ASSERT_TRUE(imports) << "the import directory could not be read";
+    EXPECT_GE(imports->size(), 2u) << "at least KERNEL32 and USER32: the table was read";
+    for (const std::string& name : *imports) {
+      bool known = false;
+      for (const char* a : allowed) known = known || _stricmp(name.c_str(), a) == 0;
+      EXPECT_TRUE(known) << name << " is imported when the program loads: the loader may take it from its folder";
+      if (_stricmp(name.c_str(), "COMCTL32.dll") == 0) {
+        EXPECT_NE(Manifest(ToolPath(tool)).find("Microsoft.Windows.Common-Controls"), std::string::npos)
+            << "common controls are imported, but no manifest takes them from the side-by-side store";
+      }
+    }
   }
 }
 

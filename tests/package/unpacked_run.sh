@@ -22,7 +22,7 @@ unpacked="$work/展開 先"
 mkdir "$unpacked"
 (cd "$unpacked" && "$cmake" -E tar xf "$zip")
 
-expected=$(printf '%s\n' "./$name" "./$name/readme.txt" "./$name/tavrelo.chm" "./$name/tavrelo.exe")
+expected=$(printf '%s\n' "./$name" "./$name/readme.txt" "./$name/tavrelo.chm" "./$name/tavrelo.com" "./$name/tavrelo.exe")
 found=$(cd "$unpacked" && find . -mindepth 1 | LC_ALL=C sort)
 [ "$found" = "$expected" ] || fail "the package holds
 $found
@@ -60,3 +60,18 @@ if "$wine_run" reg query "HKCR\\$extension" >/dev/null 2>&1; then
   fail "reading $extension back created HKCR\\$extension"
 fi
 echo "the unpacked $name/tavrelo.exe read $extension back, created nothing and ended"
+
+# The console twin, as a script runs it: its result on standard output through a pipe (UTF-8),
+# its messages on standard error, and exit codes that say what became of it.
+status=0
+help=$("$wine_run" "$folder/tavrelo.com" /? 2>/dev/null) || status=$?
+[ "$status" = 0 ] || fail "tavrelo.com /? ended with status $status"
+printf '%s' "$help" | grep -qF "終了コード" || fail "tavrelo.com /? wrote no help in UTF-8 to its standard output"
+status=0
+shown=$("$wine_run" "$folder/tavrelo.com" show "$extension" 2>"$work/err.txt") || status=$?
+[ "$status" = 6 ] || fail "tavrelo.com show of a missing extension ended with status $status instead of 6"
+[ -z "$shown" ] || fail "tavrelo.com wrote a message to standard output: $shown"
+grep -qF "「$extension」の関連づけはありません。" "$work/err.txt" || fail "tavrelo.com said no reason on standard error"
+"$wine_run" "$folder/tavrelo.com" list /format:csv /kind:ext 2>/dev/null | head -n 1 | grep -qF "拡張子,ファイルタイプ" ||
+  fail "tavrelo.com list wrote no CSV headings through a pipe"
+echo "the unpacked $name/tavrelo.com answered through pipes with its exit codes"
