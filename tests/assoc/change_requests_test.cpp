@@ -12,6 +12,7 @@
 
 #include "assoc/assoc_texts.h"
 #include "assoc/backup_store.h"
+#include "assoc/change_apply.h"
 #include "assoc/change_history.h"
 #include "assoc/change_policy.h"
 #include "assoc/link_extention_winxp.h"
@@ -293,6 +294,28 @@ TEST_F(ChangeRequests, ARegisterAndTheRemovalOfThePerUserRecordAfterItAreOneChan
     EXPECT_EQ(Registry(), before);
     EXPECT_EQ(assoc::ReadHistory().Position, entries);
   }
+}
+
+TEST_F(ChangeRequests, ARemovalAfterARegisterThatFailsHalfWaySaysWhatIsLeftAndHasTheRegistryReadAgain) {
+  const std::wstring choice = std::wstring(kFileExts) + L".tvr\\UserChoice";
+  WriteValue(HKEY_CURRENT_USER, choice, L"ProgId", REG_SZ, L"Viewer.tvr");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Viewer.tvr");
+  // The choice goes; the class record cannot, and neither can the choice come back.
+  auto fail = assoc::WriteStep.Replace([](const assoc::TChangeStep& step) {
+    const bool classRecord = step.Key.ends_with(L"Classes\\.tvr") && step.Key.starts_with(L"HKEY_CURRENT_USER");
+    const bool choiceBack = step.Kind == assoc::TStepKind::CreateKey && step.Key.ends_with(L"UserChoice");
+    return classRecord || choiceBack ? static_cast<LONG>(ERROR_WRITE_FAULT) : assoc::WriteStep.Real(step);
+  });
+  const common::TOutcome outcome = Run(assoc::RequestRegister(Fields(L".tvr")), {true, true});
+  EXPECT_EQ(outcome.Result, TResult::Failed);
+  ASSERT_EQ(front_.boxes.size(), 4u);
+  EXPECT_EQ(front_.boxes[3].Text.rfind(assoc::OverrideName({true, true}, L".tvr") + L"を削除できませんでした。", 0), 0u)
+      << testing::PrintToString(front_.boxes[3].Text);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
+  // What is left differs from what the front-end read after the register.
+  EXPECT_TRUE(outcome.Changed);
+  EXPECT_EQ(front_.changed, 2);
+  EXPECT_EQ(HistoryLength(), 1u);
 }
 
 TEST_F(ChangeRequests, ADeleteConfirmsThenSaysWhichFileTypeItKept) {
