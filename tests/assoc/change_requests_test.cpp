@@ -196,11 +196,9 @@ TEST_F(ChangeRequests, ARegisterAsksWhatItMustInOrderAndChangesNothingUntilEvery
     // いいえ to each question in turn ends the request there, with nothing changed.
     for (size_t no = 0; no < asked.size(); ++no) {
       SCOPED_TRACE(no);
-      std::deque<bool> answers(no, true);
+      std::vector<bool> answers(no, true);
       answers.push_back(false);
-      front_ = ScriptedFrontEnd();
-      front_.answers = answers;
-      EXPECT_EQ(common::CarryOut(assoc::RequestRegister(fields), front_).Result, TResult::Declined);
+      EXPECT_EQ(Run(assoc::RequestRegister(fields), answers).Result, TResult::Declined);
       ASSERT_EQ(front_.boxes.size(), no + 1);
       for (size_t i = 0; i <= no; ++i) {
         EXPECT_EQ(front_.boxes[i].Text, asked[i].Text);
@@ -212,10 +210,7 @@ TEST_F(ChangeRequests, ARegisterAsksWhatItMustInOrderAndChangesNothingUntilEvery
       EXPECT_EQ(front_.changed, 0);
     }
 
-    std::deque<bool> yes(asked.size(), true);
-    front_ = ScriptedFrontEnd();
-    front_.answers = yes;
-    const common::TOutcome outcome = common::CarryOut(assoc::RequestRegister(fields), front_);
+    const common::TOutcome outcome = Run(assoc::RequestRegister(fields), std::vector<bool>(asked.size(), true));
     EXPECT_EQ(outcome.Result, TResult::Done);
     EXPECT_TRUE(outcome.Changed);
     ASSERT_EQ(front_.boxes.size(), asked.size() + 1);
@@ -277,14 +272,16 @@ TEST_F(ChangeRequests, ARegisterAndTheRemovalOfThePerUserRecordAfterItAreOneChan
     // One undo: the register and the removal go back together. A choice only Windows can write
     // again; the undo offers Windows' chooser, and says where to choose when it does not open.
     const bool lost = c.choice && c.removed;
-    const common::TOutcome undone = Run(assoc::RequestUndo(), lost ? std::vector<bool>{true, true} : std::vector<bool>{true});
+    const common::TOutcome undone = Run(assoc::RequestUndo(), std::vector<bool>(lost ? 2 : 1, true));
     EXPECT_EQ(undone.Result, TResult::Done);
     ASSERT_EQ(front_.previews.size(), 1u);
     EXPECT_EQ(front_.previews[0], texts::UndoQuestion(assoc::ReadHistory().Entries.back()));
     std::vector<std::wstring> said = {texts::kUndone};
     if (lost) said.insert(said.end(), {assoc::ChooseAgainQuestion(L".tvr"), assoc::ChooseInSettings(L".tvr")});
     EXPECT_EQ(front_.Texts(), said);
-    EXPECT_EQ(front_.shells.size(), lost ? 1u : 0u);
+    using Shell = std::pair<common::TShellPlace, std::wstring>;
+    const std::vector<Shell> chooser = {{common::TShellPlace::WindowsChooser, L".tvr"}};
+    EXPECT_EQ(front_.shells, lost ? chooser : std::vector<Shell>{});
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
     if (lost) {
       EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
@@ -309,7 +306,8 @@ TEST_F(ChangeRequests, ARemovalAfterARegisterThatFailsHalfWaySaysWhatIsLeftAndHa
   const common::TOutcome outcome = Run(assoc::RequestRegister(Fields(L".tvr")), {true, true});
   EXPECT_EQ(outcome.Result, TResult::Failed);
   ASSERT_EQ(front_.boxes.size(), 4u);
-  EXPECT_EQ(front_.boxes[3].Text.rfind(assoc::OverrideName({true, true}, L".tvr") + L"を削除できませんでした。", 0), 0u)
+  const std::wstring failed = assoc::OverrideName({true, true}, L".tvr") + L"を削除できませんでした。";
+  EXPECT_EQ(front_.boxes[3].Text.rfind(failed, 0), 0u)
       << testing::PrintToString(front_.boxes[3].Text);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, choice));
   // What is left differs from what the front-end read after the register.
@@ -336,7 +334,8 @@ TEST_F(ChangeRequests, ADeleteConfirmsThenSaysWhichFileTypeItKept) {
 
   TLinkExtention::TUnlinkResult shared{L"tvrFile", TLinkExtention::TFileTypeKept::Shared, {L".tv2"}};
   EXPECT_EQ(Run(assoc::RequestDelete(L".tvr"), {true}).Result, TResult::Done);
-  EXPECT_EQ(front_.Texts(), (std::vector<std::wstring>{texts::UnlinkQuestion(L".tvr"), texts::UnlinkedMessage(shared)}));
+  EXPECT_EQ(front_.Texts(),
+            (std::vector<std::wstring>{texts::UnlinkQuestion(L".tvr"), texts::UnlinkedMessage(shared)}));
   EXPECT_NE(front_.boxes[1].Text.find(L".tv2"), std::wstring::npos) << testing::PrintToString(front_.boxes[1].Text);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".tvr"));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command"));
@@ -367,10 +366,12 @@ TEST_F(ChangeRequests, ARegistryFileIsJudgedBeforeAnyQuestionAndPreviewedWhenItC
   };
   const std::wstring hostile =
       testsupport::Written(files_ / L"hostile.reg", RegFileOf({L"[" + refused + L"]", L"@=\"C:\\\\evil.dll\""}));
-  const std::wstring same = testsupport::Written(files_ / L"same.reg", RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
-  const std::wstring fresh = testsupport::Written(
-      files_ / L"new.reg", RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"", L"[" + root + L"newFile\\shell\\open\\command]",
-                                     L"@=\"n.exe %1\""}));
+  const std::wstring same =
+      testsupport::Written(files_ / L"same.reg", RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
+  const std::wstring fresh =
+      testsupport::Written(files_ / L"new.reg", RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"",
+                                                           L"[" + root + L"newFile\\shell\\open\\command]",
+                                                           L"@=\"n.exe %1\""}));
   for (const Operation& o : operations) {
     SCOPED_TRACE(o.what);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L".new");
@@ -380,8 +381,8 @@ TEST_F(ChangeRequests, ARegistryFileIsJudgedBeforeAnyQuestionAndPreviewedWhenItC
 
     common::TOutcome outcome = Run(o.request(hostile), {});
     EXPECT_EQ(outcome.Result, TResult::Refused);
-    EXPECT_EQ(front_.Texts(), std::vector<std::wstring>{o.cannot(
-                                  L"hostile.reg", texts::LineFault(3, texts::KeyRefused(refused, texts::kPolicySystemKey)))});
+    const std::wstring fault = texts::LineFault(3, texts::KeyRefused(refused, texts::kPolicySystemKey));
+    EXPECT_EQ(front_.Texts(), std::vector<std::wstring>{o.cannot(L"hostile.reg", fault)});
     outcome = Run(o.request(files_ / L"missing.reg"), {});
     EXPECT_EQ(outcome.Result, TResult::Failed);
     EXPECT_EQ(front_.boxes.size(), 1u);
