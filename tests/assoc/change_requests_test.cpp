@@ -345,6 +345,24 @@ TEST_F(ChangeRequests, ADeleteConfirmsThenSaysWhichFileTypeItKept) {
   EXPECT_EQ(front_.boxes.back().Text, texts::UnlinkedMessage({L"tvrFile"}));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"tvrFile"));
   EXPECT_EQ(HistoryLength(), 2u);
+
+  // A per-user class record that would still open the extension goes with the delete, as one
+  // change that one undo takes back.
+  WriteValue(HKEY_CLASSES_ROOT, L".tvr", L"", REG_SZ, L"tvrFile");
+  WriteValue(HKEY_CLASSES_ROOT, L"tvrFile\\shell\\open\\command", L"", REG_SZ, L"t.exe %1");
+  WriteValue(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr", L"", REG_SZ, L"Viewer.tvr");
+  const auto recorded = Registry();
+  const assoc::UserOverride userClasses{false, true};
+  EXPECT_EQ(Run(assoc::RequestDelete(L".tvr"), {true, true}).Result, TResult::Done);
+  ASSERT_EQ(front_.boxes.size(), 4u);
+  const std::wstring alsoRemove = assoc::OverrideName(userClasses, L".tvr") + L"も削除しますか？";
+  EXPECT_NE(front_.boxes[2].Text.find(alsoRemove), std::wstring::npos)
+      << testing::PrintToString(front_.boxes[2].Text);
+  EXPECT_EQ(front_.boxes[3].Text, assoc::OverrideRemoved(userClasses, L".tvr"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + L".tvr"));
+  EXPECT_EQ(HistoryLength(), 3u);
+  EXPECT_EQ(Run(assoc::RequestUndo(), {true}).Result, TResult::Done);
+  EXPECT_EQ(Registry(), recorded);
 }
 
 TEST_F(ChangeRequests, ARegistryFileIsJudgedBeforeAnyQuestionAndPreviewedWhenItChangesSomething) {
