@@ -124,7 +124,9 @@ TRequestRef RequestRemoveOverride(const std::wstring& extension, bool registered
         }
         return outcome;
       }
-      return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, OverrideFailed(what, extension, e.Message())}};
+      // What could not be put back is in the registry: the front-end reads it again.
+      return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, OverrideFailed(what, extension, e.Message())}, 0,
+                      !e.RolledBack()};
     } catch (const Exception& e) {
       return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}};
     }
