@@ -23,6 +23,15 @@
 
 #define IDR_MAINMENU 200
 #define IDR_MAINACCEL 201
+#define IDR_LISTMENU 202
+
+// Commands of the list of associations on its menu; TFormAssocList's IDM_LIST_* hold the same
+// numbers (the window's code checks that they agree).
+#define IDM_ASSOCLIST_SAVE_CSV 1202
+#define IDM_ASSOCLIST_EXPORT_REG 1207
+#define IDM_ASSOCLIST_IMPORT 1208
+#define IDM_ASSOCLIST_SAVE_DEFAULTS 1210
+#define IDM_ASSOCLIST_CHECK_DEFAULTS 1211
 
 // Commands of the main window (actions).
 #define IDM_APP_SELECT 1001

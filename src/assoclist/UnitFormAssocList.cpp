@@ -10,6 +10,7 @@
 #include "assoc/assoc_texts.h"
 #include "assoc/change_engine.h"
 #include "assoc/change_requests.h"
+#include "assoclist/default_apps_box.h"
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
 #include "assoclist/list_texts.h"
@@ -45,7 +46,17 @@ constexpr ui::Action kActions[] = {
     {Form::IDM_LIST_IMPORT, L"読み込み(&I)...", L"登録ファイルの内容を、確認してからレジストリに書き込みます。", -1},
     {Form::IDM_LIST_DETAILS, L"詳細(&D)...",
      L"選んだ行のファイルタイプ (プロトコル) の動作、説明、アイコン、「プログラムから開く」の候補を表示し、変更します。", -1},
+    {Form::IDM_LIST_SAVE_DEFAULTS, L"既定のアプリの構成ファイルに保存(&W)...",
+     L"このユーザーの関連づけを、Windows がサインイン時に使う既定のアプリの構成ファイル (XML) に保存します。", 1},
+    {Form::IDM_LIST_CHECK_DEFAULTS, L"既定のアプリの構成ファイルを確認(&K)...",
+     L"既定のアプリの構成ファイルの誤りと、このコンピューターで使えない指定を調べます。ファイルは変更しません。", -1},
 };
+
+// The menu's commands are the window's (resource.h cannot name a class's constants).
+static_assert(Form::IDM_LIST_SAVE_CSV == IDM_ASSOCLIST_SAVE_CSV && Form::IDM_LIST_EXPORT_REG == IDM_ASSOCLIST_EXPORT_REG &&
+              Form::IDM_LIST_IMPORT == IDM_ASSOCLIST_IMPORT &&
+              Form::IDM_LIST_SAVE_DEFAULTS == IDM_ASSOCLIST_SAVE_DEFAULTS &&
+              Form::IDM_LIST_CHECK_DEFAULTS == IDM_ASSOCLIST_CHECK_DEFAULTS && Form::IDC_BTN_CLOSE == IDCANCEL);
 
 constexpr std::array<int, 2> kImages = {IDI_IMAGE_RELOAD, IDI_IMAGE_SAVE};
 
@@ -53,10 +64,10 @@ constexpr ui::FormDef kForm = {
     assoclist::texts::kListTitle,
     648,
     420,
-    0,
+    0,  // the menu bar lies above the design, which the client keeps whole
     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
     0,
-    0,
+    IDR_LISTMENU,
     0,
     true,
     ui::FormPosition::OwnerCenter,
@@ -146,6 +157,8 @@ constexpr Command kCommands[] = {
     {Form::IDM_LIST_SELECT_ALL, &TFormAssocList::SelectAll}, {Form::IDC_BTN_HELP, &TFormAssocList::ShowHelp},
     {Form::IDM_LIST_EXPORT_REG, &TFormAssocList::ExportReg}, {Form::IDM_LIST_IMPORT, &TFormAssocList::ImportReg},
     {Form::IDM_LIST_DETAILS, &TFormAssocList::DetailsOfSelected},
+    {Form::IDM_LIST_SAVE_DEFAULTS, &TFormAssocList::SaveDefaultApps},
+    {Form::IDM_LIST_CHECK_DEFAULTS, &TFormAssocList::CheckDefaultApps},
 };
 
 // The list's context menu: the commands on the selected rows.
@@ -164,13 +177,18 @@ TFormAssocList::TFormAssocList(HWND owner, int dpi)
       SaveDialogReg(ui::FileDialog::Kind::Save, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
                     OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
       OpenDialogReg(ui::FileDialog::Kind::Open, L"登録ファイル (*.reg)|*.reg|すべてのファイル(*.*)|*.*", L"reg",
-                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING) {
+                    OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING),
+      SaveDialogDefaults(ui::FileDialog::Kind::Save, L"XML ファイル (*.xml)|*.xml|すべてのファイル(*.*)|*.*", L"xml",
+                         OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING),
+      OpenDialogDefaults(ui::FileDialog::Kind::Open, L"XML ファイル (*.xml)|*.xml|すべてのファイル(*.*)|*.*", L"xml",
+                         OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_ENABLESIZING) {
   CreateForm(owner, kForm, kControls, kActions, ui::LoadIconList(kImages, Scale(16)));
   SetWindowTextW(Handle(), texts::WindowTitle(ui::Application::Instance().Title()).c_str());
   Bind(IDC_EDIT_FILTER, EditFilter);
   CheckRadioButton(Handle(), IDC_RADIO_EXTENSIONS, IDC_RADIO_ALL, IDC_RADIO_EXTENSIONS);
   SaveDialogCsv.FileName = L"関連づけの一覧.csv";
   SaveDialogReg.FileName = L"関連づけ.reg";
+  SaveDialogDefaults.FileName = L"既定のアプリ.xml";
 
   HWND list = ListViewAssoc();
   for (int column = 0; column < kColumnCount; ++column) {
@@ -602,6 +620,26 @@ void TFormAssocList::FinishSaves() {
     ShowStatus();
     Write(*next);
   }
+}
+
+void TFormAssocList::SaveDefaultApps() {
+  if (!SaveDialogDefaults.Execute(Handle())) return;
+  assoclist::SaveOutcome outcome;
+  {
+    TCursorHourGlass busy;
+    outcome = assoclist::SaveDefaultApps(SaveDialogDefaults.FileName);
+  }
+  ui::ShowMessageBox(Handle(), outcome.failed ? ui::BoxKind::Warning : ui::BoxKind::Information, outcome.message);
+}
+
+void TFormAssocList::CheckDefaultApps() {
+  if (!OpenDialogDefaults.Execute(Handle())) return;
+  assoclist::BoxMessage message;
+  {
+    TCursorHourGlass busy;
+    message = assoclist::CheckDefaultAppsFile(OpenDialogDefaults.FileName);
+  }
+  ui::ShowMessageBox(Handle(), message.warning ? ui::BoxKind::Warning : ui::BoxKind::Information, message.text);
 }
 
 void TFormAssocList::ImportReg() {

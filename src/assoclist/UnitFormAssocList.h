@@ -2,7 +2,8 @@
 // The list of associations: a modeless window listing every extension key and protocol of
 // HKEY_CLASSES_ROOT with its file type, description, program, icon, what Explorer really uses
 // and what is broken, with filters, sorting by any column, copying, saving as CSV or as a
-// registry file. It shows the first page at once and reads the rest on a worker thread. It
+// registry file, and saving or checking the default associations file that Windows applies at
+// sign-in. It shows the first page at once and reads the rest on a worker thread. It
 // changes the registry only by reading in a registry file through the change engine; opening an
 // extension is handed to the window that owns it.
 
@@ -54,6 +55,8 @@ class TFormAssocList : public ui::ModelessForm {
   static constexpr int IDM_LIST_EXPORT_REG = 1207;
   static constexpr int IDM_LIST_IMPORT = 1208;
   static constexpr int IDM_LIST_DETAILS = 1209;
+  static constexpr int IDM_LIST_SAVE_DEFAULTS = 1210;   // on the menu only
+  static constexpr int IDM_LIST_CHECK_DEFAULTS = 1211;  // on the menu only
   // The help topic of the window.
   static constexpr int kHelpContext = 5;
 
@@ -115,6 +118,14 @@ class TFormAssocList : public ui::ModelessForm {
   // Reads in a registry file chosen in OpenDialogReg through the change engine (policy, preview,
   // backup, undo), then reads the list again; a refusal or failure is shown in a box.
   void ImportReg();
+  // Saves every association of this machine's user as a default associations file chosen in
+  // SaveDialogDefaults (assoclist::SaveDefaultApps), whatever the list shows and whether it still
+  // reads; reports the outcome in a box, naming the count.
+  void SaveDefaultApps();
+  // Checks a default associations file chosen in OpenDialogDefaults against this machine
+  // (assoclist::CheckDefaultAppsFile) and shows what was found in a box: information when
+  // nothing is wrong, else a warning. Writes nothing.
+  void CheckDefaultApps();
   // Shows the rows of kinds (the selector).
   void ShowKinds(assoclist::KindFilter kinds);
   // Shows only rows with a problem when on (the check box).
@@ -136,6 +147,8 @@ class TFormAssocList : public ui::ModelessForm {
   ui::FileDialog SaveDialogCsv;
   ui::FileDialog SaveDialogReg;
   ui::FileDialog OpenDialogReg;
+  ui::FileDialog SaveDialogDefaults;
+  ui::FileDialog OpenDialogDefaults;
 
   bool PreTranslateMessage(MSG& msg) override;
 

@@ -38,4 +38,8 @@ std::wstring CsvSaved(size_t count, bool complete) {
 
 std::wstring RegSaved(size_t count) { return kExported + (L"（" + Grouped(count) + L" 件）"); }
 
+std::wstring MoreFindings(size_t shown, size_t more) {
+  return L"ほかに " + Grouped(more) + L" 件あります。ここでは最初の " + Grouped(shown) + L" 件だけを表示しています。";
+}
+
 }  // namespace assoclist::texts

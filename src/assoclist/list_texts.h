@@ -37,5 +37,7 @@ std::wstring SaveWaitStatus(size_t examined, size_t total);
 std::wstring CsvSaved(size_t count, bool complete);
 // The outcome of REG で保存 that wrote count rows: kExported with the count after it.
 std::wstring RegSaved(size_t count);
+// The line of a check's box after the shown findings it lists: how many more there are.
+std::wstring MoreFindings(size_t shown, size_t more);
 
 }  // namespace assoclist::texts

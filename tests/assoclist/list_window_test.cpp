@@ -1,6 +1,7 @@
 // The window of the list on a sandboxed registry, driven in process: columns and cells, the
-// filter, sorting by a click on a heading, Enter and double click, copying, saving as CSV, help,
-// F5, icons, the keyboard, the DPI, and a registry left exactly as it was.
+// filter, sorting by a click on a heading, Enter and double click, copying, saving as CSV, the
+// menu's default associations file, help, F5, icons, the keyboard, the DPI, and a registry left
+// exactly as it was.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -9,7 +10,9 @@
 
 #include <memory>
 
+#include "assoc/default_apps.h"
 #include "assoclist/UnitFormAssocList.h"
+#include "assoclist/default_apps_box.h"
 #include "assoclist/export_text.h"
 #include "assoclist/icon_cache.h"
 #include "list_fixture.h"
@@ -99,6 +102,22 @@ class ListWindowTest : public testing::Test {
     keys[VK_CONTROL] = saved;
     SetKeyboardState(keys);
     ui::ProcessMessages();
+  }
+  // The command id chosen on the window's menu, as the menu sends it; answers the item's caption
+  // (empty when the menu has no such item).
+  std::wstring ChooseOnMenu(int id) const {
+    wchar_t caption[128] = {};
+    GetMenuStringW(GetMenu(form->Handle()), id, caption, 128, MF_BYCOMMAND);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    ui::ProcessMessages();
+    return caption;
+  }
+  // A program in folder and an extension whose file type opens it, which the default
+  // associations file can name.
+  void AddOpenedByProgram(const testsupport::TempFolder& folder) const {
+    testsupport::WriteBytes(folder / L"xyz.exe", "MZ");
+    listtest::Apply({{Machine, L".xyz", L"", L"xyzfile"},
+                     {Machine, L"xyzfile\\shell\\open\\command", L"", L"\"" + (folder / L"xyz.exe") + L"\" \"%1\""}});
   }
   void ClickHeading(int column) const {
     HWND header = ListView_GetHeader(List());
@@ -311,6 +330,82 @@ TEST_F(ListWindowTest, SavesTheRowsShownAsCsvThroughTheSaveDialog) {
   form->SaveCsv();
   EXPECT_TRUE(boxes.Take().empty()) << "a cancelled dialog saves nothing";
   EXPECT_EQ(testsupport::FolderEntries(folder.Path()), std::vector<std::wstring>{L"一覧.csv"});
+}
+
+TEST_F(ListWindowTest, MenuSavesThisUsersDefaultAppsFileThroughTheSaveDialog) {
+  const testsupport::TempFolder folder;
+  AddOpenedByProgram(folder);
+  const listtest::Trees before = listtest::Snapshot(sandbox);
+  const std::vector<assoc::defaults::DefaultApp> apps =
+      assoc::defaults::CollectDefaultApps(assoc::defaults::ExportScope::All);
+  const std::string expected = assoc::defaults::DefaultAppsXml(apps);
+  ASSERT_NE(expected.find("Identifier=\".xyz\" ProgId=\"xyzfile\""), std::string::npos) << expected;
+  testsupport::FileDialogScript dialogs;
+  dialogs.Then(folder / L"既定.xml").Then(folder.Path()).Then(std::nullopt);
+  boxes.Then(ui::mrOk).Then(ui::mrOk);
+
+  EXPECT_EQ(ChooseOnMenu(TFormAssocList::IDM_LIST_SAVE_DEFAULTS), L"既定のアプリの構成ファイルに保存(&W)...");
+  EXPECT_EQ(testsupport::ReadBytes(folder / L"既定.xml"), expected);
+  ASSERT_EQ(dialogs.Shown().size(), 1u);
+  EXPECT_TRUE(dialogs.Shown()[0].save);
+  EXPECT_EQ(dialogs.Shown()[0].defaultExt, L"xml");
+  EXPECT_EQ(dialogs.Shown()[0].fileName, L"既定のアプリ.xml");
+  EXPECT_NE(dialogs.Shown()[0].filter.find(L"*.xml"), std::wstring::npos);
+  EXPECT_TRUE(dialogs.Shown()[0].flags & OFN_OVERWRITEPROMPT);
+  auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[0].text, L"既定の関連づけ " + std::to_wstring(apps.size()) + L" 件を保存しました。");
+
+  // A folder cannot be written: a warning naming it; a cancelled dialog saves nothing.
+  ChooseOnMenu(TFormAssocList::IDM_LIST_SAVE_DEFAULTS);
+  shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Warning);
+  EXPECT_NE(shown[0].text.find(folder.Path()), std::wstring::npos) << testing::PrintToString(shown[0].text);
+  ChooseOnMenu(TFormAssocList::IDM_LIST_SAVE_DEFAULTS);
+  EXPECT_TRUE(boxes.Take().empty());
+  EXPECT_EQ(testsupport::FolderEntries(folder.Path()), (std::vector<std::wstring>{L"xyz.exe", L"既定.xml"}));
+  EXPECT_TRUE(listtest::Snapshot(sandbox) == before);
+}
+
+TEST_F(ListWindowTest, MenuChecksADefaultAppsFileAndWritesNothing) {
+  const testsupport::TempFolder folder;
+  AddOpenedByProgram(folder);
+  const listtest::Trees before = listtest::Snapshot(sandbox);
+  auto file = [](const char* association) {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n  ") + association +
+           "\r\n</DefaultAssociations>\r\n";
+  };
+  const std::string wrongBytes = file(R"(<Association Identifier=".xyz" ProgId="noSuchType" ApplicationName="X" />)");
+  const std::wstring wrong = testsupport::Written(folder / L"wrong.xml", wrongBytes);
+  const std::wstring right = testsupport::Written(
+      folder / L"right.xml", file(R"(<Association Identifier=".xyz" ProgId="xyzfile" ApplicationName="xyz" />)"));
+  testsupport::FileDialogScript dialogs;
+  dialogs.Then(wrong).Then(right).Then(std::nullopt);
+  boxes.Then(ui::mrOk).Then(ui::mrOk);
+
+  EXPECT_EQ(ChooseOnMenu(TFormAssocList::IDM_LIST_CHECK_DEFAULTS), L"既定のアプリの構成ファイルを確認(&K)...");
+  ASSERT_EQ(dialogs.Shown().size(), 1u);
+  EXPECT_FALSE(dialogs.Shown()[0].save);
+  EXPECT_EQ(dialogs.Shown()[0].defaultExt, L"xml");
+  EXPECT_NE(dialogs.Shown()[0].filter.find(L"*.xml"), std::wstring::npos);
+  EXPECT_TRUE(dialogs.Shown()[0].flags & OFN_FILEMUSTEXIST);
+  ChooseOnMenu(TFormAssocList::IDM_LIST_CHECK_DEFAULTS);
+  ChooseOnMenu(TFormAssocList::IDM_LIST_CHECK_DEFAULTS);
+
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 2u) << "a cancelled dialog shows nothing";
+  EXPECT_EQ(shown[0].kind, ui::BoxKind::Warning);
+  EXPECT_EQ(shown[0].text,
+            L"3行目：「.xyz」のファイルタイプ「noSuchType」が、このコンピューターにありません。"
+            L"Windows はこの指定を何も言わずに飛ばします。\n\n問題が 1 件見つかりました。");
+  EXPECT_EQ(shown[1].kind, ui::BoxKind::Information);
+  EXPECT_EQ(shown[1].text, L"問題は見つかりませんでした。");
+  EXPECT_EQ(testsupport::ReadBytes(wrong), wrongBytes);
+  EXPECT_EQ(testsupport::FolderEntries(folder.Path()),
+            (std::vector<std::wstring>{L"right.xml", L"wrong.xml", L"xyz.exe"}));
+  EXPECT_TRUE(listtest::Snapshot(sandbox) == before);
 }
 
 TEST_F(ListWindowTest, F1AndTheHelpButtonOpenTheListsTopic) {
