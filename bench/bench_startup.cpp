@@ -69,12 +69,22 @@ class ThreadTimes {
   std::map<DWORD, Thread> threads_;
 };
 
-// Runs commandLine to its end (at most a minute), watching its threads and memory all along.
-Cost RunToEnd(std::wstring commandLine) {
+// Runs commandLine to its end (at most a minute), watching its threads and memory all along;
+// quiet sends its standard output and error to NUL.
+Cost RunToEnd(std::wstring commandLine, bool quiet = false) {
   Cost cost;
   STARTUPINFOW si{sizeof si};
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return cost;
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  const common::UniqueFileHandle nul(
+      quiet ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr)
+            : INVALID_HANDLE_VALUE);
+  if (quiet && nul) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = nul.get();
+  }
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, quiet, 0, nullptr, nullptr, &si, &pi)) return cost;
   const common::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
   ThreadTimes threads(pi.dwProcessId);
   const double deadline = Now() + 60;
@@ -167,5 +177,22 @@ int wmain(int argc, wchar_t** argv) {
   Print(L"tavrelo.exe read back+close", toolCosts);
   Print(L"minimal comctl32 window", yardstickCosts);
   std::wprintf(L"cpu ratio (goal <= 1.2):     %7.2f\n", Median(toolCpu) / Median(yardstickCpu));
+
+  // The console twin beside the tool: one association looked up (missing: exit 6), against a
+  // console program that writes one line.
+  const std::wstring console = Folder(tool) + L"\\tavrelo.com";
+  if (GetFileAttributesW(console.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+  const std::wstring consoleYardstick = Folder(self) + L"\\bench_minimal_console.exe";
+  std::vector<Cost> consoleCosts, consoleYardstickCosts;
+  for (int i = 0; i < runs; ++i) {
+    consoleCosts.push_back(RunToEnd(L"\"" + console + L"\" show " + extension, true));
+    consoleYardstickCosts.push_back(RunToEnd(L"\"" + consoleYardstick + L"\"", true));
+  }
+  std::vector<double> consoleCpu, consoleYardstickCpu;
+  for (const Cost& c : consoleCosts) consoleCpu.push_back(c.cpuMs);
+  for (const Cost& c : consoleYardstickCosts) consoleYardstickCpu.push_back(c.cpuMs);
+  Print(L"tavrelo.com show", consoleCosts);
+  Print(L"minimal console program", consoleYardstickCosts);
+  std::wprintf(L"cpu ratio (goal <= 1.2):     %7.2f\n", Median(consoleCpu) / Median(consoleYardstickCpu));
   return 0;
 }
