@@ -16,6 +16,7 @@
 #include "assoc/default_apps_texts.h"
 #include "assoc/file_type.h"
 #include "assoclist/assoc_rows.h"
+#include "assoclist/cell_text.h"
 #include "assoclist/export_text.h"
 #include "assoclist/reg_export.h"
 #include "cli/cli_texts.h"
@@ -224,7 +225,10 @@ std::wstring Json(std::wstring_view text) {
         quoted += L"\\t";
         break;
       default:
-        if (c < 0x20 || c == 0x2028 || c == 0x2029) {
+        // Control characters, and the marks that separate lines or turn the direction of text,
+        // written out: a planted value must not drive the terminal that shows it.
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+            (c >= 0x2066 && c <= 0x2069)) {
           wchar_t escaped[8];
           swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
           quoted += escaped;
@@ -370,23 +374,26 @@ int Show(TRun& run) {
     return kExitDone;
   }
 
+  // Every text from the registry as the list's cells show it: on one line, control characters
+  // written out.
+  const auto cell = [](const std::wstring& text) { return assoclist::CellText(text); };
   std::wstring text;
   for (int column = 0; column < assoclist::kColumnCount; ++column)
     text += std::wstring(assoclist::kColumnCaptions[column]) + L"\t" + row->cells[column] + L"\r\n";
   if (effective) {
-    text += L"利用者の選択\t" + effective->choice.progId +
+    text += L"利用者の選択\t" + cell(effective->choice.progId) +
             (effective->choice.key.empty() ? L"" : L" (" + effective->choice.key + L")") + L"\r\n";
-    text += L"利用者のクラスの記録\t" + effective->userClassesFileType + L"\r\n";
-    text += L"エクスプローラーが使うファイルタイプ\t" + effective->fileType + L" (" + SourceKey(effective->source) +
-            L")\r\n";
+    text += L"利用者のクラスの記録\t" + cell(effective->userClassesFileType) + L"\r\n";
+    text += L"エクスプローラーが使うファイルタイプ\t" + cell(effective->fileType) + L" (" +
+            SourceKey(effective->source) + L")\r\n";
   }
   const std::wstring defaultVerb = assoc::EffectiveDefaultVerb(type);
   for (const assoc::TVerb& verb : type.Verbs)
-    text += L"動作\t" + verb.Name + (verb.Name == defaultVerb ? L" (既定)" : L"") + L"\t" + verb.Caption + L"\t" +
-            (verb.Delegated ? L"(プログラムの部品が実行)" : verb.Command) + L"\r\n";
+    text += L"動作\t" + cell(verb.Name) + (verb.Name == defaultVerb ? L" (既定)" : L"") + L"\t" + cell(verb.Caption) +
+            L"\t" + (verb.Delegated ? L"(プログラムの部品が実行)" : cell(verb.Command)) + L"\r\n";
   for (const assoc::TOpenWithEntry& entry : type.OpenWith)
-    text += L"プログラムから開く\t" + entry.Name + L"\t" + PlaceKey(entry.Place) + L"\t" + entry.Program + L"\t" +
-            StateKey(entry) + L"\r\n";
+    text += L"プログラムから開く\t" + cell(entry.Name) + L"\t" + PlaceKey(entry.Place) + L"\t" + cell(entry.Program) +
+            L"\t" + StateKey(entry) + L"\r\n";
   run.Console.Out(text);
   return kExitDone;
 }
@@ -498,7 +505,7 @@ int History(TRun& run) {
     swprintf(time, 32, L"%04u-%02u-%02u %02u:%02u:%02u", entry.Time.wYear, entry.Time.wMonth, entry.Time.wDay,
              entry.Time.wHour, entry.Time.wMinute, entry.Time.wSecond);
     text += std::to_wstring(i + 1) + L"\t" + time + L"\t" + std::wstring(assoc::ChangeOperationName(entry.Operation)) +
-            L"\t" + entry.Subject + L"\t" +
+            L"\t" + assoclist::CellText(entry.Subject) + L"\t" +
             Say(i < history.Position ? texts::kHistoryApplied : texts::kHistoryUndone, run.Lang) + L"\r\n";
   }
   run.Console.Out(text);

@@ -260,4 +260,22 @@ TEST_F(CommandLine, ShowAndTheDefaultAssociationsFileOfThisMachine) {
   EXPECT_NE(console_.out.find(L"XML として読めません"), std::wstring::npos) << common::Utf8(console_.out);
 }
 
+TEST_F(CommandLine, NoPlantedCharacterReachesTheTerminalAsItIs) {
+  // A terminal takes ESC sequences as commands and the direction marks as a reordering of the line.
+  const std::wstring planted = L"a\x1b]0;owned\x07\x202e\r\nb";
+  WriteValue(HKEY_CLASSES_ROOT, L".p", L"", REG_SZ, L"pfile");
+  WriteValue(HKEY_CLASSES_ROOT, L"pfile", L"", REG_SZ, planted);
+  WriteValue(HKEY_CLASSES_ROOT, L"pfile\\shell\\open", L"", REG_SZ, planted);
+  WriteValue(HKEY_CLASSES_ROOT, L"pfile\\shell\\open\\command", L"", REG_SZ, planted);
+  WriteValue(HKEY_CLASSES_ROOT, L".p\\OpenWithProgids", planted, REG_SZ, L"");
+  for (const std::vector<std::wstring>& args :
+       {std::vector<std::wstring>{L"show", L".p"}, {L"show", L".p", L"/format:json"}, {L"list"}, {L"list", L"/format:tsv"},
+        {L"list", L"/format:json"}}) {
+    SCOPED_TRACE(common::Utf8(args.back()));
+    ASSERT_EQ(Run(args), cli::kExitDone);
+    EXPECT_EQ(console_.out.find_first_of(L"\x1b\x07\x202e"), std::wstring::npos) << common::Utf8(console_.out);
+    EXPECT_EQ(console_.out.find(L"\r\nb"), std::wstring::npos);
+  }
+}
+
 }  // namespace
