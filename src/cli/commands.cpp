@@ -151,6 +151,11 @@ class TConsoleFrontEnd : public common::TFrontEnd {
   }
 
   common::TOutcome Apply(const common::TChangeRequest& request) override {
+    // Ctrl+C must not end the process between two steps of a change; it is taken again after.
+    struct IgnoreBreak {
+      IgnoreBreak() { SetConsoleCtrlHandler(nullptr, TRUE); }
+      ~IgnoreBreak() { SetConsoleCtrlHandler(nullptr, FALSE); }
+    } ignoreBreak;
     try {
       common::TOutcome outcome = request.Apply([](size_t, size_t) {});
       changed_ = changed_ || outcome.Changed;
