@@ -97,7 +97,7 @@ class ClassesFacts {
   ClassesFacts() {
     roots_[0] = HKEY_CLASSES_ROOT;
     roots_[1] = OpenUserClassesRoot(user_);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machine_.put()) == ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, paths::kClassesKey, 0, KEY_READ, machine_.put()) == ERROR_SUCCESS)
       roots_[2] = machine_.get();
   }
 

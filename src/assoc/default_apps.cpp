@@ -28,7 +28,6 @@ namespace assoc::defaults {
 
 namespace {
 
-constexpr size_t kLongestKeyName = 255;
 constexpr std::wstring_view kApplications = L"Applications\\";
 // The longest application name taken; a longer one is passed over for the next source.
 constexpr size_t kLongestName = 1024;
@@ -85,7 +84,7 @@ common::UniqueHKey OpenBelow(HKEY base, std::wstring_view path, REGSAM access = 
 template <typename Visit>
 void ForEachSubKey(HKEY key, Visit visit) {
   if (!key) return;
-  wchar_t name[kLongestKeyName + 2];
+  wchar_t name[kKeyNameBuffer];
   for (DWORD index = 0;; ++index) {
     DWORD length = static_cast<DWORD>(std::size(name));
     const LONG result = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/reg_paths.h"
 #include "assoc/safety.h"
 
 namespace assoc {
@@ -18,7 +19,6 @@ constexpr std::wstring_view kHeader = L"Windows Registry Editor Version 5.00";
 constexpr std::wstring_view kLineEnd = L"\r\n";
 // The editor breaks a hex line once it reaches this many columns.
 constexpr size_t kHexWrapColumn = 77;
-constexpr size_t kMaxKeyNameLength = 255;
 
 struct RootName {
   std::wstring_view name;
@@ -365,7 +365,7 @@ bool IsKeyPath(std::wstring_view path) {
   for (;;) {
     const size_t end = rest.find(L'\\');
     const std::wstring_view name = rest.substr(0, end);
-    if (name.empty() || name.size() > kMaxKeyNameLength) return false;
+    if (name.empty() || name.size() > kLongestKeyName) return false;
     if (end == std::wstring_view::npos) return true;
     rest.remove_prefix(end + 1);
   }

@@ -1,16 +1,13 @@
 #include "assoc/reg_key.h"
 
 #include "assoc/reg_file.h"
+#include "assoc/reg_paths.h"
 #include "assoc/safety.h"
 #include "assoc/user_hive.h"
 
 namespace assoc {
 
 namespace {
-
-// Windows takes key names of at most 255 characters; Wine would take one more.
-constexpr size_t kLongestKeyName = 255;
-constexpr wchar_t kClassesBelow[] = L"Software\\Classes";
 
 using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
 
@@ -59,7 +56,7 @@ bool SplitRegPath(std::wstring_view path, TRegPath& split) {
   }
   if ((split.predefined == HKEY_CURRENT_USER || split.predefined == HKEY_LOCAL_MACHINE) && split.names.size() >= 2 &&
       SameKeyName(split.names[0], L"Software") && SameKeyName(split.names[1], L"Classes")) {
-    split.classesBelow = kClassesBelow;
+    split.classesBelow = paths::kClassesKey;
     split.names.erase(split.names.begin(), split.names.begin() + 2);
   }
   return true;
@@ -73,7 +70,7 @@ HKEY OpenRoot(const TRegPath& split, common::UniqueHKey& holder) noexcept {
     return nullptr;
   }
   if (split.classesBelow.empty()) return split.predefined;
-  if (RegOpenKeyExW(split.predefined, kClassesBelow, 0, MAXIMUM_ALLOWED, holder.put()) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExW(split.predefined, paths::kClassesKey, 0, MAXIMUM_ALLOWED, holder.put()) != ERROR_SUCCESS) return nullptr;
   return holder.get();
 }
 

@@ -1,6 +1,19 @@
 #pragma once
-// The registry paths of the association records, spelled once. "Key" names are relative to
-// their root; "Path" names start with the root spelled out, as registry files write them.
+// The registry paths of the association records and the registry's own limits, spelled once.
+// "Key" names are relative to their root; "Path" names start with the root spelled out, as
+// registry files write them.
+
+#include <cstddef>
+
+namespace assoc {
+
+// The longest name of one key Windows takes, in characters (Wine would take one more).
+inline constexpr size_t kLongestKeyName = 255;
+// A buffer that holds any key name with its terminating NUL, and one more character so that a
+// longer name shows as too long rather than as cut.
+inline constexpr unsigned long kKeyNameBuffer = kLongestKeyName + 2;
+
+}  // namespace assoc
 
 namespace assoc::paths {
 

@@ -1,3 +1,4 @@
+#include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 
 #include <cstring>
@@ -9,9 +10,6 @@
 namespace assoc {
 
 namespace {
-
-// Key names are at most 255 characters; Wine takes one more.
-constexpr DWORD kKeyNameBuffer = 257;
 
 [[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
 

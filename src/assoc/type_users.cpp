@@ -76,7 +76,7 @@ bool EndsWith(std::wstring_view text, std::wstring_view end) {
 
 void TTypeUsers::Add(std::wstring_view type, TReferenceKind kind, std::wstring by) {
   // A name no key can have names nothing.
-  if (type.empty() || type.size() > 255) return;
+  if (type.empty() || type.size() > kLongestKeyName) return;
   std::vector<TTypeReference>& list = references_[FoldName(type)];
   TTypeReference reference{kind, std::move(by)};
   if (std::find(list.begin(), list.end(), reference) == list.end()) list.push_back(std::move(reference));
@@ -86,7 +86,7 @@ TTypeUsers::TTypeUsers() {
   // The classes: each extension's default and Open with list, and each other key's CurVer.
   common::UniqueHKey userHolder, machineHolder;
   const HKEY userClasses = OpenUserClassesRoot(userHolder);
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machineHolder.put());
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, paths::kClassesKey, 0, KEY_READ, machineHolder.put());
   for (HKEY tree : {userClasses, machineHolder.get(), HKEY_CLASSES_ROOT}) {
     for (const std::wstring& name : SubKeys(tree)) {
       common::UniqueHKey key;
@@ -168,7 +168,7 @@ std::vector<std::wstring> TypesNamedBy(std::wstring_view extension) {
   const std::wstring name(extension);
   common::UniqueHKey userHolder, machineHolder;
   const HKEY userClasses = OpenUserClassesRoot(userHolder);
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machineHolder.put());
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, paths::kClassesKey, 0, KEY_READ, machineHolder.put());
   for (HKEY tree : {userClasses, machineHolder.get(), HKEY_CLASSES_ROOT}) {
     const std::wstring type = DefaultOf(Child(tree, name).get());
     if (type.empty()) continue;

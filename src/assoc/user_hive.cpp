@@ -1,3 +1,4 @@
+#include "assoc/reg_paths.h"
 #include "assoc/user_hive.h"
 
 #include <sddl.h>
@@ -119,7 +120,7 @@ HKEY OpenUserClassesRoot(common::UniqueHKey& holder) {
   const HKEY user = UserRoot();
   if (!user) return nullptr;
   if (user == HKEY_CURRENT_USER) {
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, MAXIMUM_ALLOWED, holder.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, paths::kClassesKey, 0, MAXIMUM_ALLOWED, holder.put()) != ERROR_SUCCESS)
       return nullptr;
     return holder.get();
   }

@@ -26,9 +26,6 @@ LONG OpenKeyReal(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) {
   return RegOpenKeyExW(parent, path, 0, access, key);
 }
 
-// The longest key name Windows accepts.
-constexpr size_t kMaxKeyNameLength = 255;
-
 // True for a file type that names a key path: one or more names of 1 to 255 characters
 // separated by "\" (as "Applications\x.exe").
 bool NamesKey(std::wstring_view fileType) {
@@ -36,7 +33,7 @@ bool NamesKey(std::wstring_view fileType) {
   size_t start = 0;
   for (;;) {
     const size_t end = std::min(fileType.find(L'\\', start), fileType.size());
-    if (end == start || end - start > kMaxKeyNameLength) return false;
+    if (end == start || end - start > assoc::kLongestKeyName) return false;
     if (end == fileType.size()) return true;
     start = end + 1;
   }
@@ -47,7 +44,7 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
   std::unordered_set<std::wstring> names;
   common::UniqueHKey key;
   if (RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) return names;
-  wchar_t name[kMaxKeyNameLength + 2];
+  wchar_t name[assoc::kKeyNameBuffer];
   for (DWORD index = 0;; ++index) {
     DWORD length = static_cast<DWORD>(std::size(name));
     const LONG result = RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -213,7 +210,7 @@ class RowReader {
           return OpenForReading(shell.get(), name, key) != Opened::Missing;
         },
         [&] {
-          wchar_t first[kMaxKeyNameLength + 2];
+          wchar_t first[assoc::kKeyNameBuffer];
           DWORD length = static_cast<DWORD>(std::size(first));
           if (RegEnumKeyExW(shell.get(), 0, first, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return std::wstring();
@@ -238,7 +235,7 @@ class RowReader {
   bool NamesMissingType(HKEY parent, const wchar_t* path) {
     common::UniqueHKey list;
     if (OpenForReading(parent, path, list) != Opened::Yes) return false;
-    wchar_t name[kMaxKeyNameLength + 2];
+    wchar_t name[assoc::kKeyNameBuffer];
     for (DWORD index = 0;; ++index) {
       DWORD length = static_cast<DWORD>(std::size(name));
       const LONG result = RegEnumValueW(list.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -339,7 +336,7 @@ RowStream::RowStream(bool checkProblems) : state_(std::make_unique<State>(checkP
     return;
   }
   state_->total = keys;
-  state_->name.resize(std::max<size_t>(longestName, kMaxKeyNameLength) + 2);
+  state_->name.resize(std::max<size_t>(longestName, assoc::kLongestKeyName) + 2);
 }
 
 RowStream::~RowStream() = default;
