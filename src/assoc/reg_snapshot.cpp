@@ -15,7 +15,6 @@ namespace assoc {
 
 namespace {
 
-
 [[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
 
 // The name under which parent stores the sub-key name (the registry keeps the letter case it was
