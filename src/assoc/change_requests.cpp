@@ -75,7 +75,10 @@ TRequestRef RequestWindowsChoice(const std::wstring& extension, const std::wstri
       try {
         ExecuteChange(PlanAddOpenWith(extension, fileType), progress, group.get());
       } catch (const Exception& e) {
-        return TOutcome{TResult::Failed, TBox{TBoxKind::Warning, e.Message()}};
+        // A refusal or a failure as any change's, but never taken for Windows' protection of a
+        // choice: this change writes no choice.
+        const TOutcome outcome = Failure(e);
+        return outcome.Result == TResult::Protected ? TOutcome{TResult::Failed, outcome.Box} : outcome;
       }
       return TOutcome{TResult::Done, {}, 0, true};
     };

@@ -2,6 +2,7 @@
 // what it leaves in the registry when the user says no, and that a register with the removal of
 // a per-user record after it is one change that one 元に戻す takes back whole.
 #include "assoc/change_requests.h"
+#include "assoc/windows_version.h"
 
 #include <gtest/gtest.h>
 
@@ -314,6 +315,29 @@ TEST_F(ChangeRequests, ARemovalAfterARegisterThatFailsHalfWaySaysWhatIsLeftAndHa
   EXPECT_TRUE(outcome.Changed);
   EXPECT_EQ(front_.changed, 2);
   EXPECT_EQ(HistoryLength(), 1u);
+}
+
+TEST_F(ChangeRequests, AnOfferInWindowsListThatFailsIsAFailureNeverWindowsProtection) {
+  // On Windows 10 Explorer takes only Windows' choice for .bmp: the register offers the program in
+  // Windows' list, whose write fails: for want of rights, or half way with its undo failing too.
+  auto version = assoc::ExplorerWindowsVersion.Replace([] { return assoc::WindowsVersion{10, 0}; });
+  const struct {
+    LONG code;
+    bool halfWay;
+  } cases[] = {{ERROR_ACCESS_DENIED, false}, {ERROR_WRITE_FAULT, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    auto fail = assoc::WriteStep.Replace([c](const assoc::TChangeStep& step) {
+      const bool offer = step.Key.ends_with(L".bmp\\OpenWithProgids");
+      if (!offer) return assoc::WriteStep.Real(step);
+      if (!c.halfWay || step.Kind == assoc::TStepKind::DeleteKey) return c.code;
+      return step.Kind == assoc::TStepKind::CreateKey ? assoc::WriteStep.Real(step) : c.code;
+    });
+    const common::TOutcome outcome = Run(assoc::RequestRegister(Fields(L".bmp")), {true, true});
+    EXPECT_EQ(outcome.Result, TResult::Failed) << "the offer writes no choice that Windows could protect";
+    EXPECT_EQ(outcome.Changed, c.halfWay) << "what is left differs from what was read after the register";
+    EXPECT_TRUE(front_.shells.empty()) << "no chooser after a failed offer";
+  }
 }
 
 TEST_F(ChangeRequests, ADeleteConfirmsThenSaysWhichFileTypeItKept) {
