@@ -151,7 +151,8 @@ TEST(HelpFile, HoldsEveryTopicOfItsContentsInJapanese) {
   for (auto it = std::sregex_iterator(contents->begin(), contents->end(), local); it != std::sregex_iterator(); ++it)
     topics.push_back((*it)[1]);
   const std::vector<std::string> expected = {"overview.html", "main.html",     "iconpicker.html", "list.html",
-                                             "filetype.html", "windows.html",  "settings.html", "task.html"};
+                                             "filetype.html", "windows.html",  "settings.html", "task.html",
+                                             "console.html"};
   EXPECT_EQ(topics, expected);
   for (const std::string& topic : topics) {
     auto page = help.Read(std::wstring(topic.begin(), topic.end()));
