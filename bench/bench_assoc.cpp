@@ -18,6 +18,7 @@
 #include "assoc/shell_assoc.h"
 #include "assoc/windows_version.h"
 #include "bench_clock.h"
+#include "bench_registry.h"
 #include "common/exception.h"
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
@@ -62,10 +63,7 @@ double CyclesPerSecond(double seconds) {
 
 // Writes HKEY_CLASSES_ROOT\.big naming bigFile, and bigFile with count sub-keys of one value each.
 void MakeWideAssociation(int count) {
-  common::UniqueHKey extention;
-  RegCreateKeyExW(HKEY_CLASSES_ROOT, L".big", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, extention.put(), nullptr);
-  const wchar_t fileType[] = L"bigFile";
-  RegSetValueExW(extention.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileType), sizeof fileType);
+  SetText(HKEY_CLASSES_ROOT, L".big", nullptr, L"bigFile");
   common::UniqueHKey parent;
   RegCreateKeyExW(HKEY_CLASSES_ROOT, L"bigFile", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, parent.put(), nullptr);
   for (int i = 0; i < count; ++i) {
@@ -73,8 +71,7 @@ void MakeWideAssociation(int count) {
     swprintf(name, 16, L"k%05d", i);
     common::UniqueHKey child;
     RegCreateKeyExW(parent.get(), name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, child.put(), nullptr);
-    RegSetValueExW(child.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                   static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t)));
+    SetText(child.get(), L"v", name);
   }
 }
 

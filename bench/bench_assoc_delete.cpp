@@ -18,6 +18,7 @@
 #include "assoc/safety.h"
 #include "assoc/shell_assoc.h"
 #include "bench_clock.h"
+#include "bench_registry.h"
 #include "common/exception.h"
 #include "common/handles.h"
 #include "support/registry_sandbox.h"
@@ -30,12 +31,7 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 void SetDefault(const std::wstring& path, const std::wstring& text) {
-  common::UniqueHKey key;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
-      ERROR_SUCCESS)
-    throw Exception(L"cannot create " + path);
-  RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  if (!SetText(HKEY_CLASSES_ROOT, path, nullptr, text)) throw Exception(L"cannot create " + path);
 }
 
 // Grows the classes root to count extension keys, each naming a file type key of its own that

@@ -25,16 +25,12 @@
 #include "assoclist/icon_cache.h"
 #include "bench_clock.h"
 #include "common/handles.h"
+#include "bench_registry.h"
 #include "common/text.h"
 #include "support/registry_sandbox.h"
 #include "ui/application.h"
 
 namespace {
-
-void SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 common::UniqueHKey Create(HKEY parent, const std::wstring& path) {
   common::UniqueHKey key;
