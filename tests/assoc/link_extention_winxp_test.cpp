@@ -258,7 +258,7 @@ TEST_F(ClassicStore, ReadsCreateNothingWhateverTheRecordNames) {
   CreateKey(HKEY_CLASSES_ROOT, L".bare");
   WriteValue(HKEY_CLASSES_ROOT, L"", L"", REG_SZ, L"root description");
   WriteValue(HKEY_CLASSES_ROOT, L"DefaultIcon", L"", REG_SZ, L"C:\\root.ico,4");
-  const std::wstring before = assoctest::TreeDump(HKEY_CLASSES_ROOT, L"");
+  const std::wstring before = testsupport::TreeDump(HKEY_CLASSES_ROOT, L"");
   for (const wchar_t* extension : {L".none", L".txt", L".com1", L".bare"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(extension)));
     EXPECT_EQ(store_.GetCommand(extension), L"");
@@ -267,7 +267,7 @@ TEST_F(ClassicStore, ReadsCreateNothingWhateverTheRecordNames) {
     EXPECT_EQ(icon.IconFile, L"");
     EXPECT_EQ(icon.IconIndex, 0);
   }
-  EXPECT_EQ(assoctest::TreeDifference(before, assoctest::TreeDump(HKEY_CLASSES_ROOT, L"")), L"");
+  EXPECT_EQ(testsupport::TreeDifference(before, testsupport::TreeDump(HKEY_CLASSES_ROOT, L"")), L"");
 }
 
 TEST_F(ClassicStore, GetIconInfoSplitsTheLocationAtItsFirstComma) {

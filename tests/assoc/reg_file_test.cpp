@@ -16,7 +16,7 @@
 
 namespace {
 
-using assoctest::TreeDump;
+using testsupport::TreeDump;
 using assoctest::Utf16;
 using testsupport::CreateKey;
 using testsupport::WriteValue;
@@ -80,11 +80,11 @@ TEST_F(RegFile, WritesEachValueTypeAsTheEditorDoesAndReadsItBackToTheSameBytes) 
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kBase), ERROR_SUCCESS);
   const assoc::TRegDocument read = assoc::ReadRegFile(bytes);
   assoctest::ApplyDocument(read);
-  EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
+  EXPECT_EQ(testsupport::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
   // Reading and writing again changes nothing, and a second restore over the tree neither.
   EXPECT_EQ(assoc::WriteRegFile(read), bytes);
   assoctest::ApplyDocument(read);
-  EXPECT_EQ(assoctest::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
+  EXPECT_EQ(testsupport::TreeDifference(before, TreeDump(HKEY_CURRENT_USER, kBase)), L"");
 }
 
 TEST_F(RegFile, AFileIsUtf16WithItsMarkAndCrLfAndNamesAMissingKeyForRemovalOnly) {
@@ -425,7 +425,7 @@ TEST_F(RegFile, ApplyingRemovesKeysAndValuesAndLeavesAllElseAlone) {
   })));
   EXPECT_EQ(assoctest::SubKeyNames(HKEY_CURRENT_USER, L"Software\\T"), (std::vector<std::wstring>{L"keep", L"new"}));
   EXPECT_EQ(TreeDump(HKEY_CURRENT_USER, L"Software\\T\\keep"),
-            L"[Software\\T\\keep]\n  \"b\" type 1: 32 00 00 00\n  \"c\" type 1: 33 00 00 00\n");
+            L"[Software\\T\\keep]\n  b type 1:32000000\n  c type 1:33000000\n");
   EXPECT_TRUE(testsupport::KeyExists(HKEY_CURRENT_USER, L"Software\\T\\new\\child"));
   EXPECT_EQ(TreeDump(HKEY_CURRENT_USER, L"Software\\Neighbour"), neighbour);
 

@@ -16,7 +16,7 @@
 namespace {
 
 using assoctest::SubKeyNames;
-using assoctest::TreeDump;
+using testsupport::TreeDump;
 using TLinkExtention::TFileTypeKept;
 using testsupport::CreateKey;
 using testsupport::WriteValue;

@@ -37,15 +37,6 @@ class StoreTest : public testing::Test {
   NoticeCounter notices_;
 };
 
-// Every key of root\path and below with every value, one line each, in the registry's order:
-// the key's path from path on, then per value its name, type and bytes in hex. "<absent>" when
-// the key is missing. Read with the plain API, apart from the code under test.
-std::wstring TreeDump(HKEY root, const std::wstring& path);
-
-// Empty when two TreeDump texts are equal; else the lines only expected has ("- ") and those
-// only actual has ("+ "), so that a failure shows what differs and not both whole trees.
-std::wstring TreeDifference(const std::wstring& expected, const std::wstring& actual);
-
 // The direct sub-key names of root\path in the registry's order; empty when it is missing.
 std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path = L"");
 

@@ -16,6 +16,7 @@
 #include "assoclist/assoc_rows.h"
 #include "assoclist/list_texts.h"
 #include "assoclist/reg_export.h"
+#include "common/handles.h"
 #include "common/local_files.h"
 #include "list_fixture.h"
 #include "support/temp_files.h"
@@ -231,6 +232,7 @@ class ProgressiveLoadTest : public testing::Test {
     listtest::Apply(state);
   }
   void TearDown() override {
+    SetEvent(gate.get());
     form.reset();
     ui::ProcessMessages();
   }
@@ -266,10 +268,16 @@ class ProgressiveLoadTest : public testing::Test {
 
   testsupport::RegistrySandbox sandbox{testsupport::SandboxRoots::WithMachine};
   std::atomic<int> opens{0};
+  // Open: the rows after .e101 are read; a test that closes it holds them back, however busy the
+  // machine, until it opens it again (at most 30 s).
+  common::UniqueKernelHandle gate{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
   common::Seam<LONG(HKEY, const wchar_t*, REGSAM, HKEY*)>::Scope slow =
       assoclist::OpenRowKey.Replace([this](HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) {
         ++opens;
-        if (parent == HKEY_CLASSES_ROOT && wcsncmp(path, L".e1", 3) == 0) Sleep(5);
+        if (parent == HKEY_CLASSES_ROOT && wcsncmp(path, L".e1", 3) == 0) {
+          Sleep(5);
+          if (wcscmp(path, L".e102") >= 0) WaitForSingleObject(gate.get(), 30000);
+        }
         return assoclist::OpenRowKey.Real(parent, path, access, key);
       });
   std::unique_ptr<TFormAssocList> form;
@@ -306,6 +314,7 @@ TEST_F(ProgressiveLoadTest, SavesWhileReadingWaitForTheLastRowThenWriteAllAndNam
   testsupport::BoxScript boxes;
   dialogs.Then(folder / L"選んだ行.reg").Then(folder / L"一覧.csv");
   boxes.Then(ui::mrOk).Then(ui::mrOk);
+  ResetEvent(gate.get());
   Open();
   // .e100 to .e199: the slow half, of which only the first rows are read when the saves are asked.
   form->EditFilter.SetText(L"e1");
@@ -321,6 +330,7 @@ TEST_F(ProgressiveLoadTest, SavesWhileReadingWaitForTheLastRowThenWriteAllAndNam
   EXPECT_NE(form->StatusText().find(L"読み込みが終わってから保存します。Esc キーで保存を中止します。"), std::wstring::npos)
       << testing::PrintToString(form->StatusText());
 
+  SetEvent(gate.get());
   ASSERT_TRUE(PumpUntil([&] { return !form->Loading() && boxes.Shown().size() == 2; }));
   ASSERT_EQ(form->Table().ShownCount(), 100u);
   EXPECT_EQ(testsupport::ReadBytes(folder / L"一覧.csv"), assoclist::CsvBytes(ShownRows()));

@@ -84,7 +84,7 @@ class FileTypeWindowTest : public testing::Test {
     form_->Show();
     ui::ProcessMessages();
   }
-  static std::wstring Classes() { return assoctest::TreeDump(HKEY_CLASSES_ROOT, L""); }
+  static std::wstring Classes() { return testsupport::TreeDump(HKEY_CLASSES_ROOT, L""); }
 
   testsupport::RegistrySandbox sandbox_;
   assoctest::NoticeCounter notices_;
@@ -177,7 +177,7 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
     EXPECT_EQ(shown[1].text, filetype::texts::kApplied);
     c.check();
     // Nothing else changed.
-    const std::wstring difference = assoctest::TreeDifference(original, Classes());
+    const std::wstring difference = testsupport::TreeDifference(original, Classes());
     int removed = 0, added = 0;
     std::wistringstream lines(difference);
     for (std::wstring line; std::getline(lines, line);) {
@@ -192,7 +192,7 @@ TEST_F(FileTypeWindowTest, EachEditIsOnePreviewedChangeThatUndoes) {
     ASSERT_TRUE(undo);
     EXPECT_EQ(undo->Entry.Operation, assoc::TChangeOperation::EditFileType);
     assoc::ApplyHistoryMove(*undo);
-    EXPECT_EQ(assoctest::TreeDifference(original, Classes()), L"");
+    EXPECT_EQ(testsupport::TreeDifference(original, Classes()), L"");
     form_->Reload();
     EXPECT_EQ(form_->EditDescription.Text(), L"T 文書");
     form_.reset();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <iterator>
 
 namespace testsupport {
 
@@ -191,10 +192,45 @@ void SnapshotInto(HKEY key, const std::wstring& path, std::vector<std::wstring>&
 
 }  // namespace
 
-std::vector<std::wstring> Snapshot(HKEY root) {
+std::vector<std::wstring> Snapshot(HKEY root, const std::wstring& path) {
   std::vector<std::wstring> lines;
-  SnapshotInto(root, L"", lines);
+  if (path.empty()) {
+    SnapshotInto(root, L"", lines);
+    return lines;
+  }
+  common::UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) SnapshotInto(key.get(), path, lines);
   return lines;
+}
+
+std::wstring TreeDump(HKEY root, const std::wstring& path) {
+  const std::vector<std::wstring> lines = Snapshot(root, path);
+  if (lines.empty()) return L"<absent>";
+  std::wstring text;
+  for (const std::wstring& line : lines) text += line + L"\n";
+  return text;
+}
+
+std::wstring TreeDifference(const std::wstring& expected, const std::wstring& actual) {
+  if (expected == actual) return L"";
+  auto lines = [](const std::wstring& text) {
+    std::vector<std::wstring> out;
+    for (size_t start = 0; start < text.size();) {
+      const size_t end = std::min(text.find(L'\n', start), text.size());
+      out.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const std::vector<std::wstring> a = lines(expected), b = lines(actual);
+  std::vector<std::wstring> onlyA, onlyB;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(onlyA));
+  std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(onlyB));
+  std::wstring out;
+  for (const std::wstring& line : onlyA) out += L"- " + line + L"\n";
+  for (const std::wstring& line : onlyB) out += L"+ " + line + L"\n";
+  return out.empty() ? L"<the same lines in another order>" : out;
 }
 
 }  // namespace testsupport

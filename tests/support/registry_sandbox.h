@@ -61,8 +61,15 @@ void CreateKey(HKEY root, const std::wstring& path);
 
 // Number of direct sub-keys, -1 when the key is missing.
 int SubKeyCount(HKEY root, const std::wstring& path);
-// Every key below root (root itself included) with every value's name, type and bytes, one line
-// each in a fixed order: two equal snapshots mean an unchanged tree.
-std::vector<std::wstring> Snapshot(HKEY root);
+// Every key of root\path and below (root\path itself included, named from path on) with every
+// value's name, type and bytes, one line each in a fixed order: two equal snapshots mean an
+// unchanged tree. Read with the plain API, apart from the code under test. Empty when the key is
+// missing.
+std::vector<std::wstring> Snapshot(HKEY root, const std::wstring& path = L"");
+// Snapshot as one text, a line each; "<absent>" when the key is missing.
+std::wstring TreeDump(HKEY root, const std::wstring& path);
+// Empty when two TreeDump texts are equal; else the lines only expected has ("- ") and those
+// only actual has ("+ "), so that a failure shows what differs and not both whole trees.
+std::wstring TreeDifference(const std::wstring& expected, const std::wstring& actual);
 
 }  // namespace testsupport
