@@ -1,4 +1,3 @@
-#include "assoc/reg_paths.h"
 #include "assoc/user_hive.h"
 
 #include <sddl.h>
@@ -7,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "assoc/reg_paths.h"
 #include "common/secure_folder.h"
 
 namespace assoc {

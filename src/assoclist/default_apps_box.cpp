@@ -29,7 +29,7 @@ std::wstring Cut(std::wstring line) {
 SaveOutcome WriteDefaultApps(const std::wstring& fileName, const std::vector<assoc::defaults::DefaultApp>& apps) {
   try {
     const std::string bytes = assoc::defaults::DefaultAppsXml(apps);
-    settings::ReplaceWholeFile(fileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+    settings::ReplaceWholeFile(fileName, bytes);
   } catch (const Exception& e) {
     return {false, true, e.Message()};
   }

@@ -13,7 +13,7 @@ SaveOutcome WriteRows(const SaveRequest& request, std::span<const AssocRow* cons
   if (!csv && rows.empty()) return {false, false, texts::kSelectToExport};
   try {
     const std::string bytes = csv ? CsvBytes(rows) : RegExportBytes(rows);
-    settings::ReplaceWholeFile(request.fileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+    settings::ReplaceWholeFile(request.fileName, bytes);
   } catch (const Exception& e) {
     return {false, true, e.Message()};
   }

@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "assoc/assoc_resolver.h"
@@ -28,15 +29,11 @@
 namespace cli {
 
 common::Seam<bool()> RunsAsAdministrator([] {
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                &administrators))
-    return false;
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof administrators;
   BOOL member = FALSE;
-  const bool asked = CheckTokenMembership(nullptr, administrators, &member);
-  FreeSid(administrators);
-  return asked && member;
+  return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+         CheckTokenMembership(nullptr, administrators, &member) && member;
 });
 
 namespace {
@@ -63,10 +60,16 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
+// True for an argument that asks for help.
+bool IsHelp(const std::wstring& arg) {
+  const std::wstring lower = Lower(arg);
+  return lower == L"/?" || lower == L"-?" || lower == L"/help" || lower == L"--help";
+}
+
 TArguments Split(std::span<const std::wstring> args) {
   TArguments split;
   for (const std::wstring& arg : args) {
-    if (arg == L"/?" || arg == L"-?" || Lower(arg) == L"/help" || Lower(arg) == L"--help") {
+    if (IsHelp(arg)) {
       split.Help = true;
     } else if (arg.size() > 1 && arg[0] == L'/') {
       const size_t colon = arg.find(L':');
@@ -86,7 +89,6 @@ struct TRun {
   TConsole& Console;
   TArguments Args;
   Language Lang;
-  const wchar_t* Command;
 
   void Line(const std::wstring& text) { Console.Err(text + L"\r\n"); }
   int Usage(const texts::TText& text, std::initializer_list<std::wstring_view> args) {
@@ -129,10 +131,11 @@ class TConsoleFrontEnd : public common::TFrontEnd {
   TConsoleFrontEnd(TRun& run, bool dryRun) : run_(run), yes_(run.Args.Has(L"yes")), dryRun_(dryRun) {}
 
   bool Show(const common::TBox& box) override {
-    if (box.Buttons == common::TBoxButtons::Ok || stopped_) {
-      if (box.Buttons == common::TBoxButtons::Ok) run_.Line(box.Text);
+    if (box.Buttons == common::TBoxButtons::Ok) {
+      run_.Line(box.Text);
       return false;
     }
+    if (cannotAsk_) return false;
     // A dry run shows the plan whatever the answers would be; it applies nothing.
     if (yes_ || dryRun_) return true;
     return Ask(box.Text);
@@ -188,7 +191,6 @@ class TConsoleFrontEnd : public common::TFrontEnd {
     const std::optional<bool> answer = run_.Console.Ask(question);
     if (!answer) {
       cannotAsk_ = true;
-      stopped_ = true;
       return false;
     }
     return *answer;
@@ -197,8 +199,7 @@ class TConsoleFrontEnd : public common::TFrontEnd {
   TRun& run_;
   bool yes_;
   bool dryRun_;
-  bool cannotAsk_ = false;
-  bool stopped_ = false;
+  bool cannotAsk_ = false;  // a question found no console: nothing more is asked
   bool dryRunStopped_ = false;
   bool changed_ = false;
 };
@@ -289,38 +290,33 @@ int List(TRun& run) {
   return kExitDone;
 }
 
-// The words of an Open with entry's place and state, in English for JSON and as the file type
-// window says them otherwise.
-const wchar_t* PlaceKey(assoc::TOpenWithPlace place) {
-  switch (place) {
-    case assoc::TOpenWithPlace::Classes:
-      return L"classes";
-    case assoc::TOpenWithPlace::UserProgIds:
-      return L"userProgIds";
-    case assoc::TOpenWithPlace::UserList:
-      return L"userList";
-  }
+// The English words of JSON and of the text form for what the file type window says in Japanese.
+template <typename Enum, size_t N>
+const wchar_t* WordOf(const std::pair<Enum, const wchar_t*> (&table)[N], Enum value) {
+  for (const auto& [key, word] : table)
+    if (key == value) return word;
   return L"";
 }
+
+constexpr std::pair<assoc::TOpenWithPlace, const wchar_t*> kPlaceWords[] = {
+    {assoc::TOpenWithPlace::Classes, L"classes"},
+    {assoc::TOpenWithPlace::UserProgIds, L"userProgIds"},
+    {assoc::TOpenWithPlace::UserList, L"userList"},
+};
+
+constexpr std::pair<assoc::AssocSource, const wchar_t*> kSourceWords[] = {
+    {assoc::AssocSource::None, L"none"},
+    {assoc::AssocSource::UserChoice, L"userChoice"},
+    {assoc::AssocSource::UserClasses, L"userClasses"},
+    {assoc::AssocSource::MachineClasses, L"machineClasses"},
+    {assoc::AssocSource::WindowsDefault, L"windowsDefault"},
+};
+
+const wchar_t* PlaceKey(assoc::TOpenWithPlace place) { return WordOf(kPlaceWords, place); }
+const wchar_t* SourceKey(assoc::AssocSource source) { return WordOf(kSourceWords, source); }
 
 const wchar_t* StateKey(const assoc::TOpenWithEntry& entry) {
   return entry.TypeMissing ? L"noFileType" : entry.Unchecked ? L"notChecked" : entry.Exists ? L"found" : L"missing";
-}
-
-const wchar_t* SourceKey(assoc::AssocSource source) {
-  switch (source) {
-    case assoc::AssocSource::None:
-      return L"none";
-    case assoc::AssocSource::UserChoice:
-      return L"userChoice";
-    case assoc::AssocSource::UserClasses:
-      return L"userClasses";
-    case assoc::AssocSource::MachineClasses:
-      return L"machineClasses";
-    case assoc::AssocSource::WindowsDefault:
-      return L"windowsDefault";
-  }
-  return L"";
 }
 
 int Show(TRun& run) {
@@ -406,7 +402,7 @@ int Show(TRun& run) {
 // Writes bytes over file in one step; answers the exit code, having said a failure.
 int Save(TRun& run, const std::wstring& file, const std::string& bytes) {
   try {
-    settings::ReplaceWholeFile(file, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+    settings::ReplaceWholeFile(file, bytes);
     return kExitDone;
   } catch (const Exception& e) {
     run.Line(Say(texts::kCannotSave, run.Lang, {file, e.Message()}));
@@ -625,13 +621,13 @@ int RunCommandLine(std::span<const std::wstring> args, TConsole& console) {
     return kExitUsage;
   }
   const std::wstring name = Lower(args[0]);
-  if (name == L"/?" || name == L"-?" || name == L"/help" || name == L"--help") {
+  if (IsHelp(name)) {
     console.Out(Say(texts::kUsage, language));
     return kExitDone;
   }
   const auto command =
       std::find_if(std::begin(kCommands), std::end(kCommands), [&](const TCommand& c) { return name == c.Name; });
-  TRun run{console, Split(args.subspan(1)), language, command == std::end(kCommands) ? L"" : command->Name};
+  TRun run{console, Split(args.subspan(1)), language};
   if (command == std::end(kCommands)) return run.Usage(texts::kUnknownCommand, {args[0]});
   if (run.Args.Help) {
     console.Out(Say(command->Usage, language));

@@ -39,7 +39,8 @@ void Write(HANDLE handle, std::wstring_view text) {
   }
 }
 
-std::wstring Trimmed(std::wstring_view text) {
+// text without surrounding blanks, its ASCII letters in lower case.
+std::wstring Normalized(std::wstring_view text) {
   const size_t first = text.find_first_not_of(L" \t\r\n\x3000");
   if (first == std::wstring_view::npos) return {};
   const size_t last = text.find_last_not_of(L" \t\r\n\x3000");
@@ -57,7 +58,7 @@ Language ConsoleLanguage(UINT outputCodePage) {
 }
 
 std::optional<bool> ParseAnswer(std::wstring_view typed) {
-  const std::wstring answer = Trimmed(typed);
+  const std::wstring answer = Normalized(typed);
   for (const wchar_t* yes : {L"y", L"yes", L"はい"})
     if (answer == yes) return true;
   for (const wchar_t* no : {L"n", L"no", L"いいえ"})

@@ -206,7 +206,7 @@ void SaveReport(HWND owner, const std::wstring& report) {
   if (!dialog.Execute(owner)) return;
   const std::string bytes = ReportBytes(report);
   try {
-    settings::ReplaceWholeFile(dialog.FileName, [&](settings::ByteSink& sink) { sink.Write(bytes); });
+    settings::ReplaceWholeFile(dialog.FileName, bytes);
   } catch (const Exception& e) {
     Warn(owner, std::wstring(texts::kNotSaved) + L"\n" + e.Message());
     return;

@@ -328,4 +328,8 @@ void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSin
   temp.Release();
 }
 
+void ReplaceWholeFile(const std::wstring& name, std::string_view bytes) {
+  ReplaceWholeFile(name, [&](ByteSink& sink) { sink.Write(bytes); });
+}
+
 }  // namespace settings

@@ -36,4 +36,7 @@ std::string ReadWholeFile(const std::wstring& name);
 // when the file is; and whatever produce raises.
 void ReplaceWholeFile(const std::wstring& name, const std::function<void(ByteSink&)>& produce);
 
+// ReplaceWholeFile with bytes as the new content.
+void ReplaceWholeFile(const std::wstring& name, std::string_view bytes);
+
 }  // namespace settings

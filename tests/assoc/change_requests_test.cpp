@@ -86,12 +86,6 @@ class ScriptedFrontEnd : public common::TFrontEnd {
   }
 };
 
-// A registry file of these lines with its mark and header (the first line is line 3).
-std::string RegFileOf(std::initializer_list<std::wstring> lines) {
-  std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
-  for (const std::wstring& line : lines) text += line + L"\r\n";
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-}
 
 // A sandboxed registry holding the text files' type, notices counted, backups in a folder of
 // the test's own.
@@ -407,11 +401,11 @@ TEST_F(ChangeRequests, ARegistryFileIsJudgedBeforeAnyQuestionAndPreviewedWhenItC
        texts::kRestored, assoc::TChangeOperation::Restore, &texts::CannotRestore},
   };
   const std::wstring hostile =
-      testsupport::Written(files_ / L"hostile.reg", RegFileOf({L"[" + refused + L"]", L"@=\"C:\\\\evil.dll\""}));
+      testsupport::Written(files_ / L"hostile.reg", assoctest::RegFileOf({L"[" + refused + L"]", L"@=\"C:\\\\evil.dll\""}));
   const std::wstring same =
-      testsupport::Written(files_ / L"same.reg", RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
+      testsupport::Written(files_ / L"same.reg", assoctest::RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
   const std::wstring fresh =
-      testsupport::Written(files_ / L"new.reg", RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"",
+      testsupport::Written(files_ / L"new.reg", assoctest::RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"",
                                                            L"[" + root + L"newFile\\shell\\open\\command]",
                                                            L"@=\"n.exe %1\""}));
   for (const Operation& o : operations) {

@@ -47,47 +47,6 @@ void Apply(const std::vector<Write>& writes) {
   }
 }
 
-// Registry links that a program of the user could make, removed through their own handles
-// before the sandbox goes (removing the tree would follow them). Declare after the sandbox.
-class Links {
- public:
-  Links() = default;
-  Links(const Links&) = delete;
-  Links& operator=(const Links&) = delete;
-  ~Links() {
-    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-    const auto remove = reinterpret_cast<NtDeleteKeyFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
-    for (common::UniqueHKey& link : links_) remove(link.get());
-  }
-
-  // Makes root\path a link to the existing key targetRoot\target.
-  void Add(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target) {
-    common::UniqueHKey targetKey;
-    ASSERT_EQ(RegOpenKeyExW(targetRoot, target.c_str(), 0, KEY_READ, targetKey.put()), ERROR_SUCCESS);
-    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<NtQueryKeyFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
-    std::vector<BYTE> buffer(4096);
-    ULONG size = 0;
-    constexpr int kKeyNameInformation = 3;
-    ASSERT_EQ(query(targetKey.get(), kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size), 0);
-    const ULONG length = *reinterpret_cast<const ULONG*>(buffer.data());
-    const std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)), length / sizeof(wchar_t));
-    common::UniqueHKey link;
-    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(name.data()),
-                             static_cast<DWORD>(name.size() * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    links_.push_back(std::move(link));
-  }
-
- private:
-  std::vector<common::UniqueHKey> links_;
-};
-
 // The Windows that Explorer is judged for: 6.1 has no enforced types, 10.0 has.
 auto JudgeFor(unsigned major, unsigned minor) {
   return assoc::ExplorerWindowsVersion.Replace([=] { return assoc::WindowsVersion{major, minor}; });
@@ -98,7 +57,7 @@ std::wstring Opens(const std::wstring& folder, const wchar_t* program) {
   return L"\"" + folder + L"\\" + program + L"\" \"%1\"";
 }
 
-// A sandbox, a folder holding the programs its records name, and the links made in it.
+// A sandbox (with the links made in it), and a folder holding the programs its records name.
 class DefaultAppsFixture {
  protected:
   DefaultAppsFixture() {
@@ -172,16 +131,15 @@ class DefaultAppsFixture {
         {Machine, L"ctl\x01Type\\shell\\open\\command", L"", Opens(dir, L"abc.exe")},
         {Machine, L".pdf", L"", L"abcFile"},
     });
-    links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
+    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
     // The user's records of an extension made links to records of others.
-    links_.Add(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER,
+    sandbox_.CreateLink(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER,
                std::wstring(kFileExts) + L".DEF");
-    links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE, L"Software\\Classes\\.abc");
+    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE, L"Software\\Classes\\.abc");
   }
 
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
   testsupport::TempFolder folder_;
-  Links links_;
 };
 
 // The file's lines, each ended with CR LF.
@@ -322,7 +280,7 @@ TEST_P(DefaultAppsCheckTest, ReportsWhatIsWrongWithTheFile) {
       {Machine, L"abcFile\\shell\\open\\command", L"", Opens(folder_.Path(), L"abc.exe")},
       {Machine, L"missingFile\\shell\\open\\command", L"", Opens(folder_.Path(), L"missing.exe")},
   });
-  links_.Add(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
+  sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
   const auto machineBefore = testsupport::Snapshot(sandbox_.Machine());
   const auto userBefore = testsupport::Snapshot(sandbox_.User());
 

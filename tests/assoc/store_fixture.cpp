@@ -23,6 +23,12 @@ std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
   return names;
 }
 
+std::string RegFileOf(const std::vector<std::wstring>& lines) {
+  std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+  for (const std::wstring& line : lines) text += line + L"\r\n";
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
 std::wstring TextDefault(const std::wstring& path) {
   const testsupport::RegValue value = testsupport::ReadValue(HKEY_CLASSES_ROOT, path);
   if (value.type == REG_SZ) return value.text;

@@ -37,6 +37,10 @@ class StoreTest : public testing::Test {
   NoticeCounter notices_;
 };
 
+// The bytes of a registry file of these lines after its byte-order mark, header and a blank line
+// (the first is line 3), UTF-16 with CR LF.
+std::string RegFileOf(const std::vector<std::wstring>& lines);
+
 // The direct sub-key names of root\path in the registry's order; empty when it is missing.
 std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path = L"");
 
