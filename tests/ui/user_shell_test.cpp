@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <exdisp.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -28,10 +29,28 @@ std::wstring FolderUp(int n) {
   return path;
 }
 
+// True once the desktop's Explorer answers for its shell windows, waiting up to a minute. Wine
+// starts the desktop with the first program that needs it and registers the shell windows only
+// after the desktop window is up, so a program can ask before it answers; on Windows the desktop
+// is up before any program starts.
+bool DesktopShellAnswers() {
+  const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  bool answers = false;
+  for (int tries = 0; tries < 600 && !answers; ++tries) {
+    common::UniqueCom<IShellWindows> windows;
+    answers = SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
+                                         reinterpret_cast<void**>(windows.put())));
+    if (!answers) Sleep(100);
+  }
+  if (SUCCEEDED(joined)) CoUninitialize();
+  return answers;
+}
+
 class DesktopShellTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(CopyFileW((FolderUp(1) + L"\\" + kMarker).c_str(), marker.c_str(), FALSE));
+    ASSERT_TRUE(DesktopShellAnswers());
   }
   // The marker's lines once every running copy of it has ended (whoever started it did so before
   // the call that started it returned).
