@@ -147,9 +147,6 @@ void AppendValue(std::wstring& out, const TRegValue& value) {
 constexpr std::wstring_view kAnsiHeader = L"REGEDIT4";
 // The header of the editor's oldest format, whose lines are no sections.
 constexpr std::wstring_view kWin31Header = L"REGEDIT";
-// How deep the registry nests keys: key names below the root.
-constexpr size_t kMaxKeyDepth = 512;
-
 // Byte-order marks that the editor does not know: it reads such a file as 8-bit text, so its
 // first line is never a header.
 struct ForeignMark {

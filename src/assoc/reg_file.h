@@ -58,6 +58,10 @@ class ERegFileError : public Exception {
 // NUL or a line break, which no such file can hold.
 std::string WriteRegFile(const TRegDocument& document);
 
+// How deep the registry nests keys: key names below the root. A file is read and written only
+// down to this depth.
+inline constexpr size_t kMaxKeyDepth = 512;
+
 // Reads a file as the system's registry editor reads it. Its encoding: UTF-16 LE after its
 // byte-order mark, read where it lies (copied only when the bytes do not start aligned for
 // wchar_t); any other file is 8-bit text, decoded one line at a time in the ANSI code page.

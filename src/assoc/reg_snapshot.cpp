@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "assoc/assoc_texts.h"
+#include "assoc/reg_key.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
 #include "common/handles.h"
@@ -15,14 +17,23 @@ namespace assoc {
 
 namespace {
 
-[[noreturn]] void CannotRead(std::wstring_view path) { throw Exception(texts::CannotReadKey(path)); }
+[[noreturn]] void CannotRead(std::wstring_view path, std::wstring_view reason = {}) {
+  throw Exception(texts::CannotReadKey(path) + std::wstring(reason));
+}
 
-// The name under which parent stores the sub-key name (the registry keeps the letter case it was
-// created with), or name itself when parent does not list it.
-std::wstring StoredName(HKEY root, std::wstring_view parentPath, std::wstring_view name) {
+// Raises for an open that did not succeed: a link is named as one.
+[[noreturn]] void CannotOpen(std::wstring_view path, LONG result) {
+  CannotRead(path, result == kKeyIsLink ? texts::kPolicyLink : std::wstring_view());
+}
+
+// The number of key names below the root in path ("HKEY_CLASSES_ROOT\.txt" holds one).
+size_t DepthOf(std::wstring_view path) { return static_cast<size_t>(std::count(path.begin(), path.end(), L'\\')); }
+
+// The name under which the key at parentPath stores the sub-key name (the registry keeps the
+// letter case it was created with), or name itself when it does not list it.
+std::wstring StoredName(std::wstring_view parentPath, std::wstring_view name) {
   common::UniqueHKey parent;
-  if (RegOpenKeyExW(root, std::wstring(parentPath).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, parent.put()) != ERROR_SUCCESS)
-    return std::wstring(name);
+  if (OpenRegKey(parentPath, KEY_ENUMERATE_SUB_KEYS, parent) != ERROR_SUCCESS) return std::wstring(name);
   wchar_t stored[kKeyNameBuffer];
   for (DWORD index = 0;; ++index) {
     DWORD length = kKeyNameBuffer;
@@ -33,52 +44,68 @@ std::wstring StoredName(HKEY root, std::wstring_view parentPath, std::wstring_vi
   }
 }
 
-// Appends the section of key and those of its sub-keys, depth first. Sub-keys are opened
-// relative to their parent, so the cost per key does not grow with the depth.
-void AppendTree(HKEY key, const std::wstring& path, TRegDocument& document) {
-  TRegKey section;
-  section.Path = path;
-  section.Values = ReadKeyValues(key, path);
-  document.Keys.push_back(std::move(section));
-  for (const std::wstring& subName : ReadSubKeyNames(key, path)) {
+// Appends the section of key and those of its sub-keys, depth first, without recursion. Each
+// sub-key is opened by its one name below its open parent and never through a link, so the walk
+// reads only the tree that is there (a link could lead it anywhere, or round in a circle) and the
+// cost per key does not grow with the depth.
+void AppendTree(common::UniqueHKey key, const std::wstring& path, TRegDocument& document) {
+  struct Open {
+    common::UniqueHKey key;
+    std::wstring path;
+    std::vector<std::wstring> names;
+    size_t next = 0;
+  };
+  const auto enter = [&document](common::UniqueHKey opened, std::wstring at) {
+    if (DepthOf(at) > kMaxKeyDepth) CannotRead(at, texts::KeyTooDeep(kMaxKeyDepth));
+    TRegKey section;
+    section.Path = at;
+    section.Values = ReadKeyValues(opened.get(), at);
+    document.Keys.push_back(std::move(section));
+    std::vector<std::wstring> names = ReadSubKeyNames(opened.get(), at);
+    return Open{std::move(opened), std::move(at), std::move(names)};
+  };
+  std::vector<Open> stack;
+  stack.push_back(enter(std::move(key), path));
+  while (!stack.empty()) {
+    Open& top = stack.back();
+    if (top.next == top.names.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const std::wstring& name = top.names[top.next++];
+    std::wstring subPath = top.path + L"\\" + name;
     common::UniqueHKey sub;
-    const std::wstring subPath = path + L"\\" + subName;
-    if (RegOpenKeyExW(key, subName.c_str(), 0, KEY_READ, sub.put()) != ERROR_SUCCESS) CannotRead(subPath);
-    AppendTree(sub.get(), subPath, document);
+    if (const LONG opened = OpenRegChild(top.key.get(), name, KEY_READ, sub); opened != ERROR_SUCCESS)
+      CannotOpen(subPath, opened);
+    stack.push_back(enter(std::move(sub), std::move(subPath)));
   }
 }
 
 }  // namespace
 
 bool RegKeyExists(std::wstring_view path) noexcept {
-  std::wstring_view rest;
-  const HKEY root = RootOfRegPath(path, &rest);
-  if (!root) return false;
   common::UniqueHKey key;
-  return RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+  return OpenRegKey(path, KEY_QUERY_VALUE, key) != ERROR_FILE_NOT_FOUND;
 }
 
 void AppendKeySnapshot(std::wstring_view path, TRegDocument& document) {
   std::wstring_view rest;
-  const HKEY root = RootOfRegPath(path, &rest);
-  if (!root || path.find(L'\0') != std::wstring_view::npos) CannotRead(path);
+  if (!RootOfRegPath(path, &rest) || path.find(L'\0') != std::wstring_view::npos) CannotRead(path);
 
   common::UniqueHKey key;
-  const LONG opened = RegOpenKeyExW(root, std::wstring(rest).c_str(), 0, KEY_READ, key.put());
-  if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) CannotRead(path);
+  const LONG opened = OpenRegKey(path, KEY_READ, key);
+  if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) CannotOpen(path, opened);
 
   std::wstring stored(path);
   if (key && !rest.empty()) {
-    const size_t cut = rest.rfind(L'\\');
-    const std::wstring_view parentPath = cut == std::wstring_view::npos ? std::wstring_view() : rest.substr(0, cut);
-    const std::wstring_view name = cut == std::wstring_view::npos ? rest : rest.substr(cut + 1);
-    stored = std::wstring(path.substr(0, path.size() - name.size())) + StoredName(root, parentPath, name);
+    const size_t cut = path.rfind(L'\\');
+    stored = std::wstring(path.substr(0, cut + 1)) + StoredName(path.substr(0, cut), path.substr(cut + 1));
   }
   TRegKey removal;
   removal.Path = stored;
   removal.Remove = true;
   document.Keys.push_back(std::move(removal));
-  if (key) AppendTree(key.get(), stored, document);
+  if (key) AppendTree(std::move(key), stored, document);
 }
 
 }  // namespace assoc

@@ -109,6 +109,35 @@ TEST_F(RegFile, AKeyIsNamedWithTheLetterCaseTheRegistryKeeps) {
   EXPECT_NE(text.find(L"[hkey_classes_root\\.Txt]"), std::wstring::npos) << text;
 }
 
+TEST_F(RegFile, ATreeIsReadWithoutPassingThroughALinkAndNoDeeperThanAFileCanHold) {
+  // A program of the user can make a key of its classes a link: round to the key itself (a walk
+  // through it never ends) or to a key only an administrator may read (the file would carry it
+  // out into the user's folder).
+  WriteValue(HKEY_CLASSES_ROOT, L".loop\\shell", L"", REG_SZ, L"open");
+  sandbox_.CreateLink(HKEY_CLASSES_ROOT, L".loop\\shell\\again", HKEY_CLASSES_ROOT, L".loop");
+  WriteValue(HKEY_CURRENT_USER, L"Software\\Secret", L"key", REG_SZ, L"admins only");
+  sandbox_.CreateLink(HKEY_CLASSES_ROOT, L".leak", HKEY_CURRENT_USER, L"Software\\Secret");
+  const std::wstring link = assoc::texts::kPolicyLink;
+  for (const auto& [path, named] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {L"HKEY_CLASSES_ROOT\\.loop", L"HKEY_CLASSES_ROOT\\.loop\\shell\\again"},
+           {L"HKEY_CLASSES_ROOT\\.leak", L"HKEY_CLASSES_ROOT\\.leak"},
+           {L"HKEY_CLASSES_ROOT\\.leak\\below", L"HKEY_CLASSES_ROOT\\.leak\\below"}}) {
+    EXPECT_TRUE(assoc::RegKeyExists(path)) << path;
+    EXPECT_EQ(assoctest::MessageOf([&] { Snapshot(path); }), assoc::texts::CannotReadKey(named) + link) << path;
+  }
+
+  // The deepest tree a file can hold is read whole; one key deeper is refused, not cut off.
+  std::wstring deep = L".deep";
+  for (size_t level = 1; level < assoc::kMaxKeyDepth; ++level) deep += L"\\k";
+  CreateKey(HKEY_CLASSES_ROOT, deep);
+  const assoc::TRegDocument whole = assoc::ReadRegFile(Snapshot(L"HKEY_CLASSES_ROOT\\.deep"));
+  EXPECT_EQ(whole.Keys.size(), assoc::kMaxKeyDepth + 1);
+  CreateKey(HKEY_CLASSES_ROOT, deep + L"\\k");
+  EXPECT_EQ(assoctest::MessageOf([] { Snapshot(L"HKEY_CLASSES_ROOT\\.deep"); }),
+            assoc::texts::CannotReadKey(L"HKEY_CLASSES_ROOT\\" + deep + L"\\k") +
+                assoc::texts::KeyTooDeep(assoc::kMaxKeyDepth));
+}
+
 TEST_F(RegFile, NamesThatNoFileCanHoldRaiseInsteadOfWritingAnotherKey) {
   for (const std::wstring& name : {std::wstring(L"a\nb"), std::wstring(L"a\rb")}) {
     assoc::TRegDocument document;
