@@ -3,7 +3,6 @@
 #include <array>
 
 #include "assoc/enforced_types.h"
-#include "assoc/reg_key.h"
 #include "assoc/reg_paths.h"
 #include "assoc/reg_value.h"
 #include "assoc/safety.h"
@@ -18,6 +17,7 @@ namespace {
 // HKEY_LOCAL_MACHINE. Every key is opened by its whole path from the root: under Wine each open is
 // a round trip to the server, so holding the parents open would cost more opens than it saves.
 const std::wstring kFileExts = std::wstring(paths::kFileExtsKey) + L"\\";
+const std::wstring kClasses = std::wstring(paths::kClassesKey) + L"\\";
 constexpr wchar_t kApplications[] = L"Applications\\";
 
 // The choice keys in the order they win.
@@ -27,12 +27,10 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && SameKeyName(text.substr(0, prefix.size()), prefix);
 }
 
-// Opens base\path for reading values, one key name at a time and never through a registry link
-// (a link in the user's keys could show another key as the association); null when the key is
-// missing, is or lies below a link, or cannot be opened.
+// Opens base\path for reading values; null when the key is missing.
 common::UniqueHKey OpenForReading(HKEY base, const std::wstring& path) {
   common::UniqueHKey key;
-  if (!base || OpenRegKeyBelow(base, path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) key.reset();
+  if (RegOpenKeyExW(base, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) key.reset();
   return key;
 }
 
@@ -85,10 +83,8 @@ UserChoiceInfo ReadChoice(const std::wstring& extension) {
 // Fills what result.fileType records: whether it exists, its command, icon and program. The
 // file type's records are looked up per user first, then for the machine.
 void ReadFileType(EffectiveAssociation& result) {
-  common::UniqueHKey userHolder, machineHolder;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, paths::kClassesKey, 0, KEY_QUERY_VALUE, machineHolder.put());
-  const HKEY roots[] = {OpenUserClassesRoot(userHolder), machineHolder.get()};
-  const std::wstring& type = result.fileType;
+  const HKEY roots[] = {UserRoot(), HKEY_LOCAL_MACHINE};
+  const std::wstring type = kClasses + result.fileType;
   for (HKEY root : roots) result.fileTypeExists = result.fileTypeExists || KeyExists(root, type);
   if (!result.fileTypeExists) return;
 
@@ -174,7 +170,7 @@ bool IsChoiceProtected(std::wstring_view extension) {
     // The rights a removal uses, and not the setting of values, which every choice key refuses.
     // The read right is there because Wine checks no request of standard rights alone.
     common::UniqueHKey key;
-    const LONG result = OpenRegKeyBelow(UserRoot(), path, KEY_QUERY_VALUE | DELETE, key);
+    const LONG result = RegOpenKeyExW(UserRoot(), path.c_str(), 0, KEY_QUERY_VALUE | DELETE, key.put());
     if (result == ERROR_ACCESS_DENIED) return true;
   }
   return false;

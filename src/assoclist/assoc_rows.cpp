@@ -9,7 +9,6 @@
 #include "assoc/assoc_labels.h"
 #include "assoc/enforced_types.h"
 #include "assoc/file_type.h"
-#include "assoc/reg_key.h"
 #include "assoc/reg_paths.h"
 #include "assoc/user_hive.h"
 #include "assoc/reg_value.h"
@@ -24,10 +23,7 @@ namespace assoclist {
 namespace {
 
 LONG OpenKeyReal(HKEY parent, const wchar_t* path, REGSAM access, HKEY* key) {
-  common::UniqueHKey opened;
-  const LONG result = assoc::OpenRegKeyBelow(parent, path, access, opened);
-  if (result == ERROR_SUCCESS) *key = opened.release();
-  return result;
+  return RegOpenKeyExW(parent, path, 0, access, key);
 }
 
 // True for a file type that names a key path: one or more names of 1 to 255 characters
@@ -47,7 +43,7 @@ bool NamesKey(std::wstring_view fileType) {
 std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
   std::unordered_set<std::wstring> names;
   common::UniqueHKey key;
-  if (!root || assoc::OpenRegKeyBelow(root, path, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return names;
+  if (RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) return names;
   wchar_t name[assoc::kKeyNameBuffer];
   for (DWORD index = 0;; ++index) {
     DWORD length = static_cast<DWORD>(std::size(name));
@@ -59,12 +55,6 @@ std::unordered_set<std::wstring> SubKeyNames(HKEY root, const wchar_t* path) {
   return names;
 }
 
-// The names of the keys of the user's classes, folded.
-std::unordered_set<std::wstring> UserClassNames() {
-  common::UniqueHKey holder;
-  return SubKeyNames(assoc::OpenUserClassesRoot(holder), L"");
-}
-
 // What the user's own records name: the extensions of the user's choices and the keys of the
 // user's classes. Explorer departs from the classic record only through those (see
 // assoc::ResolveAssociation), so an extension that neither names needs no resolving: Explorer
@@ -73,7 +63,7 @@ class PerUserRecords {
  public:
   PerUserRecords()
       : choices_(SubKeyNames(assoc::UserRoot(), assoc::paths::kFileExtsKey)),
-        classes_(UserClassNames()),
+        classes_(SubKeyNames(assoc::UserRoot(), assoc::paths::kClassesKey)),
         protocolChoices_(SubKeyNames(assoc::UserRoot(), assoc::paths::kUrlAssociationsKey)) {}
 
   // False when Explorer surely follows the classic record of extension (assoc::ExplorerMayDiffer

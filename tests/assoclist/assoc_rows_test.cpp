@@ -29,20 +29,12 @@ struct Loop {
   const wchar_t* path;
 };
 
-// Where a state holds a registry link to another key of the classes, as a program of the user
-// can make one: the list shows the key as unreadable rather than the other key as its record.
-struct Link {
-  const wchar_t* path;
-  const wchar_t* target;
-};
-
 struct Case {
   const char* name;
   std::vector<Write> state;
   Cells cells;  // of the row of .abc
   bool iconReadable;
   std::vector<Loop> loops = {};
-  std::vector<Link> links = {};
 };
 
 const std::wstring kCommand = L"\"C:\\Tools\\abc.exe\" \"%1\"";
@@ -116,20 +108,6 @@ const Case kCases[] = {
      {L".abc", L"abcFile", L"abcファイル", U, kIcon, L""},
      true,
      {{HKEY_CLASSES_ROOT, L"abcFile\\shell"}}},
-    {"ExtensionKeyIsALink", listtest::Classic(L"abcLinked"), {L".abc", U, U, U, U, L""}, false,
-     {}, {{L".abc", L"abcLinked"}}},
-    {"FileTypeKeyIsALink",
-     {{Machine, L".abc", L"", L"abcFile"},
-      {Machine, L"otherFile", L"", L"別のファイル"},
-      {Machine, L"otherFile\\shell\\open\\command", L"", kCommand}},
-     {L".abc", L"abcFile", U, U, U, L""}, false, {}, {{L"abcFile", L"otherFile"}}},
-    {"CommandKeyIsALink",
-     {{Machine, L".abc", L"", L"abcFile"},
-      {Machine, L"abcFile", L"", L"abcファイル"},
-      {Machine, L"abcFile\\shell\\open", L"", L""},
-      {Machine, L"otherFile\\shell\\open\\command", L"", kCommand}},
-     {L".abc", L"abcFile", L"abcファイル", U, L"", L""}, false, {},
-     {{L"abcFile\\shell\\open\\command", L"otherFile\\shell\\open\\command"}}},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -145,7 +123,6 @@ TEST_P(RowTest, ShowsTheRecordsOfTheExtension) {
   const Case& c = GetParam();
   listtest::Apply(c.state);
   for (const Loop& loop : c.loops) loops_.Add(loop.root, loop.path);
-  for (const Link& link : c.links) sandbox_.CreateLink(HKEY_CLASSES_ROOT, link.path, HKEY_CLASSES_ROOT, link.target);
   const listtest::Trees before = listtest::Snapshot(sandbox_);
 
   // Problems aside (see ProblemsTest): these files do not exist.
