@@ -181,6 +181,22 @@ LONG TKeyCursor::Open(std::wstring_view path, HKEY& key, REGSAM extra, bool crea
   return ERROR_SUCCESS;
 }
 
+std::wstring StoredKeyName(HKEY key) {
+  using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<NtQueryKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  // KeyBasicInformation: the write time, the title index, the name's length in bytes, the name.
+  struct Basic {
+    LARGE_INTEGER lastWrite;
+    ULONG titleIndex;
+    ULONG nameBytes;
+    wchar_t name[kKeyNameBuffer];
+  } basic;
+  ULONG size = 0;
+  if (!query || query(key, 0, &basic, sizeof basic, &size) != 0 || basic.nameBytes > sizeof basic.name) return {};
+  return std::wstring(basic.name, basic.nameBytes / sizeof(wchar_t));
+}
+
 LONG DeleteOpenKey(HKEY key) noexcept {
   static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));

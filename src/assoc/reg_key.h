@@ -89,6 +89,10 @@ class TKeyCursor {
   std::wstring link_;
 };
 
+// The open key's own name (the last of its path) in the letter case the registry stores it;
+// empty when the registry does not tell. Never raises but for memory.
+std::wstring StoredKeyName(HKEY key);
+
 // Removes the open key (opened with DELETE, checked not to be a link), which must have no
 // sub-keys, through its own handle: ERROR_SUCCESS or the system's code. Never raises.
 LONG DeleteOpenKey(HKEY key) noexcept;

@@ -29,21 +29,6 @@ namespace {
 // The number of key names below the root in path ("HKEY_CLASSES_ROOT\.txt" holds one).
 size_t DepthOf(std::wstring_view path) { return static_cast<size_t>(std::count(path.begin(), path.end(), L'\\')); }
 
-// The name under which the key at parentPath stores the sub-key name (the registry keeps the
-// letter case it was created with), or name itself when it does not list it.
-std::wstring StoredName(std::wstring_view parentPath, std::wstring_view name) {
-  common::UniqueHKey parent;
-  if (OpenRegKey(parentPath, KEY_ENUMERATE_SUB_KEYS, parent) != ERROR_SUCCESS) return std::wstring(name);
-  wchar_t stored[kKeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kKeyNameBuffer;
-    const LONG result = RegEnumKeyExW(parent.get(), index, stored, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) return std::wstring(name);
-    if (result == ERROR_SUCCESS && SameKeyName(std::wstring_view(stored, length), name))
-      return std::wstring(stored, length);
-  }
-}
-
 // Appends the section of key and those of its sub-keys, depth first, without recursion. Each
 // sub-key is opened by its one name below its open parent and never through a link, so the walk
 // reads only the tree that is there (a link could lead it anywhere, or round in a circle) and the
@@ -98,8 +83,10 @@ void AppendKeySnapshot(std::wstring_view path, TRegDocument& document) {
 
   std::wstring stored(path);
   if (key && !rest.empty()) {
+    // The key's own name as stored; the path as given where the registry does not tell it.
     const size_t cut = path.rfind(L'\\');
-    stored = std::wstring(path.substr(0, cut + 1)) + StoredName(path.substr(0, cut), path.substr(cut + 1));
+    if (const std::wstring name = StoredKeyName(key.get()); SameKeyName(name, path.substr(cut + 1)))
+      stored = std::wstring(path.substr(0, cut + 1)) + name;
   }
   TRegKey removal;
   removal.Path = stored;
