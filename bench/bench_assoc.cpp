@@ -33,7 +33,7 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 void Link(const std::wstring& extension, const std::wstring& command, const std::wstring& icon, int index) {
   assoc::TChangePlan plan;
   assoc::TPlanBuilder builder(plan);
-  CreateLinkExtention()->PlanLink(builder, extension, command, icon, index, L"");
+  CreateLinkExtention()->PlanLink(builder, extension, command, icon, index, L"", L"");
   assoc::ApplyPlan(plan);
   assoc::NotifyAssocChanged();
 }

@@ -127,14 +127,14 @@ std::optional<THistoryMove> PlanMove(bool redo, std::wstring* note, const TTick&
 }  // namespace
 
 TChangePlan PlanLink(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile,
-                     int iconIndex, const std::wstring& fileType) {
+                     int iconIndex, const std::wstring& fileType, const std::wstring& typeKey) {
   TChangePlan plan;
   plan.Operation = TChangeOperation::Link;
   plan.Subject = extension;
   // The shell hears of a register only when it names an icon, as the store does.
   plan.Notify = !iconFile.empty();
   TPlanBuilder builder(plan);
-  CreateLinkExtention()->PlanLink(builder, extension, command, iconFile, iconIndex, fileType);
+  CreateLinkExtention()->PlanLink(builder, extension, command, iconFile, iconIndex, fileType, typeKey);
   return plan;
 }
 

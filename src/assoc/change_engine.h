@@ -21,10 +21,11 @@ using TProgress = std::function<void(size_t done, size_t total)>;
 // Called now and then while a large file is planned.
 using TTick = std::function<void()>;
 
-// The plan of a register of the five fields (what TLinkExtention::Link writes on this Windows).
-// Raises "拡張子に間違いがあります。" for an extension the store refuses. Reads only.
+// The plan of a register of the five fields on this Windows, into the file type key typeKey (empty:
+// "<extension without its dot>File"). Raises "拡張子に間違いがあります。" for an extension the store
+// refuses. Reads only; the policy judges the type when the plan is checked.
 TChangePlan PlanLink(const std::wstring& extension, const std::wstring& command, const std::wstring& iconFile,
-                     int iconIndex, const std::wstring& fileType);
+                     int iconIndex, const std::wstring& fileType, const std::wstring& typeKey = {});
 
 // The plan of a delete (what TLinkExtention::Unlink removes on this Windows); judged tells what
 // becomes of the file type key. Raises "拡張子に間違いがあります。" for an extension the store

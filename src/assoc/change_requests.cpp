@@ -275,13 +275,27 @@ TChangeRequest RequestRegister(const TRegisterFields& fields) {
     request.Refused = Refusal(texts::kSelectIcon);
     return request;
   }
+  // A named file type is judged before anything is asked; whether others use it is asked below.
+  if (!fields.TypeKey.empty()) {
+    try {
+      TChangePlan plan = PlanLink(extension, fields.Command, fields.IconFile, index, fields.FileType, fields.TypeKey);
+      plan.SharedTypesAllowed = true;
+      if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) {
+        request.Refused = Refusal(texts::ChangeRefused(refusal->Key, refusal->Reason));
+        return request;
+      }
+    } catch (const Exception& e) {
+      request.Refused = Refusal(e.Message());
+      return request;
+    }
+  }
   if (StartsPrograms(extension))
     request.Questions.push_back(
         TBox{TBoxKind::Warning, texts::ProgramExtensionWarning(extension), TBoxButtons::YesNo, true});
   // The file type the register writes into, when other extensions use it too.
   bool shared = false;
   if (IsLinkableExtension(extension) && extension.find(L'\0') == std::wstring::npos) {
-    const std::wstring fileType = extension.substr(1) + L"File";
+    const std::wstring fileType = fields.TypeKey.empty() ? extension.substr(1) + L"File" : fields.TypeKey;
     std::vector<std::wstring> others;
     for (const TTypeReference& reference : TTypeUsers().Others(fileType, {extension}))
       if (reference.Kind == TReferenceKind::Extension) others.push_back(L"拡張子「" + reference.By + L"」");
@@ -298,7 +312,8 @@ TChangeRequest RequestRegister(const TRegisterFields& fields) {
     // The register and what follows it are one change of the history.
     const auto group = std::make_shared<TChangeGroup>();
     try {
-      TChangePlan plan = PlanLink(fields.Extension, fields.Command, fields.IconFile, index, fields.FileType);
+      TChangePlan plan =
+          PlanLink(fields.Extension, fields.Command, fields.IconFile, index, fields.FileType, fields.TypeKey);
       plan.SharedTypesAllowed = shared;
       ExecuteChange(plan, progress, group.get());
     } catch (const Exception& e) {

@@ -22,10 +22,13 @@ struct TRegisterFields {
   std::wstring FileType;  // the description
   std::wstring IconFile;
   std::wstring IconIndex;  // as typed: a whole number
+  // The file type key the extension is to name; empty for "<extension without its dot>File", the
+  // one the window always writes. The policy judges a named one before anything is asked.
+  std::wstring TypeKey;
 };
 
-// 登録: refuses an extension that is only ".", an empty command and an icon that cannot be
-// extracted; warns before an extension that starts programs (いいえ by default); asks when the file
+// 登録: refuses an extension that is only ".", an empty command, an icon that cannot be
+// extracted and a named file type the policy refuses; warns before an extension that starts programs (いいえ by default); asks when the file
 // type it writes into is used by other extensions too, naming them; confirms; registers. Then
 // offers to remove a per-user choice or per-user class record that still overrides it, and
 // Windows' chooser where Explorer only takes Windows' own choice. The register and its follow-ups

@@ -16,11 +16,12 @@ class TLinkExtentionBase {
  public:
   virtual ~TLinkExtentionBase() = default;
 
-  // Adds to builder the steps of a register of the five fields; raises Exception
-  // ("拡張子に間違いがあります。", "レジストリを変更できませんでした。") for a refused extension before
-  // adding any. Reads only.
+  // Adds to builder the steps of a register of the five fields into the file type key TypeKey
+  // (empty: "<extension without its dot>File"); raises Exception ("拡張子に間違いがあります。",
+  // "レジストリを変更できませんでした。") for a refused extension before adding any. Reads only.
   virtual void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
-                        const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) = 0;
+                        const std::wstring& IconFile, int IconIndex, const std::wstring& FileType,
+                        const std::wstring& TypeKey) = 0;
   // Adds to builder the steps of a delete and tells what becomes of the file type key; raises
   // Exception ("拡張子に間違いがあります。") for a refused extension before adding any. Reads only.
   virtual TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder& builder, const std::wstring& Extention) = 0;

@@ -18,9 +18,9 @@ void PlanShellRecords(assoc::TPlanBuilder& builder, const std::wstring& extentio
 
 void TLinkExtentionWinVista::PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention,
                                       const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
-                                      const std::wstring& FileType) {
+                                      const std::wstring& FileType, const std::wstring& TypeKey) {
   PlanShellRecords(builder, Extention);
-  TLinkExtentionWinXp::PlanLink(builder, Extention, Command, IconFile, IconIndex, FileType);
+  TLinkExtentionWinXp::PlanLink(builder, Extention, Command, IconFile, IconIndex, FileType, TypeKey);
 }
 
 TLinkExtention::TUnlinkResult TLinkExtentionWinVista::PlanUnlink(assoc::TPlanBuilder& builder,

@@ -10,6 +10,7 @@ class TLinkExtentionWinVista : public TLinkExtentionWinXp {
   // has no sub-keys), then the classic steps. An extension that is empty or holds "\" or a NUL
   // would name other keys than its own: its records stay.
   void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
-                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) override;
+                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType,
+                const std::wstring& TypeKey) override;
   TLinkExtention::TUnlinkResult PlanUnlink(assoc::TPlanBuilder& builder, const std::wstring& Extention) override;
 };

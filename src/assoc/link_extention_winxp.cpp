@@ -50,14 +50,15 @@ TClassicRecord ReadClassicRecord(const std::wstring& extension) {
 
 void TLinkExtentionWinXp::PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention,
                                    const std::wstring& Command, const std::wstring& IconFile, int IconIndex,
-                                   const std::wstring& FileType) {
+                                   const std::wstring& FileType, const std::wstring& TypeKey) {
   if (!assoc::IsLinkableExtension(Extention)) throw Exception(kWrongExtension);
   // The API would end such a name at the NUL and write another key.
   if (Extention.find(L'\0') != std::wstring::npos) throw Exception(kCannotChangeRegistry);
 
   const std::wstring name = Extention.substr(1);
-  const std::wstring fileTypeKey = kRoot + name + L"File";
-  builder.SetText(kRoot + Extention, L"", name + L"File");
+  const std::wstring typeKey = TypeKey.empty() ? name + L"File" : TypeKey;
+  const std::wstring fileTypeKey = kRoot + typeKey;
+  builder.SetText(kRoot + Extention, L"", typeKey);
   builder.SetText(fileTypeKey, L"", FileType.empty() ? name + L"ファイル" : FileType);
   builder.SetText(fileTypeKey + L"\\Shell\\open\\command", L"", Command);
   // Without an icon file the earlier DefaultIcon stays.

@@ -34,7 +34,8 @@ class TLinkExtentionWinXp : public TLinkExtentionBase {
   // "拡張子に間違いがあります。" for an extension that is shorter than two characters, lacks the
   // leading "." or holds "\"; raises "レジストリを変更できませんでした。" for one holding a NUL.
   void PlanLink(assoc::TPlanBuilder& builder, const std::wstring& Extention, const std::wstring& Command,
-                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType) override;
+                const std::wstring& IconFile, int IconIndex, const std::wstring& FileType,
+                const std::wstring& TypeKey) override;
   // Removes the extension key with its sub-keys, then the file type key it names with its
   // sub-keys unless assoc::JudgeFileTypeKey keeps it (a path, a name beginning with ".", a
   // system key or a program's type, a protocol or COM class, one that anything else names).

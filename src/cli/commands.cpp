@@ -460,6 +460,7 @@ int Register(TRun& run) {
   fields.Extension = run.Args.Positional[0];
   fields.Command = run.Args.Value(L"command");
   fields.FileType = run.Args.Value(L"description");
+  fields.TypeKey = run.Args.Value(L"type");
   if (run.Args.Has(L"icon")) {
     const std::wstring icon = run.Args.Value(L"icon");
     const size_t comma = icon.rfind(L',');
@@ -582,14 +583,16 @@ const TCommand kCommands[] = {
       L"tavrelo import FILE.reg [/dry-run] [/yes]\r\n"
       L"Imports a registry file: writes the change to standard output and asks. /dry-run changes nothing; /yes "
       L"answers yes.\r\n"}},
-    {L"register", Register, {L"command", L"description", L"icon", L"yes"}, 1, 1, true,
-     {L"tavrelo register 拡張子 /command:実行プログラム [/description:ファイルタイプの説明] "
+    {L"register", Register, {L"command", L"type", L"description", L"icon", L"yes"}, 1, 1, true,
+     {L"tavrelo register 拡張子 /command:実行プログラム [/type:ファイルタイプ] [/description:ファイルタイプの説明] "
       L"[/icon:ファイル,番号] [/yes]\r\n"
-      L"拡張子の関連づけを登録します（画面の「登録」と同じです）。/icon を省略すると、実行プログラムを"
+      L"拡張子の関連づけを登録します（画面の「登録」と同じです）。/type は拡張子が指すファイルタイプのキーの名前で、"
+      L"省略すると「拡張子から . を除いた名前」に File を付けた名前です。/icon を省略すると、実行プログラムを"
       L"フルパスで指定した場合に、そのプログラムのアイコンを使います。\r\n",
-      L"tavrelo register EXT /command:COMMAND [/description:TEXT] [/icon:FILE,INDEX] [/yes]\r\n"
-      L"Registers an extension's association, as the window's register does. Without /icon, the icon of the "
-      L"program, when the command names it by its full path.\r\n"}},
+      L"tavrelo register EXT /command:COMMAND [/type:FILETYPE] [/description:TEXT] [/icon:FILE,INDEX] [/yes]\r\n"
+      L"Registers an extension's association, as the window's register does. /type names the file type key the "
+      L"extension points to (without it, the extension's name without its dot, followed by File). Without /icon, "
+      L"the icon of the program, when the command names it by its full path.\r\n"}},
     {L"delete", Delete, {L"yes"}, 1, 1, true,
      {L"tavrelo delete 拡張子 [/yes]\r\n拡張子の関連づけを削除します（画面の「削除」と同じです）。\r\n",
       L"tavrelo delete EXT [/yes]\r\nDeletes an extension's association, as the window's delete does.\r\n"}},
@@ -637,7 +640,7 @@ int RunCommandLine(std::span<const std::wstring> args, TConsole& console) {
     const bool known = std::any_of(command->Options.begin(), command->Options.end(),
                                    [&](const wchar_t* o) { return option == o; });
     if (!known) return run.Usage(texts::kUnknownOption, {command->Name, L"/" + option});
-    const bool valued = option == L"format" || option == L"kind" || option == L"command" ||
+    const bool valued = option == L"format" || option == L"kind" || option == L"command" || option == L"type" ||
                         option == L"description" || option == L"icon" || option == L"scope";
     if (valued && (!value || value->empty()) && option != L"description")
       return run.Usage(texts::kMissingValue, {L"/" + option});

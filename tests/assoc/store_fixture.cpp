@@ -64,7 +64,7 @@ void StoreDriver::Link(const std::wstring& extension, const std::wstring& comman
                        int iconIndex, const std::wstring& fileType) {
   assoc::TChangePlan plan;
   assoc::TPlanBuilder builder(plan);
-  store_->PlanLink(builder, extension, command, iconFile, iconIndex, fileType);
+  store_->PlanLink(builder, extension, command, iconFile, iconIndex, fileType, L"");
   ApplyStorePlan(plan);
   if (!iconFile.empty()) assoc::NotifyAssocChanged();
 }

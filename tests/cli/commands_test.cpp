@@ -162,6 +162,44 @@ TEST_F(CommandLine, QuestionsAreAskedOnlyOnAConsoleAndNoChangesNothing) {
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"tFile\\shell\\open\\command"));
 }
 
+TEST_F(CommandLine, ARegisterWritesIntoTheFileTypeItNamesOnlyWhereThePolicyAllowsIt) {
+  WriteValue(HKEY_CLASSES_ROOT, L".exe", L"", REG_SZ, L"exefile");
+  WriteValue(HKEY_CLASSES_ROOT, L".txt", L"", REG_SZ, L"txtfile");
+  WriteValue(HKEY_CLASSES_ROOT, L"txtfile\\shell\\open\\command", L"", REG_SZ, L"notepad.exe %1");
+  const std::wstring command = L"/command:\"C:\\windows\\system32\\notepad.exe\" \"%1\"";
+  const auto before = Registry();
+  const struct {
+    std::wstring type;
+    int code;
+    std::wstring said;  // the reason on standard error
+  } refused[] = {
+      {L"/type:", cli::kExitUsage, L"「/type」には値を指定して下さい"},
+      {L"/type:exefile", cli::kExitRefused, L"システムが使うキーです。"},
+      {L"/type:CLSID\\{00000000-0000-0000-0000-000000000001}", cli::kExitRefused, L"どの関連づけのキーでもありません。"},
+      {L"/type:.txt", cli::kExitRefused, L"どの関連づけのキーでもありません。"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(common::Utf8(c.type));
+    EXPECT_EQ(Run({L"register", L".t", command, c.type, L"/yes"}), c.code);
+    EXPECT_NE(console_.err.find(c.said), std::wstring::npos) << common::Utf8(console_.err);
+    EXPECT_TRUE(console_.asked.empty());
+  }
+  EXPECT_EQ(Registry(), before);
+
+  // A type another extension uses is asked about, naming that extension.
+  answers_ = {false};
+  EXPECT_EQ(Run({L"register", L".t", command, L"/type:txtfile"}), cli::kExitDeclined);
+  ASSERT_FALSE(console_.asked.empty());
+  EXPECT_NE(console_.asked[0].find(L"拡張子「.txt」"), std::wstring::npos) << common::Utf8(console_.asked[0]);
+  EXPECT_EQ(Registry(), before);
+
+  ASSERT_EQ(Run({L"register", L".t", command, L"/type:Vendor.T.1", L"/yes"}), cli::kExitDone)
+      << common::Utf8(console_.err);
+  EXPECT_EQ(testsupport::ReadValue(HKEY_CLASSES_ROOT, L".t").text, L"Vendor.T.1");
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Vendor.T.1\\shell\\open\\command"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"tFile"));
+}
+
 TEST_F(CommandLine, ARegisterWithItsFollowUpIsOneHistoryEntryThatOneUndoTakesBack) {
   WriteValue(HKEY_CURRENT_USER, kChoice, L"ProgId", REG_SZ, L"Other.Type");
   const auto before = Registry();
