@@ -8,6 +8,7 @@
 #include "assoc/change_policy.h"
 #include "assoc/change_preview.h"
 #include "assoc/link_extention_winxp.h"
+#include "assoc/reg_paths.h"
 #include "assoc/safety.h"
 #include "assoc/type_users.h"
 #include "assoc/user_override.h"
@@ -249,6 +250,10 @@ std::wstring ChooseAgainAfterFile() {
          L"Windows の「既定のアプリ」の設定を開きますか？";
 }
 
+std::wstring TypeRefused(const std::wstring& fileType, const std::wstring& reason) {
+  return L"ファイルタイプ「" + fileType + L"」は拡張子に指定できません。" + reason + L"\n何も変更していません。";
+}
+
 std::wstring RestoreQuestion(const std::wstring& fileName) {
   return L"「" + fileName + L"」の内容で関連づけを復元します。\nよろしいですか？";
 }
@@ -281,7 +286,11 @@ TChangeRequest RequestRegister(const TRegisterFields& fields) {
       TChangePlan plan = PlanLink(extension, fields.Command, fields.IconFile, index, fields.FileType, fields.TypeKey);
       plan.SharedTypesAllowed = true;
       if (const std::optional<TPolicyRefusal> refusal = CheckPlan(plan)) {
-        request.Refused = Refusal(texts::ChangeRefused(refusal->Key, refusal->Reason));
+        // Refused where the extension names it: the type is what was wrong.
+        const bool atExtension =
+            SameKeyName(refusal->Key, std::wstring(paths::kClassesRootPath) + L"\\" + extension);
+        request.Refused = Refusal(atExtension ? texts::TypeRefused(fields.TypeKey, refusal->Reason)
+                                              : texts::ChangeRefused(refusal->Key, refusal->Reason));
         return request;
       }
     } catch (const Exception& e) {

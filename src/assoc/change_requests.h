@@ -75,6 +75,8 @@ std::wstring UnlinkQuestion(const std::wstring& extension);
 // Before a register that writes into a file type other extensions use too.
 std::wstring SharedTypeQuestion(const std::wstring& extension, const std::wstring& fileType,
                                 const std::vector<std::wstring>& others);
+// A register's named file type that the extension may not name, and why.
+std::wstring TypeRefused(const std::wstring& fileType, const std::wstring& reason);
 // 「「file」の内容で関連づけを復元します。\nよろしいですか？」
 std::wstring RestoreQuestion(const std::wstring& fileName);
 // 「ファイル「file」の内容を読み込みます。…」

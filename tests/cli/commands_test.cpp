@@ -166,17 +166,22 @@ TEST_F(CommandLine, ARegisterWritesIntoTheFileTypeItNamesOnlyWhereThePolicyAllow
   WriteValue(HKEY_CLASSES_ROOT, L".exe", L"", REG_SZ, L"exefile");
   WriteValue(HKEY_CLASSES_ROOT, L".txt", L"", REG_SZ, L"txtfile");
   WriteValue(HKEY_CLASSES_ROOT, L"txtfile\\shell\\open\\command", L"", REG_SZ, L"notepad.exe %1");
+  WriteValue(HKEY_CLASSES_ROOT, L"web", L"URL Protocol", REG_SZ, L"");
+  WriteValue(HKEY_CLASSES_ROOT, L"Vendor.Com.1\\CLSID", L"", REG_SZ, L"{00000000-0000-0000-0000-000000000002}");
   const std::wstring command = L"/command:\"C:\\windows\\system32\\notepad.exe\" \"%1\"";
   const auto before = Registry();
   const struct {
     std::wstring type;
     int code;
-    std::wstring said;  // the reason on standard error
+    std::wstring said;  // a part of standard error
   } refused[] = {
       {L"/type:", cli::kExitUsage, L"「/type」には値を指定して下さい"},
-      {L"/type:exefile", cli::kExitRefused, L"システムが使うキーです。"},
-      {L"/type:CLSID\\{00000000-0000-0000-0000-000000000001}", cli::kExitRefused, L"どの関連づけのキーでもありません。"},
-      {L"/type:.txt", cli::kExitRefused, L"どの関連づけのキーでもありません。"},
+      {L"/type:exefile", cli::kExitRefused, L"ファイルタイプ「exefile」は拡張子に指定できません。システムが使うキーです。"},
+      {L"/type:CLSID\\{00000000-0000-0000-0000-000000000001}", cli::kExitRefused,
+       L"ファイルタイプ「CLSID\\{00000000-0000-0000-0000-000000000001}」は拡張子に指定できません。どの関連づけのキーでもありません。"},
+      {L"/type:.txt", cli::kExitRefused, L"ファイルタイプ「.txt」は拡張子に指定できません。どの関連づけのキーでもありません。"},
+      {L"/type:web", cli::kExitRefused, L"ファイルタイプ「web」は拡張子に指定できません。プロトコルのキーです。"},
+      {L"/type:Vendor.Com.1", cli::kExitRefused, L"ファイルタイプ「Vendor.Com.1」は拡張子に指定できません。COM のクラスが使うキーです。"},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(common::Utf8(c.type));
