@@ -9,13 +9,15 @@ namespace assoc {
 
 namespace {
 
-using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+// The function name of ntdll, which every process has loaded; null where it has none.
+template <typename Fn>
+Fn NtdllFunction(const char* name) noexcept {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
 
 // The NTSTATUS of a failed removal as a system error code, for the messages.
 LONG ErrorOfStatus(LONG status) noexcept {
-  using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
-  static const auto convert = reinterpret_cast<RtlNtStatusToDosErrorFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+  static const auto convert = NtdllFunction<ULONG(NTAPI*)(LONG)>("RtlNtStatusToDosError");
   return convert ? static_cast<LONG>(convert(status)) : ERROR_ACCESS_DENIED;
 }
 
@@ -182,9 +184,7 @@ LONG TKeyCursor::Open(std::wstring_view path, HKEY& key, REGSAM extra, bool crea
 }
 
 std::wstring StoredKeyName(HKEY key) {
-  using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  static const auto query = reinterpret_cast<NtQueryKeyFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  static const auto query = NtdllFunction<LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*)>("NtQueryKey");
   // KeyBasicInformation: the write time, the title index, the name's length in bytes, the name.
   struct Basic {
     LARGE_INTEGER lastWrite;
@@ -198,8 +198,7 @@ std::wstring StoredKeyName(HKEY key) {
 }
 
 LONG DeleteOpenKey(HKEY key) noexcept {
-  static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  static const auto deleteKey = NtdllFunction<LONG(NTAPI*)(HANDLE)>("NtDeleteKey");
   if (!deleteKey) return ERROR_CALL_NOT_IMPLEMENTED;
   const LONG status = deleteKey(key);
   return status == 0 ? ERROR_SUCCESS : ErrorOfStatus(status);

@@ -27,13 +27,13 @@
 namespace {
 
 using assoctest::MessageOf;
+using assoctest::RegFileOf;
 using testsupport::KeyExists;
 using testsupport::WriteValue;
 namespace texts = assoc::texts;
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
 constexpr wchar_t kUrlChoices[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
-
 
 SYSTEMTIME FixedTime() {
   SYSTEMTIME t{};
@@ -94,7 +94,7 @@ class ChangeEngine : public testing::Test {
     return lines;
   }
   std::wstring File(const std::wstring& name, std::initializer_list<std::wstring> lines) const {
-    return testsupport::Written(files_ / name, assoctest::RegFileOf(lines));
+    return testsupport::Written(files_ / name, RegFileOf(lines));
   }
   assoc::TChangePlan Link(const std::wstring& extension, const std::wstring& command) {
     return assoc::PlanLink(extension, command, L"", 0, L"");
@@ -192,7 +192,7 @@ TEST_F(ChangeEngine, HostileFilesAreRefusedWholeNamingTheLineTheKeyAndWhyBeforeA
   const auto before = Registry();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::wstring path = testsupport::Written(files_ / c.fileName, assoctest::RegFileOf(c.lines));
+    const std::wstring path = testsupport::Written(files_ / c.fileName, RegFileOf(c.lines));
     EXPECT_EQ(MessageOf([&] { assoc::ExecuteChange(assoc::PlanRegistryFile(path, assoc::TChangeOperation::Import)); }),
               texts::CannotImport(c.fileName, texts::LineFault(c.line, texts::KeyRefused(c.key, c.reason))));
   }
@@ -389,7 +389,7 @@ TEST_F(ChangeEngine, UndoTakesOnlyTheHistorysOwnTrustedFiles) {
   const auto registered = Registry();
   // A file planted with the newest name is nothing to undo.
   testsupport::Written(assoc::BackupFolder() + L"\\99991231-235959-999 .x 登録.reg",
-                       assoctest::RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+                       RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
   std::optional<assoc::THistoryMove> undo = assoc::PlanUndo();
   ASSERT_TRUE(undo);
   EXPECT_EQ(undo->Entry.Subject, L".tvr");
@@ -545,10 +545,10 @@ TEST_F(ChangeEngine, AnOlderHistoryMovesOnceWithOnlyTheFilesTheToolWrote) {
   history.Entries = {EntryOf(L".one", L"one.reg", L"one redo.reg"), EntryOf(L".two", L"two.reg", L"two redo.reg")};
   history.Position = 2;
   const std::string text = assoc::FormatHistory(history);
-  WriteAsOlderVersion(old + L"\\two.reg", assoctest::RegFileOf({L"[-HKEY_CLASSES_ROOT\\.two]"}));
-  WriteAsOlderVersion(old + L"\\two redo.reg", assoctest::RegFileOf({L"[HKEY_CLASSES_ROOT\\.two]", L"@=\"twoFile\""}));
+  WriteAsOlderVersion(old + L"\\two.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\.two]"}));
+  WriteAsOlderVersion(old + L"\\two redo.reg", RegFileOf({L"[HKEY_CLASSES_ROOT\\.two]", L"@=\"twoFile\""}));
   // Written by someone else: it would take away the text files' type.
-  testsupport::WriteBytes(old + L"\\one.reg", assoctest::RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+  testsupport::WriteBytes(old + L"\\one.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
 
   // A history someone else wrote moves nothing.
   testsupport::WriteBytes(old + L"\\history.txt", text);
@@ -605,7 +605,7 @@ TEST_F(ChangeEngine, ABackupsFolderSwappedBetweenChangesIsNeitherReadNorLeftUnhe
   planted.Position = 1;
   const std::wstring history = assoc::BackupFolder() + L"\\history.txt";
   testsupport::WriteBytes(history, assoc::FormatHistory(planted));
-  testsupport::WriteBytes(assoc::BackupFolder() + L"\\evil.reg", assoctest::RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
+  testsupport::WriteBytes(assoc::BackupFolder() + L"\\evil.reg", RegFileOf({L"[-HKEY_CLASSES_ROOT\\txtfile]"}));
   if (common::FileOwnersKept()) {
     // Owned by the user who made it: refused whole.
     EXPECT_EQ(MessageOf([] { assoc::PlanUndo(); }), texts::BackupFailed(texts::CannotSecureFolder(backups)));

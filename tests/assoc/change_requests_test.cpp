@@ -25,6 +25,7 @@
 
 namespace {
 
+using assoctest::RegFileOf;
 using common::TBox;
 using common::TBoxButtons;
 using common::TBoxKind;
@@ -85,7 +86,6 @@ class ScriptedFrontEnd : public common::TFrontEnd {
     return answer;
   }
 };
-
 
 // A sandboxed registry holding the text files' type, notices counted, backups in a folder of
 // the test's own.
@@ -401,13 +401,13 @@ TEST_F(ChangeRequests, ARegistryFileIsJudgedBeforeAnyQuestionAndPreviewedWhenItC
        texts::kRestored, assoc::TChangeOperation::Restore, &texts::CannotRestore},
   };
   const std::wstring hostile =
-      testsupport::Written(files_ / L"hostile.reg", assoctest::RegFileOf({L"[" + refused + L"]", L"@=\"C:\\\\evil.dll\""}));
+      testsupport::Written(files_ / L"hostile.reg", RegFileOf({L"[" + refused + L"]", L"@=\"C:\\\\evil.dll\""}));
   const std::wstring same =
-      testsupport::Written(files_ / L"same.reg", assoctest::RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
+      testsupport::Written(files_ / L"same.reg", RegFileOf({L"[" + root + L".txt]", L"@=\"txtfile\""}));
   const std::wstring fresh =
-      testsupport::Written(files_ / L"new.reg", assoctest::RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"",
-                                                           L"[" + root + L"newFile\\shell\\open\\command]",
-                                                           L"@=\"n.exe %1\""}));
+      testsupport::Written(files_ / L"new.reg", RegFileOf({L"[" + root + L".new]", L"@=\"newFile\"",
+                                                          L"[" + root + L"newFile\\shell\\open\\command]",
+                                                          L"@=\"n.exe %1\""}));
   for (const Operation& o : operations) {
     SCOPED_TRACE(o.what);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L".new");

@@ -131,11 +131,13 @@ class DefaultAppsFixture {
         {Machine, L"ctl\x01Type\\shell\\open\\command", L"", Opens(dir, L"abc.exe")},
         {Machine, L".pdf", L"", L"abcFile"},
     });
-    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
+    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE,
+                        L"Software\\Classes\\abcFile");
     // The user's records of an extension made links to records of others.
     sandbox_.CreateLink(HKEY_CURRENT_USER, std::wstring(kFileExts) + L".lnk2", HKEY_CURRENT_USER,
-               std::wstring(kFileExts) + L".DEF");
-    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE, L"Software\\Classes\\.abc");
+                        std::wstring(kFileExts) + L".DEF");
+    sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\.lnk3", HKEY_LOCAL_MACHINE,
+                        L"Software\\Classes\\.abc");
   }
 
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
@@ -280,7 +282,8 @@ TEST_P(DefaultAppsCheckTest, ReportsWhatIsWrongWithTheFile) {
       {Machine, L"abcFile\\shell\\open\\command", L"", Opens(folder_.Path(), L"abc.exe")},
       {Machine, L"missingFile\\shell\\open\\command", L"", Opens(folder_.Path(), L"missing.exe")},
   });
-  sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE, L"Software\\Classes\\abcFile");
+  sandbox_.CreateLink(HKEY_CURRENT_USER, L"Software\\Classes\\Linked.Type", HKEY_LOCAL_MACHINE,
+                      L"Software\\Classes\\abcFile");
   const auto machineBefore = testsupport::Snapshot(sandbox_.Machine());
   const auto userBefore = testsupport::Snapshot(sandbox_.User());
 

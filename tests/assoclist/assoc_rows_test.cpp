@@ -115,14 +115,13 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 class RowTest : public testing::TestWithParam<Case> {
  protected:
   testsupport::RegistrySandbox sandbox_{testsupport::SandboxRoots::WithMachine};
-  listtest::LoopKeys loops_;
 };
 
 TEST_P(RowTest, ShowsTheRecordsOfTheExtension) {
   ASSERT_TRUE(sandbox_.Ok());
   const Case& c = GetParam();
   listtest::Apply(c.state);
-  for (const Loop& loop : c.loops) loops_.Add(loop.root, loop.path);
+  for (const Loop& loop : c.loops) sandbox_.CreateLoop(loop.root, loop.path);
   const listtest::Trees before = listtest::Snapshot(sandbox_);
 
   // Problems aside (see ProblemsTest): these files do not exist.

@@ -34,22 +34,6 @@ std::vector<Write> Classic(const std::wstring& extension = L".abc");
 // Classic(".abc") followed by more.
 std::vector<Write> ClassicAnd(std::vector<Write> more);
 
-// Keys that exist but cannot be opened: symbolic links to themselves, which the registry
-// refuses to open on every system (under Wine with ERROR_INVALID_PARAMETER). They are volatile
-// and removed (as links) when the object ends; declare it after the sandbox.
-class LoopKeys {
- public:
-  LoopKeys() = default;
-  ~LoopKeys();
-  LoopKeys(const LoopKeys&) = delete;
-  LoopKeys& operator=(const LoopKeys&) = delete;
-  // Makes root\path (its parent must exist) such a key.
-  void Add(HKEY root, const std::wstring& path);
-
- private:
-  std::vector<std::pair<HKEY, std::wstring>> keys_;
-};
-
 // Both redirected trees, for checking that nothing changed.
 struct Trees {
   std::vector<std::wstring> machine, user;

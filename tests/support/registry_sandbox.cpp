@@ -4,14 +4,36 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 
 namespace testsupport {
 
 namespace {
+
 std::atomic<int> g_sandboxSerial{0};
 constexpr wchar_t kSandboxParent[] = L"Software\\TavreloTestSandbox";
+
+template <typename Fn>
+Fn Ntdll(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// The open key's name in the kernel's namespace ("\\REGISTRY\\USER\\..."), which a link holds;
+// empty when it cannot be read.
+std::wstring KernelName(HKEY key) {
+  const auto query = Ntdll<LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*)>("NtQueryKey");
+  constexpr int kKeyNameInformation = 3;
+  std::vector<BYTE> buffer(4096);
+  ULONG size = 0;
+  if (!query || query(key, kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size) != 0)
+    return {};
+  ULONG length = 0;
+  memcpy(&length, buffer.data(), sizeof length);
+  return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof length), length / sizeof(wchar_t));
+}
+
 }  // namespace
 
 RegistrySandbox::RegistrySandbox(SandboxRoots roots) {
@@ -47,9 +69,7 @@ RegistrySandbox::RegistrySandbox(SandboxRoots roots) {
 
 RegistrySandbox::~RegistrySandbox() {
   // A link is removed through its own handle: removing the tree would follow it.
-  using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-  const auto remove = reinterpret_cast<NtDeleteKeyFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  const auto remove = Ntdll<LONG(NTAPI*)(HANDLE)>("NtDeleteKey");
   for (common::UniqueHKey& link : links_)
     if (remove) remove(link.get());
   links_.clear();
@@ -100,28 +120,34 @@ void CreateKey(HKEY root, const std::wstring& path) {
       << "cannot create test key";
 }
 
-void RegistrySandbox::CreateLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target) {
-  // The link holds the target's name in the kernel's namespace ("\\REGISTRY\\USER\\...").
-  common::UniqueHKey targetKey;
-  ASSERT_EQ(RegOpenKeyExW(targetRoot, target.c_str(), 0, KEY_READ, targetKey.put()), ERROR_SUCCESS);
-  using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<NtQueryKeyFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
-  ASSERT_TRUE(query);
-  std::vector<BYTE> buffer(4096);
-  ULONG size = 0;
-  constexpr int kKeyNameInformation = 3;
-  ASSERT_EQ(query(targetKey.get(), kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size), 0);
-  const ULONG length = *reinterpret_cast<const ULONG*>(buffer.data());
-  const std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)), length / sizeof(wchar_t));
+void RegistrySandbox::AddLink(HKEY root, const std::wstring& path, std::wstring target) {
   common::UniqueHKey link;
   ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
                             KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(name.data()),
-                           static_cast<DWORD>(name.size() * sizeof(wchar_t))),
-            ERROR_SUCCESS);
   links_.push_back(std::move(link));
+  const HKEY made = links_.back().get();
+  if (target.empty()) target = KernelName(made);
+  ASSERT_FALSE(target.empty());
+  // A link's target is written without a terminator.
+  ASSERT_EQ(RegSetValueExW(made, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                           static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+void RegistrySandbox::CreateLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target) {
+  common::UniqueHKey targetKey;
+  ASSERT_EQ(RegOpenKeyExW(targetRoot, target.c_str(), 0, KEY_READ, targetKey.put()), ERROR_SUCCESS);
+  const std::wstring name = KernelName(targetKey.get());
+  ASSERT_FALSE(name.empty());
+  AddLink(root, path, name);
+}
+
+void RegistrySandbox::CreateLoop(HKEY root, const std::wstring& path) {
+  AddLink(root, path, L"");
+  common::UniqueHKey probe;
+  ASSERT_NE(RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, probe.put()), ERROR_SUCCESS)
+      << "a link to itself opened";
 }
 
 void WriteValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::wstring& text) {

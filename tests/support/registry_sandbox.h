@@ -35,8 +35,16 @@ class RegistrySandbox {
   // Makes root\path a registry link (REG_OPTION_CREATE_LINK) to the existing key
   // targetRoot\target, as a program of the user could. The link goes with the sandbox.
   void CreateLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& target);
+  // Makes root\path (its parent must exist) a link to itself: a key that exists but that the
+  // registry refuses to open on every system (under Wine with ERROR_INVALID_PARAMETER). It goes
+  // with the sandbox.
+  void CreateLoop(HKEY root, const std::wstring& path);
 
  private:
+  // Creates root\path as a volatile link to target, a key's name in the kernel's namespace
+  // (empty: its own).
+  void AddLink(HKEY root, const std::wstring& path, std::wstring target);
+
   std::wstring path_;  // below the real HKEY_CURRENT_USER
   common::UniqueHKey classes_;
   common::UniqueHKey user_;
